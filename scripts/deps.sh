@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds with (when run as root),
+# or says which apt-get line to run.
+set -euo pipefail
+
+need=()
+command -v cmake >/dev/null || need+=(cmake)
+command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
+[ -e /usr/lib/gcc/x86_64-linux-gnu/12/32/libstdc++.so ] || need+=(g++-multilib)
+[ -d /usr/src/googletest ] || need+=(googletest)
+[ -e /usr/include/stb/stb_image_write.h ] || need+=(libstb-dev)
+[ -e /usr/include/png.h ] || need+=(libpng-dev)
+command -v clang++ >/dev/null || need+=(clang)
+[ -n "${KORVID_EXTRA_PACKAGES:-}" ] && need+=(${KORVID_EXTRA_PACKAGES})
+
+if [ ${#need[@]} -eq 0 ]; then
+  exit 0
+fi
+if [ "$(id -u)" -eq 0 ]; then
+  echo "deps: installing ${need[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get install -y "${need[@]}" >/dev/null || { apt-get update >/dev/null && apt-get install -y "${need[@]}" >/dev/null; }
+else
+  echo "deps: missing packages; run: sudo apt-get install -y ${need[*]}" >&2
+  exit 1
+fi

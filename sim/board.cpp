@@ -1,0 +1,106 @@
+#include "board.h"
+
+#include <cstring>
+
+namespace sim {
+
+namespace {
+constexpr uint32_t kMemorySizeByCode[8] = {
+    0x400000, 0x800000, 0xC00000, 0x1400000, 0x800000, 0xC00000, 0x1000000, 0x1800000,
+};
+constexpr uint32_t kSgramBit = 0x10;
+constexpr uint32_t kClassDisplay = 0x03;
+constexpr uint32_t kSubclassVga = 0x00;
+constexpr uint32_t kSubclassOther = 0x80;
+constexpr uint32_t kBusyBits = 0x3;
+} // namespace
+
+uint32_t memory_size_for_code(uint32_t code) { return kMemorySizeByCode[code & 7]; }
+bool is_sgram_code(uint32_t code) { return code & kSgramBit; }
+
+Board::Board(int index, const BoardSpec& spec)
+    : index_(index), spec_(spec), memory_size_(memory_size_for_code(spec.config_code)),
+      frame_buffer_(kFrameBufferApertureSize, memory_size_),
+      registers_(kRegisterApertureSize, 0), io_block_(kIoBlockSize, 0),
+      xy_window_(kXyApertureSize, 0)
+{
+    set_config_dword(0x00, kVendorId | (uint32_t(kDeviceId) << 16));
+    set_config_dword(0x04, spec.command & 0xFFFF);
+    uint32_t subclass = spec.vga_compatible ? kSubclassVga : kSubclassOther;
+    set_config_dword(0x08, spec.revision | (subclass << 16) | (kClassDisplay << 24));
+    set_config_dword(0x10, fb_phys());
+    set_config_dword(0x14, xy_b_phys());
+    set_config_dword(0x18, xy_phys());
+    set_config_dword(0x1C, 0);
+    set_config_dword(0x20, reg_phys());
+    set_config_dword(0x24, io_port() | 1);
+    set_config_dword(0x2C, kVendorId | (spec.config_code << 16));
+    io_[0x18 / 4] = spec.io18;
+    busy_polls_left_[0] = busy_polls_left_[1] = spec.busy_polls;
+}
+
+uint32_t Board::fb_phys() const { return 0x80000000u + index_ * 0x4000000u; }
+uint32_t Board::xy_phys() const { return 0xD0000000u + index_ * 0x1000000u; }
+uint32_t Board::xy_b_phys() const { return 0xE0000000u + index_ * 0x1000000u; }
+uint32_t Board::reg_phys() const { return 0xF0000000u + index_ * 0x10000u; }
+uint32_t Board::io_port() const { return 0x8000u + index_ * 0x100u; }
+
+uint32_t Board::config_dword(uint32_t offset) const
+{
+    uint32_t v;
+    std::memcpy(&v, &config_[offset & 0xFC], 4);
+    return v;
+}
+
+void Board::set_config_dword(uint32_t offset, uint32_t value)
+{
+    std::memcpy(&config_[offset & 0xFC], &value, 4);
+}
+
+uint32_t Board::read_busy(uint32_t offset)
+{
+    int which = offset == chip::BusyCount ? 1 : 0;
+    bool busy = spec_.never_idle || busy_polls_left_[which] > 0;
+    if (!spec_.never_idle && busy_polls_left_[which] > 0)
+        --busy_polls_left_[which];
+    if (which == 1)
+        return busy ? 1 : 0;
+    return busy ? (regs_[offset / 4] | kBusyBits) : (regs_[offset / 4] & ~kBusyBits);
+}
+
+uint32_t Board::read_register(uint32_t offset, int width)
+{
+    if (offset < dac_port::End)
+        return dac_.read(offset & ~3u);
+    if (offset == chip::BusyStatus || offset == chip::BusyCount)
+        return read_busy(offset);
+    uint32_t v = regs_[offset / 4];
+    return width == 1 ? (v >> ((offset & 3) * 8)) & 0xFF : v;
+}
+
+void Board::write_register(uint32_t offset, int width, uint32_t value)
+{
+    if (offset < dac_port::End) {
+        // The DAC sits on the low byte lane; a 32-bit write carries its value there.
+        dac_.write(offset & ~3u, static_cast<uint8_t>(value));
+        return;
+    }
+    if (width == 1) {
+        uint32_t shift = (offset & 3) * 8;
+        uint32_t& r = regs_[offset / 4];
+        r = (r & ~(0xFFu << shift)) | ((value & 0xFF) << shift);
+        return;
+    }
+    regs_[offset / 4] = value;
+    // Work handed to the chip keeps it busy for a while.
+    busy_polls_left_[0] = busy_polls_left_[1] = spec_.busy_polls;
+}
+
+uint32_t Board::read_io(uint32_t offset) { return io_[(offset & (kIoBlockSize - 1)) / 4]; }
+
+void Board::write_io(uint32_t offset, uint32_t value)
+{
+    io_[(offset & (kIoBlockSize - 1)) / 4] = value;
+}
+
+} // namespace sim

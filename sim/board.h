@@ -1,0 +1,105 @@
+// One simulated board of the family: PCI configuration space, its apertures,
+// the chip's register file and I/O block, the DAC and the frame buffer.
+#pragma once
+
+#include "dac.h"
+#include "region.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace sim {
+
+// The family's PCI identity (also what the miniport detects).
+constexpr uint16_t kVendorId = 0x1A7C;
+constexpr uint16_t kDeviceId = 0x0526;
+
+constexpr uint32_t kRegisterApertureSize = 0x10000;
+constexpr uint32_t kIoBlockSize = 0x100;
+constexpr uint32_t kFrameBufferApertureSize = 0x2000000; // 32 MiB window, memory at its start
+constexpr uint32_t kXyApertureSize = 0x1000000;
+constexpr uint32_t kRomSize = 0x8000;
+
+// Chip register offsets the model gives behaviour to.
+namespace chip {
+constexpr uint32_t BusyStatus = 0x4008; // bits 0 and 1 busy
+constexpr uint32_t BusyCount = 0x400C;  // non-zero while busy
+} // namespace chip
+
+struct BoardSpec {
+    uint32_t config_code = 0x11;   // PCI subsystem id
+    bool vga_compatible = true;    // PCI sub-class 0 (VGA) or 0x80 (other display)
+    uint32_t io18 = 0x01;          // I/O +0x18 as read: bits 0-2 clear select the fixed memory clock
+    uint32_t busy_polls = 0;       // polls of each busy register before it reads idle
+    bool never_idle = false;       // busy bits never clear
+    uint32_t command = 0x0000;     // PCI command register at power-up
+    uint8_t revision = 1;
+};
+
+// Memory size the board carries for a configuration code (low three bits).
+uint32_t memory_size_for_code(uint32_t code);
+bool is_sgram_code(uint32_t code);
+
+class Board {
+  public:
+    Board(int index, const BoardSpec& spec);
+
+    int index() const { return index_; }
+    const BoardSpec& spec() const { return spec_; }
+    uint32_t memory_size() const { return memory_size_; }
+
+    // PCI configuration space (256 bytes, little-endian).
+    uint32_t config_dword(uint32_t offset) const;
+    void set_config_dword(uint32_t offset, uint32_t value);
+    uint8_t* config_bytes() { return config_.data(); }
+
+    // Chip register aperture and I/O block, as the bus sees them.
+    uint32_t read_register(uint32_t offset, int width);
+    void write_register(uint32_t offset, int width, uint32_t value);
+    uint32_t read_io(uint32_t offset);
+    void write_io(uint32_t offset, uint32_t value);
+
+    // Raw state for decoders and tests (no side effects, not traced).
+    uint32_t reg(uint32_t offset) const { return regs_[offset / 4]; }
+    void poke_reg(uint32_t offset, uint32_t v) { regs_[offset / 4] = v; }
+    uint32_t io(uint32_t offset) const { return io_[offset / 4]; }
+    void poke_io(uint32_t offset, uint32_t v) { io_[offset / 4] = v; }
+    Dac& dac() { return dac_; }
+    const Dac& dac() const { return dac_; }
+
+    Region& frame_buffer() { return frame_buffer_; }
+    const Region& frame_buffer() const { return frame_buffer_; }
+    Region& registers() { return registers_; }
+    Region& io_block() { return io_block_; }
+    Region& xy_window() { return xy_window_; }
+
+    // Physical addresses of the board's apertures.
+    uint32_t fb_phys() const;
+    uint32_t xy_phys() const;
+    uint32_t xy_b_phys() const;
+    uint32_t reg_phys() const;
+    uint32_t io_port() const;
+
+    bool text_mode() const { return text_mode_; }
+    void set_text_mode(bool on) { text_mode_ = on; }
+
+  private:
+    uint32_t read_busy(uint32_t offset);
+
+    int index_;
+    BoardSpec spec_;
+    uint32_t memory_size_;
+    std::array<uint8_t, 256> config_{};
+    std::array<uint32_t, kRegisterApertureSize / 4> regs_{};
+    std::array<uint32_t, kIoBlockSize / 4> io_{};
+    Dac dac_;
+    Region frame_buffer_;
+    Region registers_;
+    Region io_block_;
+    Region xy_window_;
+    uint32_t busy_polls_left_[2] = {0, 0};
+    bool text_mode_ = true;
+};
+
+} // namespace sim

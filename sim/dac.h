@@ -1,0 +1,53 @@
+// The RGB526 RAMDAC model: eight byte-wide ports 4 bytes apart, an indexed
+// register file behind index low/high/data with auto-increment, and a
+// 256-entry palette loaded three writes per entry.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace sim {
+
+namespace dac_port {
+constexpr uint32_t PaletteWriteAddress = 0x00;
+constexpr uint32_t PaletteData = 0x04;
+constexpr uint32_t PixelMask = 0x08;
+constexpr uint32_t PaletteReadAddress = 0x0C;
+constexpr uint32_t IndexLow = 0x10;
+constexpr uint32_t IndexHigh = 0x14;
+constexpr uint32_t IndexData = 0x18;
+constexpr uint32_t IndexControl = 0x1C;
+constexpr uint32_t End = 0x20;
+} // namespace dac_port
+
+struct Rgb {
+    uint8_t r = 0, g = 0, b = 0;
+    bool operator==(const Rgb&) const = default;
+};
+
+class Dac {
+  public:
+    Dac();
+    void write(uint32_t port_offset, uint8_t value);
+    uint8_t read(uint32_t port_offset);
+
+    uint8_t reg(uint16_t index) const { return regs_[index]; }
+    void set_reg(uint16_t index, uint8_t v) { regs_[index] = v; }
+    uint16_t index() const { return index_; }
+    bool auto_increment() const { return index_control_ & 1; }
+    const Rgb& palette(int i) const { return palette_[i]; }
+    uint8_t pixel_mask() const { return pixel_mask_; }
+    uint8_t palette_write_address() const { return write_address_; }
+
+  private:
+    std::array<uint8_t, 0x10000> regs_{};
+    std::array<Rgb, 256> palette_{};
+    uint16_t index_ = 0;
+    uint8_t index_control_ = 0;
+    uint8_t pixel_mask_ = 0xFF;
+    uint8_t write_address_ = 0;
+    uint8_t read_address_ = 0;
+    int component_ = 0; // 0 red, 1 green, 2 blue of the entry being written
+};
+
+} // namespace sim

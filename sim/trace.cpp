@@ -1,0 +1,119 @@
+#include "trace.h"
+#include "dac.h"
+
+#include <cstdio>
+
+namespace sim {
+
+const char* aperture_name(Aperture a)
+{
+    switch (a) {
+    case Aperture::FrameBuffer:
+        return "fb";
+    case Aperture::XyWindow:
+        return "xy";
+    case Aperture::Registers:
+        return "reg";
+    case Aperture::IoBlock:
+        return "io";
+    case Aperture::VgaPorts:
+        return "vga";
+    case Aperture::Rom:
+        return "rom";
+    case Aperture::PciConfig:
+        return "pci";
+    }
+    return "?";
+}
+
+std::string describe(const Event& e)
+{
+    char buf[96];
+    switch (e.op) {
+    case Op::Stall:
+        std::snprintf(buf, sizeof buf, "stall %u us", e.value);
+        break;
+    case Op::ZeroMemory:
+        std::snprintf(buf, sizeof buf, "board %d zero %s +0x%X, 0x%X bytes", e.board,
+                      aperture_name(e.aperture), e.offset, e.value);
+        break;
+    case Op::Int10:
+        std::snprintf(buf, sizeof buf, "board %d int10 eax=0x%X", e.board, e.value);
+        break;
+    default:
+        std::snprintf(buf, sizeof buf, "board %d %s%d %s+0x%04X = 0x%0*X", e.board,
+                      e.op == Op::Read ? "R" : "W", e.width * 8, aperture_name(e.aperture),
+                      e.offset, e.width * 2, e.value);
+        break;
+    }
+    return buf;
+}
+
+std::vector<Event> Trace::accesses() const
+{
+    std::vector<Event> out;
+    for (const Event& e : events_)
+        if ((e.op == Op::Read || e.op == Op::Write) && e.aperture != Aperture::PciConfig)
+            out.push_back(e);
+    return out;
+}
+
+std::vector<Event> Trace::writes_to(Aperture a) const
+{
+    std::vector<Event> out;
+    for (const Event& e : events_)
+        if (e.op == Op::Write && e.aperture == a)
+            out.push_back(e);
+    return out;
+}
+
+std::vector<std::pair<uint16_t, uint8_t>> Trace::dac_index_writes() const
+{
+    // Replays the index protocol the way the DAC sees it.
+    std::vector<std::pair<uint16_t, uint8_t>> out;
+    uint16_t index = 0;
+    bool autoinc = false;
+    for (const Event& e : events_) {
+        if (e.op != Op::Write || e.aperture != Aperture::Registers || e.offset >= dac_port::End)
+            continue;
+        uint8_t v = static_cast<uint8_t>(e.value);
+        switch (e.offset & ~3u) {
+        case dac_port::IndexLow:
+            index = static_cast<uint16_t>((index & 0xFF00) | v);
+            break;
+        case dac_port::IndexHigh:
+            index = static_cast<uint16_t>((index & 0xFF) | (v << 8));
+            break;
+        case dac_port::IndexControl:
+            autoinc = v & 1;
+            break;
+        case dac_port::IndexData:
+            out.emplace_back(index, v);
+            if (autoinc)
+                ++index;
+            break;
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+uint64_t Trace::stall_us() const
+{
+    uint64_t us = 0;
+    for (const Event& e : events_)
+        if (e.op == Op::Stall)
+            us += e.value;
+    return us;
+}
+
+size_t Trace::count(Op op) const
+{
+    size_t n = 0;
+    for (const Event& e : events_)
+        n += e.op == op;
+    return n;
+}
+
+} // namespace sim

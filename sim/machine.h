@@ -8,6 +8,7 @@
 #include "videoport/video.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -51,7 +52,7 @@ struct Faults {
 // back to their load-time values before a (re)load.
 struct DriverImage {
     ULONG(NTAPI* entry)(PVOID, PVOID) = nullptr;
-    void (*reload)() = nullptr;
+    std::function<void()> reload;
 };
 
 struct Location {

@@ -18,6 +18,7 @@
 typedef unsigned long ULONG;
 typedef ULONG* PULONG;
 typedef long LONG;
+typedef short SHORT;
 typedef unsigned short USHORT;
 typedef USHORT* PUSHORT;
 typedef unsigned char UCHAR;

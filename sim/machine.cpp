@@ -39,6 +39,7 @@ void Machine::power_cycle()
     claimed.assign(specs_.size(), false);
     get_access_ranges_calls = 0;
     find_adapter_status.clear();
+    find_adapter_config.clear();
     devices.clear();
     extension_board.clear();
     extensions.clear();

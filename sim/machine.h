@@ -104,7 +104,7 @@ class Machine {
     VIDEO_HW_INITIALIZATION_DATA hw{};
     std::vector<Mapping> mappings;
     std::vector<VIDEO_X86_BIOS_ARGUMENTS> int10_calls;
-    VIDEO_PORT_CONFIG_INFO last_config_info{}; // as the last HwFindAdapter left it
+    std::vector<VIDEO_PORT_CONFIG_INFO> find_adapter_config; // as each HwFindAdapter left it
 
     int board_of_extension(PVOID ext) const;
     // Which board and aperture a device address belongs to (board null: none).

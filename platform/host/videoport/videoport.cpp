@@ -133,7 +133,7 @@ ULONG NTAPI VideoPortInitialize(PVOID, PVOID, PVIDEO_HW_INITIALIZATION_DATA data
         UCHAR again = FALSE;
         status = m.hw.HwFindAdapter(ext, context, nullptr, &info, &again);
         m.find_adapter_status.push_back(status);
-        m.last_config_info = info;
+        m.find_adapter_config.push_back(info);
         if (status != NO_ERROR)
             break;
         m.devices.push_back(ext);

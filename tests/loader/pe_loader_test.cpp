@@ -1,0 +1,247 @@
+// The loader: what it refuses and why, and what it makes of korvid.sys.
+#include "drivers.h"
+#include "videoport/exports.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <sstream>
+
+using sim::PeImage;
+
+namespace {
+
+uint32_t get32(const std::vector<uint8_t>& f, size_t at) {
+    uint32_t v;
+    std::memcpy(&v, f.data() + at, 4);
+    return v;
+}
+void put16(std::vector<uint8_t>& f, size_t at, uint16_t v) {
+    std::memcpy(f.data() + at, &v, 2);
+}
+void put32(std::vector<uint8_t>& f, size_t at, uint32_t v) {
+    std::memcpy(f.data() + at, &v, 4);
+}
+
+// File offsets of the headers a patch touches.
+size_t pe_header(const std::vector<uint8_t>& f) {
+    return get32(f, 0x3C);
+}
+size_t optional_header(const std::vector<uint8_t>& f) {
+    return pe_header(f) + 24;
+}
+
+struct SectionData {
+    uint32_t rva;
+    size_t begin, end; // file offsets
+};
+
+std::vector<SectionData> sections(const std::vector<uint8_t>& f) {
+    const size_t pe = pe_header(f);
+    uint16_t count, opt_size;
+    std::memcpy(&count, f.data() + pe + 6, 2);
+    std::memcpy(&opt_size, f.data() + pe + 20, 2);
+    std::vector<SectionData> out;
+    for (size_t s = 0; s < count; ++s) {
+        const size_t sh = pe + 24 + opt_size + 40 * s;
+        const uint32_t raw = get32(f, sh + 16), ptr = get32(f, sh + 20);
+        out.push_back({get32(f, sh + 12), ptr, ptr + raw});
+    }
+    return out;
+}
+
+// The file data of the section that holds an RVA.
+SectionData section_of_rva(const std::vector<uint8_t>& f, uint32_t rva) {
+    for (const SectionData& s : sections(f))
+        if (rva >= s.rva && rva - s.rva < s.end - s.begin)
+            return s;
+    ADD_FAILURE() << "RVA 0x" << std::hex << rva << " has no file data";
+    return {0, 0, 0};
+}
+
+uint32_t directory_rva(const std::vector<uint8_t>& f, int index) {
+    return get32(f, optional_header(f) + 96 + 8 * index);
+}
+constexpr int kImportDirectory = 1, kRelocationDirectory = 5;
+
+// Replaces every occurrence of a string of the same length within the
+// section that holds the imports (the file's symbol table has names too).
+int replace_import_text(std::vector<uint8_t>& f, const std::string& from, const std::string& to) {
+    EXPECT_EQ(from.size(), to.size());
+    const SectionData s = section_of_rva(f, directory_rva(f, kImportDirectory));
+    const auto begin = f.begin() + s.begin, end = f.begin() + s.end;
+    int n = 0;
+    for (auto it = begin; (it = std::search(it, end, from.begin(), from.end())) != end; ++n)
+        it = std::copy(to.begin(), to.end(), it);
+    return n;
+}
+
+std::string refusal(std::vector<uint8_t> file) {
+    std::string why;
+    auto image = PeImage::load(std::move(file), &why);
+    EXPECT_EQ(image, nullptr) << "the image was accepted";
+    EXPECT_FALSE(why.empty());
+    return why;
+}
+
+class KorvidSys : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string why;
+        auto bytes = korvid_sys_bytes(&why);
+        if (!bytes)
+            GTEST_SKIP() << why;
+        file = *bytes;
+    }
+    std::vector<uint8_t> file;
+};
+
+#define EXPECT_MENTIONS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
+
+TEST(PeLoader, RefusesFilesThatAreNoImageAtAll) {
+    EXPECT_MENTIONS(refusal({}), "no MZ signature");
+    std::vector<uint8_t> text(200, 'x');
+    EXPECT_MENTIONS(refusal(text), "no MZ signature");
+    std::vector<uint8_t> dos(0x80, 0);
+    dos[0] = 'M', dos[1] = 'Z';
+    put32(dos, 0x3C, 0x7FFFFFF0);
+    EXPECT_MENTIONS(refusal(dos), "beyond the end of the file");
+    put32(dos, 0x3C, 0x40);
+    EXPECT_MENTIONS(refusal(dos), "no PE signature");
+
+    std::string why;
+    EXPECT_EQ(PeImage::load_file("/nonexistent/korvid.sys", &why), nullptr);
+    EXPECT_MENTIONS(why, "/nonexistent/korvid.sys");
+}
+
+TEST_F(KorvidSys, RefusesImagesForAnotherMachineFormatOrSubsystem) {
+    auto amd64 = file;
+    put16(amd64, pe_header(file) + 4, 0x8664);
+    EXPECT_MENTIONS(refusal(amd64), "machine type 0x8664 is not i386");
+
+    auto pe32plus = file;
+    put16(pe32plus, optional_header(file), 0x20B);
+    EXPECT_MENTIONS(refusal(pe32plus), "PE32+");
+
+    auto gui = file;
+    put16(gui, optional_header(file) + 68, 2);
+    EXPECT_MENTIONS(refusal(gui), "subsystem 2 is not native");
+}
+
+TEST_F(KorvidSys, RefusesImportsItCannotBind) {
+    auto kernel = file;
+    ASSERT_EQ(replace_import_text(kernel, "videoprt.sys", "ntoskrnl.exe"), 1);
+    std::string why = refusal(kernel);
+    EXPECT_MENTIONS(why, "ntoskrnl.exe!VideoPort");
+    EXPECT_MENTIONS(why, "only videoprt.sys");
+
+    auto unknown = file;
+    ASSERT_EQ(replace_import_text(unknown, "VideoPortInitialize", "VideoPortInitializX"), 1);
+    EXPECT_MENTIONS(refusal(unknown), "videoprt.sys!VideoPortInitializX, which the simulated");
+
+    // The DLL name is matched without regard to case, as the platform does.
+    auto upper = file;
+    ASSERT_EQ(replace_import_text(upper, "videoprt.sys", "VIDEOPRT.SYS"), 1);
+    std::string error;
+    EXPECT_NE(PeImage::load(upper, &error), nullptr) << error;
+}
+
+// Offsets and sizes in the file are not trusted: a damaged image is refused
+// before anything is copied out of bounds.
+TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem) {
+    // Cut inside the data of the last section in the file.
+    size_t last = 0;
+    for (const SectionData& s : sections(file))
+        if (s.end > s.begin)
+            last = std::max(last, s.begin);
+    EXPECT_MENTIONS(refusal(std::vector<uint8_t>(file.begin(), file.begin() + last + 1)),
+                    "beyond the end of the file");
+
+    auto huge = file;
+    put32(huge, optional_header(file) + 56, 0xFFFFF000);
+    EXPECT_MENTIONS(refusal(huge), "image size 0xfffff000 is out of range");
+
+    auto entry = file;
+    put32(entry, optional_header(file) + 16, 0x10);
+    EXPECT_MENTIONS(refusal(entry), "entry point at RVA 0x10 lies outside the image's code");
+
+    auto imports = file;
+    put32(imports, optional_header(file) + 96 + 8 * kImportDirectory, 0x7FFF0000);
+    EXPECT_MENTIONS(refusal(imports), "import directory");
+
+    // The first relocation of the first block, made a 64-bit one.
+    auto reloc = file;
+    const uint32_t relocs = directory_rva(file, kRelocationDirectory);
+    const SectionData holder = section_of_rva(file, relocs);
+    const size_t block = holder.begin + (relocs - holder.rva);
+    uint16_t first;
+    std::memcpy(&first, file.data() + block + 8, 2);
+    put16(reloc, block + 8, static_cast<uint16_t>(0xA000 | (first & 0xFFF)));
+    EXPECT_MENTIONS(refusal(reloc), "relocation type 10");
+
+    auto block_size = file;
+    put32(block_size, block + 4, 0x7FFFFFF0);
+    EXPECT_MENTIONS(refusal(block_size), "relocation block");
+}
+
+TEST_F(KorvidSys, LoadsAwayFromItsBaseWithOnlyVideoPortImports) {
+    std::string why;
+    auto image = PeImage::load(file, &why);
+    ASSERT_NE(image, nullptr) << why;
+    // Somewhere else than the linked base, so that relocations are exercised.
+    EXPECT_NE(reinterpret_cast<uintptr_t>(image->base()), image->preferred_base());
+    EXPECT_GT(image->size(), file.size() / 2);
+    ASSERT_FALSE(image->imports().empty());
+    std::set<std::string> names;
+    for (const sim::PeImport& i : image->imports()) {
+        EXPECT_EQ(i.dll, "videoprt.sys");
+        EXPECT_TRUE(names.insert(i.name).second) << i.name << " imported twice";
+    }
+    EXPECT_TRUE(names.count("VideoPortInitialize"));
+    std::string text = sim::describe(*image);
+    EXPECT_MENTIONS(text, "videoprt.sys!VideoPortInitialize");
+    std::cout << "korvid.sys: " << text;
+}
+
+TEST_F(KorvidSys, ReloadReturnsTheImageToItsLoadTimeBytes) {
+    std::string why;
+    auto image = PeImage::load(file, &why);
+    ASSERT_NE(image, nullptr) << why;
+    const std::vector<uint8_t> loaded(image->base(), image->base() + image->size());
+
+    sim::Machine machine({sim::BoardSpec{}, sim::BoardSpec{}});
+    ASSERT_EQ(machine.boot(sim::sys_driver(image)), 0u);
+    EXPECT_NE(std::vector<uint8_t>(image->base(), image->base() + image->size()), loaded)
+        << "booting changed no global in the image";
+    image->reload();
+    EXPECT_EQ(std::vector<uint8_t>(image->base(), image->base() + image->size()), loaded);
+}
+
+// A stand-in declared for the miniport but missing from the export table
+// would make any image that uses it unloadable.
+TEST(VideoPortExports, CoverEveryOperationTheHeaderDeclares) {
+    std::ifstream in(KORVID_SOURCE_DIR "/platform/host/videoport/video.h");
+    ASSERT_TRUE(in);
+    std::stringstream header;
+    header << in.rdbuf();
+    const std::string text = header.str();
+    std::set<std::string> declared, exported;
+    const std::string marker = "NTAPI VideoPort";
+    for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1)) {
+        const size_t name = at + 6, end = text.find('(', name);
+        declared.insert(text.substr(name, end - name));
+    }
+    for (const korvid_host::VideoPortExport& e : korvid_host::videoport_exports()) {
+        EXPECT_NE(e.address, nullptr) << e.name;
+        exported.insert(e.name);
+    }
+    EXPECT_FALSE(declared.empty());
+    EXPECT_EQ(exported, declared);
+    EXPECT_EQ(korvid_host::find_videoport_export("VideoPortFrobnicate"), nullptr);
+}
+
+} // namespace

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <tuple>
 
 using sim::Machine;
@@ -114,25 +113,12 @@ TEST(SysImage, APatchedCopyIsCaughtByTheComparison) {
     if (!file)
         GTEST_SKIP() << why;
 
-    // The vendor id as a 32-bit immediate in the code sections.
-    const uint8_t vendor[] = {0x7C, 0x1A, 0x00, 0x00};
-    const uint32_t pe = file->at(0x3C) | file->at(0x3D) << 8;
-    uint16_t sections, opt_size;
-    std::memcpy(&sections, file->data() + pe + 6, 2);
-    std::memcpy(&opt_size, file->data() + pe + 20, 2);
+    // The vendor id as a 32-bit immediate in the code.
+    const std::string vendor("\x7C\x1A\x00\x00", 4), other("\x83\xE5\x00\x00", 4);
     int patched = 0;
-    for (size_t s = 0; s < sections; ++s) {
-        const uint8_t* sh = file->data() + pe + 24 + opt_size + 40 * s;
-        uint32_t raw, ptr, flags;
-        std::memcpy(&raw, sh + 16, 4);
-        std::memcpy(&ptr, sh + 20, 4);
-        std::memcpy(&flags, sh + 36, 4);
-        if (!(flags & 0x20))
-            continue;
-        auto begin = file->begin() + ptr, end = begin + raw;
-        for (auto it = begin; (it = std::search(it, end, vendor, vendor + 4)) != end; ++patched)
-            *it++ ^= 0xFF;
-    }
+    for (const image_file::Section& s : image_file::sections(*file))
+        if (s.flags & image_file::kCodeSection)
+            patched += image_file::replace(*file, s, vendor, other);
     ASSERT_GT(patched, 0) << "the vendor id is no longer an immediate in the code";
 
     auto changed = sim::PeImage::load(*file, &why);

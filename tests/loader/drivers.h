@@ -29,3 +29,33 @@ std::vector<DriverFactory> all_drivers();
 std::optional<std::string> korvid_sys_path(std::string* why);
 // korvid.sys as bytes, for tests that load patched copies.
 std::optional<std::vector<uint8_t>> korvid_sys_bytes(std::string* why);
+
+// Reading and patching copies of an image file, to show what the loader and
+// the suite catch.
+namespace image_file {
+
+struct Section {
+    uint32_t rva;
+    size_t begin, end; // file offsets of its data
+    uint32_t flags;
+};
+
+uint32_t get32(const std::vector<uint8_t>& f, size_t at);
+void put16(std::vector<uint8_t>& f, size_t at, uint16_t v);
+void put32(std::vector<uint8_t>& f, size_t at, uint32_t v);
+size_t pe_header(const std::vector<uint8_t>& f);
+size_t optional_header(const std::vector<uint8_t>& f);
+uint32_t directory_rva(const std::vector<uint8_t>& f, int index);
+std::vector<Section> sections(const std::vector<uint8_t>& f);
+// The section whose file data holds an RVA.
+Section section_of_rva(const std::vector<uint8_t>& f, uint32_t rva);
+// Replaces each occurrence of `from` inside a section by `to` (same length);
+// returns how many there were.
+int replace(std::vector<uint8_t>& f, const Section& s, const std::string& from,
+            const std::string& to);
+
+constexpr int kImportDirectory = 1;
+constexpr int kRelocationDirectory = 5;
+constexpr uint32_t kCodeSection = 0x20;
+
+} // namespace image_file

@@ -11,73 +11,15 @@
 #include <set>
 #include <sstream>
 
+using namespace image_file;
 using sim::PeImage;
 
 namespace {
 
-uint32_t get32(const std::vector<uint8_t>& f, size_t at) {
-    uint32_t v;
-    std::memcpy(&v, f.data() + at, 4);
-    return v;
-}
-void put16(std::vector<uint8_t>& f, size_t at, uint16_t v) {
-    std::memcpy(f.data() + at, &v, 2);
-}
-void put32(std::vector<uint8_t>& f, size_t at, uint32_t v) {
-    std::memcpy(f.data() + at, &v, 4);
-}
-
-// File offsets of the headers a patch touches.
-size_t pe_header(const std::vector<uint8_t>& f) {
-    return get32(f, 0x3C);
-}
-size_t optional_header(const std::vector<uint8_t>& f) {
-    return pe_header(f) + 24;
-}
-
-struct SectionData {
-    uint32_t rva;
-    size_t begin, end; // file offsets
-};
-
-std::vector<SectionData> sections(const std::vector<uint8_t>& f) {
-    const size_t pe = pe_header(f);
-    uint16_t count, opt_size;
-    std::memcpy(&count, f.data() + pe + 6, 2);
-    std::memcpy(&opt_size, f.data() + pe + 20, 2);
-    std::vector<SectionData> out;
-    for (size_t s = 0; s < count; ++s) {
-        const size_t sh = pe + 24 + opt_size + 40 * s;
-        const uint32_t raw = get32(f, sh + 16), ptr = get32(f, sh + 20);
-        out.push_back({get32(f, sh + 12), ptr, ptr + raw});
-    }
-    return out;
-}
-
-// The file data of the section that holds an RVA.
-SectionData section_of_rva(const std::vector<uint8_t>& f, uint32_t rva) {
-    for (const SectionData& s : sections(f))
-        if (rva >= s.rva && rva - s.rva < s.end - s.begin)
-            return s;
-    ADD_FAILURE() << "RVA 0x" << std::hex << rva << " has no file data";
-    return {0, 0, 0};
-}
-
-uint32_t directory_rva(const std::vector<uint8_t>& f, int index) {
-    return get32(f, optional_header(f) + 96 + 8 * index);
-}
-constexpr int kImportDirectory = 1, kRelocationDirectory = 5;
-
-// Replaces every occurrence of a string of the same length within the
-// section that holds the imports (the file's symbol table has names too).
-int replace_import_text(std::vector<uint8_t>& f, const std::string& from, const std::string& to) {
-    EXPECT_EQ(from.size(), to.size());
-    const SectionData s = section_of_rva(f, directory_rva(f, kImportDirectory));
-    const auto begin = f.begin() + s.begin, end = f.begin() + s.end;
-    int n = 0;
-    for (auto it = begin; (it = std::search(it, end, from.begin(), from.end())) != end; ++n)
-        it = std::copy(to.begin(), to.end(), it);
-    return n;
+// Replaces a name in the section that holds the imports (the file's symbol
+// table carries the same names).
+int replace_import_name(std::vector<uint8_t>& f, const std::string& from, const std::string& to) {
+    return replace(f, section_of_rva(f, directory_rva(f, kImportDirectory)), from, to);
 }
 
 std::string refusal(std::vector<uint8_t> file) {
@@ -134,18 +76,18 @@ TEST_F(KorvidSys, RefusesImagesForAnotherMachineFormatOrSubsystem) {
 
 TEST_F(KorvidSys, RefusesImportsItCannotBind) {
     auto kernel = file;
-    ASSERT_EQ(replace_import_text(kernel, "videoprt.sys", "ntoskrnl.exe"), 1);
+    ASSERT_EQ(replace_import_name(kernel, "videoprt.sys", "ntoskrnl.exe"), 1);
     std::string why = refusal(kernel);
     EXPECT_MENTIONS(why, "ntoskrnl.exe!VideoPort");
     EXPECT_MENTIONS(why, "only videoprt.sys");
 
     auto unknown = file;
-    ASSERT_EQ(replace_import_text(unknown, "VideoPortInitialize", "VideoPortInitializX"), 1);
+    ASSERT_EQ(replace_import_name(unknown, "VideoPortInitialize", "VideoPortInitializX"), 1);
     EXPECT_MENTIONS(refusal(unknown), "videoprt.sys!VideoPortInitializX, which the simulated");
 
     // The DLL name is matched without regard to case, as the platform does.
     auto upper = file;
-    ASSERT_EQ(replace_import_text(upper, "videoprt.sys", "VIDEOPRT.SYS"), 1);
+    ASSERT_EQ(replace_import_name(upper, "videoprt.sys", "VIDEOPRT.SYS"), 1);
     std::string error;
     EXPECT_NE(PeImage::load(upper, &error), nullptr) << error;
 }
@@ -155,7 +97,7 @@ TEST_F(KorvidSys, RefusesImportsItCannotBind) {
 TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem) {
     // Cut inside the data of the last section in the file.
     size_t last = 0;
-    for (const SectionData& s : sections(file))
+    for (const Section& s : sections(file))
         if (s.end > s.begin)
             last = std::max(last, s.begin);
     EXPECT_MENTIONS(refusal(std::vector<uint8_t>(file.begin(), file.begin() + last + 1)),
@@ -176,7 +118,7 @@ TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem) {
     // The first relocation of the first block, made a 64-bit one.
     auto reloc = file;
     const uint32_t relocs = directory_rva(file, kRelocationDirectory);
-    const SectionData holder = section_of_rva(file, relocs);
+    const Section holder = section_of_rva(file, relocs);
     const size_t block = holder.begin + (relocs - holder.rva);
     uint16_t first;
     std::memcpy(&first, file.data() + block + 8, 2);

@@ -1,0 +1,42 @@
+// QV_CPL, the Control Panel applet of the Quorvane boards: its entry points,
+// the property sheet, the pages and the exchange with the display driver.
+#pragma once
+
+#include "win32.h"
+
+// The library's own module: every icon, string and dialog comes from it.
+extern HINSTANCE applet_instance;
+
+// The board family the display driver reported when the sheet was last
+// opened: 2, 3 or 4, or 0 when the driver gave no answer.
+extern DWORD board_family;
+
+// Sends one escape to the display driver over a device context of its own.
+// Returns the driver's result: above 0 for success.
+int send_driver_escape(DWORD escape, DWORD value, int outSize, void* out);
+
+// ExtEscape reports 0 for an escape the driver does not carry out and a
+// negative value when the call itself failed; only a positive result means
+// the driver answered.
+inline bool escape_succeeded(int result)
+{
+    return result > 0;
+}
+
+void query_board_family();
+void show_control_center(HWND parent);
+
+INT_PTR CALLBACK info_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK desktop_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK options_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The driver options page's state: the MCD key while the page lives, and
+// the acceleration switch as the check box last showed it.
+struct MCD_SETTINGS {
+    HKEY hKey;
+    DWORD Enable;
+};
+extern MCD_SETTINGS mcd_settings;
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
+extern "C" LONG APIENTRY CPlApplet(HWND hwndCPl, UINT uMsg, LPARAM lParam1, LPARAM lParam2);

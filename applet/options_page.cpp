@@ -1,0 +1,77 @@
+// The driver options page: the system's OpenGL mini-client-driver switch.
+#include "applet.h"
+#include "resource.h"
+
+MCD_SETTINGS mcd_settings;
+
+namespace {
+
+const char MCD_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\MCD";
+const char ENABLE_VALUE[] = "Enable";
+
+// A missing value, a failed read or a value of another type counts as off.
+DWORD read_enable(HKEY key)
+{
+    DWORD type = REG_NONE;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExA(key, ENABLE_VALUE, NULL, &type, reinterpret_cast<LPBYTE>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        return 0;
+    return value != 0 ? 1 : 0;
+}
+
+void start_page(HWND dialog)
+{
+    mcd_settings.hKey = NULL;
+    mcd_settings.Enable = 0;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MCD_KEY, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) !=
+        ERROR_SUCCESS) {
+        MessageBoxA(NULL, "Could not open QV 6 Registry Key", "ERROR", MB_OK | MB_ICONERROR);
+        return;
+    }
+    mcd_settings.hKey = key;
+    mcd_settings.Enable = read_enable(key);
+    CheckDlgButton(dialog, IDC_MCD_ACCELERATION, mcd_settings.Enable ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void apply()
+{
+    if (!mcd_settings.hKey)
+        return;
+    DWORD value = mcd_settings.Enable ? 1 : 0;
+    RegSetValueExA(mcd_settings.hKey, ENABLE_VALUE, 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+} // namespace
+
+INT_PTR CALLBACK options_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        start_page(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) != IDC_MCD_ACCELERATION)
+            return FALSE;
+        // Every click counts as a change, also one back to the state read.
+        mcd_settings.Enable =
+            IsDlgButtonChecked(dialog, IDC_MCD_ACCELERATION) == BST_CHECKED ? 1 : 0;
+        SendMessageA(GetParent(dialog), PSM_CHANGED, reinterpret_cast<WPARAM>(dialog), 0);
+        return TRUE;
+    case WM_NOTIFY:
+        if (lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY)
+            apply();
+        return TRUE;
+    case WM_DESTROY:
+        if (mcd_settings.hKey)
+            RegCloseKey(mcd_settings.hKey);
+        mcd_settings.hKey = NULL;
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,48 @@
+// Resource numbers of QV_CPL, shared by the resource script and the code.
+#pragma once
+
+// Strings
+#define IDS_HELP_FILE 1
+#define IDS_ITEM_NAME 2
+#define IDS_ITEM_INFO 3
+#define IDS_PANEL_TITLE 4
+
+// Dialog templates
+#define IDD_DESKTOP 102
+#define IDD_INFO_FAMILY2 106
+#define IDD_INFO_FAMILY3 121
+#define IDD_OPTIONS 122
+#define IDD_INFO_UNKNOWN 123
+#define IDD_INFO_FAMILY4 126
+
+// Icons
+#define IDI_SHEET 103
+#define IDI_ITEM 107
+#define IDI_OPTIONS 125
+#define IDI_DESKTOP 134
+
+// Bitmaps
+#define IDB_LOGO_SMALL 112
+#define IDB_BANNER_FAMILY2 116
+#define IDB_BANNER_FAMILY3 121
+#define IDB_LOGO_LARGE 131
+#define IDB_BANNER_FAMILY4 132
+
+// Controls
+#define IDC_STATIC (-1)
+#define IDC_VIRTUALS_GROUP 999
+#define IDC_OPENGL_GROUP 999
+#define IDC_MULTI_GROUP 1000
+#define IDC_NORMAL_MODE 1001
+#define IDC_DOUBLE_WIDE 1002
+#define IDC_TWO_TALL 1003
+#define IDC_MULTI_BOARD 1004
+#define IDC_DRIVER_VERSION 1007
+#define IDC_BOARD_NAME 1008
+#define IDC_VIDEO_RAM 1009
+#define IDC_BIOS_DATA 1010
+#define IDC_DRIVER_VERSION_LABEL 1011
+#define IDC_BIOS_DATA_LABEL 1012
+#define IDC_PANEL_VERSION 1013
+#define IDC_MCD_ACCELERATION 1033
+#define IDC_PANEL_VERSION_LABEL 1051

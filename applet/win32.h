@@ -1,0 +1,23 @@
+// The one door between the applet and its platform: the Win32 names come
+// from the system headers on the real target and from the host stand-ins
+// everywhere else.
+#pragma once
+
+#include <stddef.h>
+
+#if defined(_WIN32)
+#include <windows.h>
+#include <commctrl.h>
+#include <cpl.h>
+#include <prsht.h>
+#else
+#include "win32/windows.h"
+#include "win32/commctrl.h"
+#include "win32/cpl.h"
+#include "win32/prsht.h"
+#endif
+
+static_assert(sizeof(NEWCPLINFOA) == 244);
+static_assert(sizeof(PROPSHEETPAGEA_V1) == 40);
+static_assert(offsetof(PROPSHEETHEADERA, pfnCallback) + sizeof(PFNPROPSHEETCALLBACK) == 40);
+static_assert(sizeof(DEVMODEA) == 156);

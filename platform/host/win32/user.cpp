@@ -1,0 +1,448 @@
+// Windows, dialogs and controls of the host: a dialog is built from its
+// module's template, controls keep their text, check, enabled and visible
+// state, and messages go to the dialog procedure as the dialog manager
+// sends them.
+#include "state.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+namespace win32_host {
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+void record_call(const std::string& line)
+{
+    state().calls.push_back(line);
+}
+
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+void reset()
+{
+    State& s = state();
+    std::vector<std::unique_ptr<Module>> modules = std::move(s.modules);
+    for (void* p : s.allocations)
+        std::free(p);
+    s = State();
+    s.modules = std::move(modules);
+}
+
+Window* window(HWND h)
+{
+    auto& windows = state().windows;
+    auto it = windows.find(reinterpret_cast<Window*>(h));
+    return it == windows.end() ? nullptr : it->second.get();
+}
+
+HWND handle(Window* w)
+{
+    return reinterpret_cast<HWND>(w);
+}
+
+Window* create_window(Window::Kind kind, Window* parent)
+{
+    auto w = std::make_unique<Window>();
+    Window* raw = w.get();
+    raw->kind = kind;
+    raw->parent = parent;
+    if (parent)
+        parent->children.push_back(raw);
+    state().windows[raw] = std::move(w);
+    return raw;
+}
+
+void destroy_window(Window* w)
+{
+    if (!window(handle(w)))
+        return;
+    if (w->kind == Window::Kind::Dialog && w->procedure)
+        w->procedure(handle(w), WM_DESTROY, 0, 0);
+    std::vector<Window*> children = w->children;
+    for (Window* c : children)
+        destroy_window(c);
+    if (w->parent) {
+        auto& siblings = w->parent->children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), w), siblings.end());
+    }
+    state().windows.erase(w);
+}
+
+Window* child(Window* dialog, int id)
+{
+    if (!dialog)
+        return nullptr;
+    for (Window* c : dialog->children)
+        if (c->id == id)
+            return c;
+    return nullptr;
+}
+
+Window* create_dialog(HINSTANCE instance, int template_id, Window* parent, DLGPROC procedure,
+                      LPARAM init_param)
+{
+    const Module& m = module(instance);
+    auto it = m.dialogs.find(template_id);
+    if (it == m.dialogs.end())
+        return nullptr;
+    const DialogTemplate& t = it->second;
+    Window* dialog = create_window(Window::Kind::Dialog, parent);
+    dialog->text = t.caption;
+    dialog->style = t.style;
+    dialog->procedure = procedure;
+    dialog->template_id = template_id;
+    Window* focus = nullptr;
+    for (const DialogControl& c : t.controls) {
+        Window::Kind kind = Window::Kind::Static;
+        if (c.window_class == "Button")
+            kind = Window::Kind::Button;
+        else if (c.window_class == "Edit")
+            kind = Window::Kind::Edit;
+        Window* w = create_window(kind, dialog);
+        w->id = c.id;
+        w->text = c.text;
+        w->image = c.image;
+        w->style = c.style;
+        if (!focus && (c.style & WS_TABSTOP))
+            focus = w;
+    }
+    if (procedure)
+        procedure(handle(dialog), WM_INITDIALOG, reinterpret_cast<WPARAM>(focus), init_param);
+    return dialog;
+}
+
+namespace {
+
+DWORD button_type(const Window* w)
+{
+    return w->kind == Window::Kind::Button ? (w->style & BS_TYPEMASK) : ~0ul;
+}
+
+bool is_check_button(const Window* w)
+{
+    DWORD t = button_type(w);
+    return t == BS_CHECKBOX || t == BS_AUTOCHECKBOX || t == BS_RADIOBUTTON ||
+           t == BS_AUTORADIOBUTTON || t == BS_3STATE || t == BS_AUTO3STATE;
+}
+
+std::string message_name(UINT message)
+{
+    switch (message) {
+    case PSM_CHANGED:
+        return "PSM_CHANGED";
+    case PSM_UNCHANGED:
+        return "PSM_UNCHANGED";
+    case BM_SETCHECK:
+        return "BM_SETCHECK";
+    case BM_GETCHECK:
+        return "BM_GETCHECK";
+    default:
+        return std::to_string(message);
+    }
+}
+
+} // namespace
+
+LRESULT send(HWND h, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    Window* w = window(h);
+    if (!w)
+        return 0;
+    switch (message) {
+    case WM_SETTEXT:
+        w->text = lparam ? reinterpret_cast<const char*>(lparam) : "";
+        return TRUE;
+    case WM_GETTEXTLENGTH:
+        return static_cast<LRESULT>(w->text.size());
+    case WM_GETTEXT: {
+        if (wparam == 0 || !lparam)
+            return 0;
+        size_t n = std::min<size_t>(w->text.size(), wparam - 1);
+        std::memcpy(reinterpret_cast<char*>(lparam), w->text.data(), n);
+        reinterpret_cast<char*>(lparam)[n] = '\0';
+        return static_cast<LRESULT>(n);
+    }
+    default:
+        break;
+    }
+    switch (w->kind) {
+    case Window::Kind::Dialog:
+        return w->procedure ? w->procedure(h, message, wparam, lparam) : 0;
+    case Window::Kind::Sheet:
+        if (message == PSM_CHANGED && w->sheet)
+            w->sheet->changed(reinterpret_cast<HWND>(wparam));
+        return 0;
+    case Window::Kind::Button:
+        if (message == BM_GETCHECK)
+            return w->checked ? BST_CHECKED : BST_UNCHECKED;
+        if (message == BM_SETCHECK && is_check_button(w))
+            w->checked = wparam == BST_CHECKED;
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+// The user's click on a button: automatic buttons change their own state,
+// then the dialog hears of it.
+bool click(Window* dialog, int id)
+{
+    Window* c = child(dialog, id);
+    if (!c || c->kind != Window::Kind::Button || !(c->style & WS_VISIBLE) ||
+        (c->style & WS_DISABLED))
+        return false;
+    record_call("click " + std::to_string(id));
+    DWORD type = button_type(c);
+    if (type == BS_GROUPBOX)
+        return false;
+    if (type == BS_AUTOCHECKBOX || type == BS_AUTO3STATE) {
+        c->checked = !c->checked;
+    } else if (type == BS_AUTORADIOBUTTON) {
+        // The group runs from the nearest WS_GROUP control at or before the
+        // button to the next one after it.
+        auto& all = dialog->children;
+        size_t at = std::find(all.begin(), all.end(), c) - all.begin();
+        size_t first = at;
+        while (first > 0 && !(all[first]->style & WS_GROUP))
+            --first;
+        size_t last = at + 1;
+        while (last < all.size() && !(all[last]->style & WS_GROUP))
+            ++last;
+        for (size_t i = first; i < last; ++i)
+            if (button_type(all[i]) == BS_AUTORADIOBUTTON)
+                all[i]->checked = all[i] == c;
+    }
+    send(handle(dialog), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(c));
+    return true;
+}
+
+// ---- what tests look at ---------------------------------------------------
+
+const std::vector<MessageBoxCall>& message_boxes()
+{
+    return state().message_boxes;
+}
+
+const std::vector<std::string>& calls()
+{
+    return state().calls;
+}
+
+bool common_controls_initialised()
+{
+    return state().common_controls;
+}
+
+std::string text(HWND h)
+{
+    Window* w = window(h);
+    return w ? w->text : std::string();
+}
+
+std::string text(HWND dialog, int control)
+{
+    Window* c = child(window(dialog), control);
+    return c ? c->text : std::string();
+}
+
+bool has_control(HWND dialog, int control)
+{
+    return child(window(dialog), control) != nullptr;
+}
+
+bool checked(HWND dialog, int control)
+{
+    Window* c = child(window(dialog), control);
+    return c && c->checked;
+}
+
+bool enabled(HWND dialog, int control)
+{
+    Window* c = child(window(dialog), control);
+    return c && !(c->style & WS_DISABLED);
+}
+
+bool visible(HWND dialog, int control)
+{
+    Window* c = child(window(dialog), control);
+    return c && (c->style & WS_VISIBLE);
+}
+
+int template_of(HWND dialog)
+{
+    Window* w = window(dialog);
+    return w ? w->template_id : 0;
+}
+
+namespace {
+constexpr uintptr_t kIconHandleBase = 0x00400000;
+}
+
+int icon_id(HICON icon)
+{
+    uintptr_t v = reinterpret_cast<uintptr_t>(icon);
+    return (v & ~uintptr_t{0xFFFF}) == kIconHandleBase ? static_cast<int>(v & 0xFFFF) : 0;
+}
+
+} // namespace win32_host
+
+using namespace win32_host;
+
+extern "C" {
+
+HICON WINAPI LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName)
+{
+    if (!hInstance || !IS_INTRESOURCE(lpIconName))
+        return nullptr;
+    int id = static_cast<int>(reinterpret_cast<uintptr_t>(lpIconName));
+    if (!module(hInstance).icons.count(id))
+        return nullptr;
+    return reinterpret_cast<HICON>(kIconHandleBase | static_cast<uintptr_t>(id));
+}
+
+int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax)
+{
+    if (!lpBuffer || cchBufferMax <= 0)
+        return 0;
+    const Module& m = module(hInstance);
+    auto it = m.strings.find(static_cast<int>(uID));
+    if (it == m.strings.end()) {
+        lpBuffer[0] = '\0';
+        return 0;
+    }
+    size_t n = std::min<size_t>(it->second.size(), static_cast<size_t>(cchBufferMax) - 1);
+    std::memcpy(lpBuffer, it->second.data(), n);
+    lpBuffer[n] = '\0';
+    return static_cast<int>(n);
+}
+
+HWND WINAPI GetDlgItem(HWND hDlg, int nIDDlgItem)
+{
+    return handle(child(window(hDlg), nIDDlgItem));
+}
+
+int WINAPI GetDlgCtrlID(HWND hWnd)
+{
+    Window* w = window(hWnd);
+    return w ? w->id : 0;
+}
+
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString)
+{
+    if (!window(hWnd))
+        return FALSE;
+    return send(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) ? TRUE : FALSE;
+}
+
+int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount)
+{
+    if (nMaxCount <= 0)
+        return 0;
+    return static_cast<int>(
+        send(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
+}
+
+BOOL WINAPI CheckRadioButton(HWND hDlg, int nIDFirstButton, int nIDLastButton, int nIDCheckButton)
+{
+    Window* dialog = window(hDlg);
+    if (!dialog)
+        return FALSE;
+    record_call("CheckRadioButton " + std::to_string(nIDCheckButton));
+    for (int id = nIDFirstButton; id <= nIDLastButton; ++id)
+        if (Window* c = child(dialog, id))
+            send(handle(c), BM_SETCHECK, id == nIDCheckButton ? BST_CHECKED : BST_UNCHECKED, 0);
+    return TRUE;
+}
+
+BOOL WINAPI CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck)
+{
+    Window* c = child(window(hDlg), nIDButton);
+    if (!c)
+        return FALSE;
+    send(handle(c), BM_SETCHECK, uCheck, 0);
+    return TRUE;
+}
+
+UINT WINAPI IsDlgButtonChecked(HWND hDlg, int nIDButton)
+{
+    Window* c = child(window(hDlg), nIDButton);
+    return c ? static_cast<UINT>(send(handle(c), BM_GETCHECK, 0, 0)) : 0;
+}
+
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow)
+{
+    Window* w = window(hWnd);
+    if (!w)
+        return FALSE;
+    BOOL was_visible = (w->style & WS_VISIBLE) ? TRUE : FALSE;
+    if (nCmdShow == SW_HIDE)
+        w->style &= ~static_cast<DWORD>(WS_VISIBLE);
+    else
+        w->style |= WS_VISIBLE;
+    record_call("ShowWindow " + std::to_string(w->id) + " " + std::to_string(nCmdShow));
+    return was_visible;
+}
+
+BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable)
+{
+    Window* w = window(hWnd);
+    if (!w)
+        return FALSE;
+    BOOL was_disabled = (w->style & WS_DISABLED) ? TRUE : FALSE;
+    if (bEnable)
+        w->style &= ~static_cast<DWORD>(WS_DISABLED);
+    else
+        w->style |= WS_DISABLED;
+    record_call("EnableWindow " + std::to_string(w->id) + " " + std::to_string(bEnable ? 1 : 0));
+    return was_disabled;
+}
+
+BOOL WINAPI IsWindowEnabled(HWND hWnd)
+{
+    Window* w = window(hWnd);
+    return w && !(w->style & WS_DISABLED);
+}
+
+BOOL WINAPI IsWindowVisible(HWND hWnd)
+{
+    Window* w = window(hWnd);
+    return w && (w->style & WS_VISIBLE);
+}
+
+LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam)
+{
+    if (!window(hWnd)) {
+        record_call("SendMessageA to no window: " + message_name(Msg));
+        return 0;
+    }
+    if (Msg == PSM_CHANGED || Msg == PSM_UNCHANGED)
+        record_call("SendMessageA " + message_name(Msg));
+    return send(hWnd, Msg, wParam, lParam);
+}
+
+HWND WINAPI GetParent(HWND hWnd)
+{
+    Window* w = window(hWnd);
+    return w ? handle(w->parent) : nullptr;
+}
+
+int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
+{
+    MessageBoxCall call{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType};
+    record_call("MessageBoxA " + call.caption + ": " + call.text);
+    state().message_boxes.push_back(call);
+    return IDOK;
+}
+
+} // extern "C"

@@ -1,0 +1,281 @@
+// File version information read from real PE images: the version resource is
+// found through the image's resource directory, and VerQueryValueA walks its
+// tree of blocks. Text values are handed out converted to ANSI, in the part of
+// the caller's block that GetFileVersionInfoSizeA reserved for that, as the
+// platform does. Every offset taken from the file is checked against its size.
+#include "state.h"
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace win32_host {
+
+namespace {
+
+constexpr uint16_t kRtVersion = 16;
+
+class Bytes {
+  public:
+    Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+    bool has(size_t at, size_t n) const { return at <= size_ && n <= size_ - at; }
+    uint16_t u16(size_t at) const
+    {
+        return has(at, 2) ? static_cast<uint16_t>(data_[at] | data_[at + 1] << 8) : 0;
+    }
+    uint32_t u32(size_t at) const
+    {
+        return has(at, 4) ? static_cast<uint32_t>(u16(at) | uint32_t{u16(at + 2)} << 16) : 0;
+    }
+    size_t size() const { return size_; }
+
+  private:
+    const uint8_t* data_;
+    size_t size_;
+};
+
+bool read_file(const std::string& path, std::string& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    out = s.str();
+    return true;
+}
+
+// Finds the first version resource of a PE32 image: file offset and size.
+bool find_version_resource(const std::string& file, size_t& offset, size_t& size)
+{
+    Bytes b(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+    if (b.u16(0) != 0x5A4D)
+        return false;
+    size_t pe = b.u32(0x3C);
+    if (b.u32(pe) != 0x00004550)
+        return false;
+    size_t coff = pe + 4;
+    unsigned sections = b.u16(coff + 2);
+    size_t optional = coff + 20;
+    size_t optional_size = b.u16(coff + 16);
+    if (b.u16(optional) != 0x10B || optional_size < 96 + 3 * 8)
+        return false;
+    if (b.u32(optional + 92) < 3) // NumberOfRvaAndSizes
+        return false;
+    uint32_t resource_rva = b.u32(optional + 96 + 2 * 8);
+    if (!resource_rva)
+        return false;
+    size_t table = optional + optional_size;
+    auto to_file = [&](uint32_t rva, size_t& at) {
+        for (unsigned i = 0; i < sections; ++i) {
+            size_t s = table + 40 * i;
+            if (!b.has(s, 40))
+                return false;
+            uint32_t va = b.u32(s + 12), vsize = b.u32(s + 8), raw = b.u32(s + 20),
+                     raw_size = b.u32(s + 16);
+            uint32_t extent = vsize > raw_size ? vsize : raw_size;
+            if (rva >= va && rva - va < extent) {
+                at = raw + (rva - va);
+                return true;
+            }
+        }
+        return false;
+    };
+    size_t root;
+    if (!to_file(resource_rva, root))
+        return false;
+    // Three levels: type, name, language; the first entry of the wanted type.
+    auto entry = [&](size_t dir, bool want_type, uint32_t& target) {
+        if (!b.has(dir, 16))
+            return false;
+        unsigned n = b.u16(dir + 12) + b.u16(dir + 14);
+        for (unsigned i = 0; i < n; ++i) {
+            size_t e = dir + 16 + 8 * i;
+            if (!b.has(e, 8))
+                return false;
+            uint32_t name = b.u32(e);
+            if (want_type && name != kRtVersion)
+                continue;
+            target = b.u32(e + 4);
+            return true;
+        }
+        return false;
+    };
+    uint32_t t;
+    size_t dir = root;
+    for (int level = 0; level < 3; ++level) {
+        if (!entry(dir, level == 0, t))
+            return false;
+        bool is_dir = t & 0x80000000u;
+        if (is_dir != (level < 2))
+            return false;
+        dir = root + (t & 0x7FFFFFFFu);
+    }
+    size_t data_entry = dir;
+    if (!b.has(data_entry, 16) || !to_file(b.u32(data_entry), offset))
+        return false;
+    size = b.u32(data_entry + 4);
+    return size >= 6 && b.has(offset, size);
+}
+
+bool version_resource(LPCSTR filename, std::string& out)
+{
+    if (!filename)
+        return false;
+    auto& files = state().files;
+    auto it = files.find(upper(filename));
+    std::string image;
+    size_t offset, size;
+    if (it == files.end() || !read_file(it->second, image) ||
+        !find_version_resource(image, offset, size))
+        return false;
+    out = image.substr(offset, size);
+    return true;
+}
+
+size_t align4(size_t n)
+{
+    return (n + 3) & ~size_t{3};
+}
+
+// The block holds the resource and behind it as many bytes again for the
+// ANSI copies of its texts.
+DWORD block_size(size_t resource)
+{
+    return static_cast<DWORD>(align4(resource) + resource);
+}
+
+struct Node {
+    size_t start, end; // the node's bytes
+    size_t value, value_bytes;
+    bool text;
+    std::u16string key;
+    size_t children;
+};
+
+bool read_node(const Bytes& b, size_t at, size_t limit, Node& n)
+{
+    size_t length = b.u16(at);
+    if (length < 6 || !b.has(at, length) || at + length > limit)
+        return false;
+    n.start = at;
+    n.end = at + length;
+    size_t value_length = b.u16(at + 2);
+    n.text = b.u16(at + 4) == 1;
+    n.key.clear();
+    size_t p = at + 6;
+    for (;; p += 2) {
+        if (p + 2 > n.end)
+            return false;
+        char16_t c = b.u16(p);
+        if (!c)
+            break;
+        n.key += c;
+    }
+    n.value = align4(p + 2);
+    n.value_bytes = n.text ? 2 * value_length : value_length;
+    if (n.value > n.end || n.value_bytes > n.end - n.value) {
+        n.value = n.end;
+        n.value_bytes = 0;
+    }
+    n.children = align4(n.value + n.value_bytes);
+    return true;
+}
+
+bool same_key(const std::u16string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] >= 0x80 || std::toupper(a[i]) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+} // namespace win32_host
+
+using namespace win32_host;
+
+extern "C" {
+
+DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle)
+{
+    if (lpdwHandle)
+        *lpdwHandle = 0;
+    std::string resource;
+    if (!version_resource(lptstrFilename, resource))
+        return 0;
+    return block_size(resource.size());
+}
+
+BOOL WINAPI GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD, DWORD dwLen, LPVOID lpData)
+{
+    std::string resource;
+    if (!lpData || !version_resource(lptstrFilename, resource) ||
+        dwLen < block_size(resource.size()))
+        return FALSE;
+    std::memset(lpData, 0, dwLen);
+    std::memcpy(lpData, resource.data(), resource.size());
+    state().version_blocks[lpData] = resource.size();
+    return TRUE;
+}
+
+BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer, PUINT puLen)
+{
+    auto known = state().version_blocks.find(pBlock);
+    if (!lpSubBlock || !lplpBuffer || !puLen || known == state().version_blocks.end())
+        return FALSE;
+    auto* base = static_cast<const uint8_t*>(pBlock);
+    Bytes b(base, known->second);
+    Node n;
+    if (!read_node(b, 0, b.size(), n))
+        return FALSE;
+    std::string path = lpSubBlock;
+    size_t from = 0;
+    while (from < path.size()) {
+        size_t sep = path.find('\\', from);
+        std::string part =
+            path.substr(from, sep == std::string::npos ? std::string::npos : sep - from);
+        from = sep == std::string::npos ? path.size() : sep + 1;
+        if (part.empty())
+            continue;
+        Node c;
+        bool found = false;
+        for (size_t at = n.children; at + 6 <= n.end; at = align4(c.end)) {
+            if (!read_node(b, at, n.end, c))
+                break;
+            if (same_key(c.key, part)) {
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            return FALSE;
+        n = c;
+    }
+    if (!n.text) {
+        *lplpBuffer = const_cast<uint8_t*>(base + n.value);
+        *puLen = static_cast<UINT>(n.value_bytes);
+        return n.value_bytes != 0;
+    }
+    // The ANSI copy sits at half the text's offset in the area behind the
+    // resource, where no other text's copy can overlap it.
+    char* ansi = const_cast<char*>(reinterpret_cast<const char*>(base)) + align4(known->second) +
+                 n.value / 2;
+    size_t count = 0;
+    for (; count * 2 < n.value_bytes; ++count) {
+        char16_t c = b.u16(n.value + 2 * count);
+        if (!c)
+            break;
+        ansi[count] = c < 0x100 ? static_cast<char>(c) : '?';
+    }
+    ansi[count] = '\0';
+    *lplpBuffer = ansi;
+    *puLen = static_cast<UINT>(count + 1);
+    return TRUE;
+}
+
+} // extern "C"

@@ -1,0 +1,149 @@
+#include "display_driver.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sim {
+
+namespace {
+
+bool write_u32(uint32_t out_size, void* out, uint32_t value)
+{
+    if (out_size < 4 || !out)
+        return false;
+    std::memcpy(out, &value, 4);
+    return true;
+}
+
+// What a driver of this family offers on one board.
+std::vector<DisplayMode> standard_modes()
+{
+    static const uint32_t sizes[][2] = {{640, 480}, {800, 600}, {1024, 768}, {1280, 1024}};
+    std::vector<DisplayMode> list;
+    for (auto& size : sizes)
+        for (uint32_t bpp : {8u, 16u, 32u})
+            list.push_back({size[0], size[1], bpp, 75});
+    return list;
+}
+
+} // namespace
+
+DisplayDriver::DisplayDriver()
+    : bios_texts{"Halcyra 3D BIOS", "Version 1.06", "08/14/97"},
+      modes(standard_modes()), current{1024, 768, 16, 75}
+{
+}
+
+int32_t DisplayDriver::escape(uint32_t code, uint32_t in_size, const void* in, uint32_t out_size,
+                              void* out)
+{
+    auto it = faults_.find(code);
+    EscapeFault fault = it == faults_.end() ? EscapeFault::None : it->second;
+    int32_t result = 0;
+    switch (fault) {
+    case EscapeFault::None:
+        result = answer(code, in_size, in, out_size, out);
+        break;
+    case EscapeFault::FailAfterWrite:
+        answer(code, in_size, in, out_size, out);
+        result = 0;
+        break;
+    case EscapeFault::Unsupported:
+    case EscapeFault::Fail:
+        result = 0;
+        break;
+    case EscapeFault::Error:
+        result = -1;
+        break;
+    }
+    uint32_t input = 0;
+    if (in && in_size >= 4)
+        std::memcpy(&input, in, 4);
+    escapes.push_back({code, input, in_size, out_size, result});
+    return result;
+}
+
+int32_t DisplayDriver::answer(uint32_t code, uint32_t in_size, const void* in, uint32_t out_size,
+                              void* out)
+{
+    uint32_t input = 0;
+    bool has_input = in && in_size >= 4;
+    if (has_input)
+        std::memcpy(&input, in, 4);
+
+    switch (code) {
+    case kEscGetBoardFamily:
+        return write_u32(out_size, out, family);
+    case kEscGetVirtualLayout:
+        if (out_size < 8 || !out)
+            return 0;
+        write_u32(4, out, layout == kLayoutDoubleWide);
+        write_u32(4, static_cast<uint8_t*>(out) + 4, layout == kLayoutTwoTall);
+        return 1;
+    case kEscGetBiosData: {
+        if (!in || in_size < 12)
+            return 0;
+        uint32_t addresses[3];
+        std::memcpy(addresses, in, sizeof addresses);
+        for (int i = 0; i < 3; ++i) {
+            auto* buffer = reinterpret_cast<char*>(static_cast<uintptr_t>(addresses[i]));
+            if (!buffer)
+                return 0;
+            const std::string& text = bios_texts[i];
+            size_t n = std::min(text.size(), kBiosTextBuffer);
+            std::memcpy(buffer, text.data(), n);
+            if (n < kBiosTextBuffer)
+                buffer[n] = '\0';
+        }
+        return 1;
+    }
+    case kEscGetBoardIndex:
+        return write_u32(out_size, out, board_index);
+    case kEscSetVirtualLayout:
+        if (!has_input || input > kLayoutMultiBoard)
+            return 0;
+        layout = input;
+        return 1;
+    case kEscGetMultiBoard:
+        return write_u32(out_size, out,
+                         layout == kLayoutMultiBoard ? kMultiBoardOn : kMultiBoardOff);
+    case kEscGetBoardCount:
+        return write_u32(out_size, out, board_count);
+    default:
+        return 0;
+    }
+}
+
+bool DisplayDriver::enum_mode(uint32_t index, DisplayMode& mode)
+{
+    if (index == 0)
+        ++mode_list_reads;
+    if (index >= modes.size())
+        return false;
+    mode = modes[index];
+    return true;
+}
+
+bool DisplayDriver::current_mode(DisplayMode& mode) const
+{
+    if (fail_current_mode)
+        return false;
+    mode = current;
+    return true;
+}
+
+int32_t DisplayDriver::change_mode(const DisplayMode& mode, bool test, bool update_registry)
+{
+    int32_t result = change_fault;
+    if (result == kDispChangeSuccessful) {
+        bool offered = std::find(modes.begin(), modes.end(), mode) != modes.end();
+        if (!offered)
+            result = kDispChangeBadMode;
+        else if (!test)
+            current = mode;
+    }
+    mode_changes.push_back({mode, test, update_registry, result});
+    return result;
+}
+
+} // namespace sim

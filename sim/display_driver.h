@@ -1,0 +1,124 @@
+// The display driver of the board family, as far as the rest of the system
+// meets it: it answers the Control Panel applet's private escapes and keeps
+// the display modes that the system's display-settings calls list and set.
+// Every answer can be configured and every escape can be made to fail, so
+// that the applet can be exercised against well-behaved and broken drivers.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// The escapes the display driver understands.
+enum DisplayEscape : uint32_t {
+    kEscGetBoardFamily = 3999,
+    kEscGetVirtualLayout = 4001,
+    kEscGetBiosData = 4002,
+    kEscGetBoardIndex = 4003,
+    kEscSetVirtualLayout = 4004,
+    kEscGetMultiBoard = 4005,
+    kEscGetBoardCount = 4006,
+};
+
+// Layout codes of kEscSetVirtualLayout.
+enum DesktopLayout : uint32_t {
+    kLayoutNormal = 0,
+    kLayoutDoubleWide = 1,
+    kLayoutTwoTall = 2,
+    kLayoutMultiBoard = 3,
+};
+
+// What kEscGetMultiBoard reports for one board and for all boards.
+constexpr uint32_t kMultiBoardOff = 4;
+constexpr uint32_t kMultiBoardOn = 3;
+
+// The BIOS texts are copied into caller buffers of this many bytes.
+constexpr size_t kBiosTextBuffer = 20;
+
+// How an escape misbehaves.
+enum class EscapeFault {
+    None,
+    Unsupported,    // result 0, nothing written: the driver does not know the escape
+    Fail,           // result 0, nothing written
+    FailAfterWrite, // the answer is written, and the result is 0 all the same
+    Error,          // result -1: the call itself failed
+};
+
+struct DisplayMode {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t bits_per_pixel = 0;
+    uint32_t frequency = 0;
+    bool operator==(const DisplayMode&) const = default;
+};
+
+struct EscapeCall {
+    uint32_t code;
+    uint32_t input; // first 32-bit value of the input (0 when shorter)
+    uint32_t in_size;
+    uint32_t out_size;
+    int32_t result;
+};
+
+struct ModeChange {
+    DisplayMode mode;
+    bool test;
+    bool update_registry;
+    int32_t result;
+};
+
+// Results of a mode change, as the platform numbers them.
+constexpr int32_t kDispChangeSuccessful = 0;
+constexpr int32_t kDispChangeRestart = 1;
+constexpr int32_t kDispChangeFailed = -1;
+constexpr int32_t kDispChangeBadMode = -2;
+
+class DisplayDriver {
+  public:
+    DisplayDriver();
+
+    // ---- what the driver reports -------------------------------------
+    uint32_t family = 3;
+    // Copied into the caller's buffers byte for byte: a text of
+    // kBiosTextBuffer bytes or more fills its buffer with no terminating zero.
+    std::array<std::string, 3> bios_texts;
+    uint32_t board_index = 1;
+    uint32_t board_count = 1;
+    // The layout in force (kEscSetVirtualLayout changes it).
+    uint32_t layout = kLayoutNormal;
+
+    // ---- misbehaviour ------------------------------------------------
+    void set_fault(uint32_t escape, EscapeFault fault) { faults_[escape] = fault; }
+    void clear_faults() { faults_.clear(); }
+
+    // An escape as ExtEscape hands it over. Returns the driver's result:
+    // 0 for failure or an unknown escape, positive for success.
+    int32_t escape(uint32_t code, uint32_t in_size, const void* in, uint32_t out_size, void* out);
+    std::vector<EscapeCall> escapes;
+
+    // ---- display modes -----------------------------------------------
+    // The modes the driver offers, in the order they are listed.
+    std::vector<DisplayMode> modes;
+    DisplayMode current;
+    // Forced result of the next mode changes (kDispChangeSuccessful: none).
+    int32_t change_fault = kDispChangeSuccessful;
+    bool fail_current_mode = false;
+
+    // Mode number `index` of the list; false past its end. Asking for
+    // mode 0 makes the driver build its list afresh.
+    bool enum_mode(uint32_t index, DisplayMode& mode);
+    bool current_mode(DisplayMode& mode) const;
+    int32_t change_mode(const DisplayMode& mode, bool test, bool update_registry);
+    unsigned mode_list_reads = 0;
+    std::vector<ModeChange> mode_changes;
+
+  private:
+    int32_t answer(uint32_t code, uint32_t in_size, const void* in, uint32_t out_size, void* out);
+    std::map<uint32_t, EscapeFault> faults_;
+};
+
+} // namespace sim

@@ -147,14 +147,14 @@ struct Depth {
     ULONG attributes;
 };
 
-constexpr ULONG kDirectColour = VIDEO_MODE_COLOR | VIDEO_MODE_GRAPHICS;
-constexpr ULONG kPaletteColour =
-    kDirectColour | VIDEO_MODE_PALETTE_DRIVEN | VIDEO_MODE_MANAGED_PALETTE;
+constexpr ULONG kDirectColor = VIDEO_MODE_COLOR | VIDEO_MODE_GRAPHICS;
+constexpr ULONG kPaletteColor =
+    kDirectColor | VIDEO_MODE_PALETTE_DRIVEN | VIDEO_MODE_MANAGED_PALETTE;
 
 constexpr Depth kDepths[] = {
-    {8, 8, 8, 8, 0, 0, 0, kPaletteColour},
-    {16, 5, 6, 5, 0xF800, 0x07E0, 0x001F, kDirectColour},
-    {32, 8, 8, 8, 0x00FF0000, 0x0000FF00, 0x000000FF, kDirectColour},
+    {8, 8, 8, 8, 0, 0, 0, kPaletteColor},
+    {16, 5, 6, 5, 0xF800, 0x07E0, 0x001F, kDirectColor},
+    {32, 8, 8, 8, 0x00FF0000, 0x0000FF00, 0x000000FF, kDirectColor},
 };
 
 // One refresh value of a resolution and the timing record its rows share.
@@ -167,10 +167,10 @@ struct Refresh {
 
 constexpr ULONG kMaxRefreshes = 7;
 
+// A resolution's refresh values end at the first entry without a timing.
 struct Resolution {
     ULONG width;
     ULONG height;
-    ULONG numRefreshes;
     Refresh refreshes[kMaxRefreshes];
 };
 
@@ -178,66 +178,28 @@ constexpr ULONG kTest0 = FREQUENCY_TEST_SLOT;
 constexpr ULONG kCustom1 = FREQUENCY_CUSTOM_SLOT;
 
 // Resolutions in table order, each with its refresh values in table order.
+// clang-format off
 constexpr Resolution kResolutions[] = {
-    {640,
-     480,
-     6,
-     {{kTest0, &mode_640_480_00},
-      {kCustom1, &mode_640_480_01},
-      {60, &mode_640_480_60},
-      {72, &mode_640_480_72},
-      {75, &mode_640_480_75},
-      {85, &mode_640_480_85}}},
-    {800,
-     600,
-     6,
-     {{kTest0, &mode_800_600_00},
-      {kCustom1, &mode_800_600_01},
-      {60, &mode_800_600_60},
-      {72, &mode_800_600_72},
-      {75, &mode_800_600_75},
-      {85, &mode_800_600_85}}},
-    {1024,
-     768,
-     6,
-     {{kTest0, &mode_1024_768_00},
-      {kCustom1, &mode_1024_768_01},
-      {60, &mode_1024_768_60},
-      {70, &mode_1024_768_70},
-      {75, &mode_1024_768_75},
-      {85, &mode_1024_768_85}}},
-    {1152,
-     864,
-     6,
-     {{kTest0, &mode_1152_864_00},
-      {kCustom1, &mode_1152_864_01},
-      {60, &mode_1152_864_60},
-      {70, &mode_1152_864_70},
-      {75, &mode_1152_864_75},
-      {85, &mode_1152_864_85}}},
-    {1280,
-     1024,
-     5,
-     {{kTest0, &mode_1280_1024_00},
-      {kCustom1, &mode_1280_1024_01},
-      {60, &mode_1280_1024_60},
-      {75, &mode_1280_1024_75},
-      {85, &mode_1280_1024_85}}},
-    {1600,
-     1200,
-     7,
-     {{kTest0, &mode_1600_1200_00},
-      {kCustom1, &mode_1600_1200_01},
-      {60, &mode_1600_1200_60},
-      {65, &mode_1600_1200_65},
-      {70, &mode_1600_1200_70, false},
-      {75, &mode_1600_1200_75, false},
-      {80, &mode_1600_1200_80, false}}},
-    {1920,
-     1080,
-     3,
-     {{kTest0, &mode_1920_1080_00}, {kCustom1, &mode_1920_1080_01}, {60, &mode_1920_1080_60}}},
+    {640, 480, {{kTest0, &mode_640_480_00}, {kCustom1, &mode_640_480_01}, {60, &mode_640_480_60},
+                {72, &mode_640_480_72}, {75, &mode_640_480_75}, {85, &mode_640_480_85}}},
+    {800, 600, {{kTest0, &mode_800_600_00}, {kCustom1, &mode_800_600_01}, {60, &mode_800_600_60},
+                {72, &mode_800_600_72}, {75, &mode_800_600_75}, {85, &mode_800_600_85}}},
+    {1024, 768, {{kTest0, &mode_1024_768_00}, {kCustom1, &mode_1024_768_01},
+                 {60, &mode_1024_768_60}, {70, &mode_1024_768_70}, {75, &mode_1024_768_75},
+                 {85, &mode_1024_768_85}}},
+    {1152, 864, {{kTest0, &mode_1152_864_00}, {kCustom1, &mode_1152_864_01},
+                 {60, &mode_1152_864_60}, {70, &mode_1152_864_70}, {75, &mode_1152_864_75},
+                 {85, &mode_1152_864_85}}},
+    {1280, 1024, {{kTest0, &mode_1280_1024_00}, {kCustom1, &mode_1280_1024_01},
+                  {60, &mode_1280_1024_60}, {75, &mode_1280_1024_75}, {85, &mode_1280_1024_85}}},
+    {1600, 1200, {{kTest0, &mode_1600_1200_00}, {kCustom1, &mode_1600_1200_01},
+                  {60, &mode_1600_1200_60}, {65, &mode_1600_1200_65},
+                  {70, &mode_1600_1200_70, false}, {75, &mode_1600_1200_75, false},
+                  {80, &mode_1600_1200_80, false}}},
+    {1920, 1080, {{kTest0, &mode_1920_1080_00}, {kCustom1, &mode_1920_1080_01},
+                  {60, &mode_1920_1080_60}}},
 };
+// clang-format on
 
 // Virtual-desktop layouts in table order: the surface grows by the extra
 // width to the right and by one screen height below.
@@ -299,7 +261,7 @@ template <typename Visit> constexpr void for_each_row(Memory memory, Visit visit
 {
     for (const Layout& layout : kLayouts)
         for (const Resolution& res : kResolutions)
-            for (ULONG r = 0; r < res.numRefreshes; ++r)
+            for (ULONG r = 0; r < kMaxRefreshes && res.refreshes[r].timing; ++r)
                 for (const Depth& depth : kDepths)
                     if (has_row(memory, res.refreshes[r], depth))
                         visit(make_row(layout, res, res.refreshes[r], depth));

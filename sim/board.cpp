@@ -92,11 +92,19 @@ void Board::write_register(uint32_t offset, int width, uint32_t value)
         return;
     }
     regs_[offset / 4] = value;
+    // The native memory layout ends the VGA text display.
+    if (offset == chip::MemoryConfig && (value & chip::MemConfigGraphics))
+        text_mode_ = false;
     // Work handed to the chip keeps it busy for a while.
     busy_polls_left_[0] = busy_polls_left_[1] = spec_.busy_polls;
 }
 
-uint32_t Board::read_io(uint32_t offset) { return io_[(offset & (kIoBlockSize - 1)) / 4]; }
+uint32_t Board::read_io(uint32_t offset)
+{
+    offset &= kIoBlockSize - 1;
+    uint32_t v = io_[offset / 4];
+    return offset == chip::IoConfig ? v & ~spec_.io_config_read_as_zero : v;
+}
 
 void Board::write_io(uint32_t offset, uint32_t value)
 {

@@ -25,6 +25,25 @@ constexpr uint32_t kRomSize = 0x8000;
 namespace chip {
 constexpr uint32_t BusyStatus = 0x4008; // bits 0 and 1 busy
 constexpr uint32_t BusyCount = 0x400C;  // non-zero while busy
+// Display controller: start and pitch in bytes, horizontal timing in memory
+// words, vertical timing in lines.
+constexpr uint32_t DisplayStart = 0x28;
+constexpr uint32_t DisplayPitch = 0x2C;
+constexpr uint32_t HActive = 0x30;
+constexpr uint32_t HBlank = 0x34;
+constexpr uint32_t HFrontPorch = 0x38;
+constexpr uint32_t HSync = 0x3C;
+constexpr uint32_t VActive = 0x40;
+constexpr uint32_t VBlank = 0x44;
+constexpr uint32_t VFrontPorch = 0x48;
+constexpr uint32_t VSync = 0x4C;
+constexpr uint32_t DisplayControl = 0x58; // bit 0 positive hsync, bit 1 positive vsync
+constexpr uint32_t MemoryConfig = 0x5C;
+constexpr uint32_t MemConfigGraphics = 0x100;   // native graphics layout (off in VGA)
+constexpr uint32_t MemConfigSgram = 0x20000000; // 32-bit SGRAM words
+constexpr uint32_t MemConfigWram = 0x40000;     // 64-bit WRAM words
+// I/O block: configuration (window enables in bits 16, 20 and 21).
+constexpr uint32_t IoConfig = 0x1C;
 } // namespace chip
 
 struct BoardSpec {
@@ -35,6 +54,8 @@ struct BoardSpec {
     bool never_idle = false;       // busy bits never clear
     uint32_t command = 0x0000;     // PCI command register at power-up
     uint8_t revision = 1;
+    // Bits of the I/O configuration register (+0x1C) that never read back set.
+    uint32_t io_config_read_as_zero = 0;
 };
 
 // Memory size the board carries for a configuration code (low three bits).

@@ -1,0 +1,44 @@
+// The single entry of the display driver's requests: pick the board, run the
+// request, store its status.
+#include "korvid.h"
+#include "requests.h"
+
+KORVID_DATA ULONG boardNumber = 0;
+
+namespace {
+
+PBOARD_EXTENSION select_board(PBOARD_EXTENSION ext)
+{
+    // An index past the end of the chain selects the last board.
+    for (ULONG hops = 0; hops < boardNumber && ext->pNextBoard; ++hops)
+        ext = ext->pNextBoard;
+    return ext;
+}
+
+} // namespace
+
+KORVID_API BOOLEAN Zorx_StartIO(PVOID HwDeviceExtension, PVIDEO_REQUEST_PACKET RequestPacket)
+{
+    PBOARD_EXTENSION ext = select_board(static_cast<PBOARD_EXTENSION>(HwDeviceExtension));
+    ULONG code = RequestPacket->IoControlCode;
+    REQUEST_HANDLER handler = find_standard_request(code);
+    if (!handler)
+        handler = find_private_request(code);
+    VP_STATUS status = handler ? handler(ext, RequestPacket) : ERROR_INVALID_FUNCTION;
+    RequestPacket->StatusBlock->Status = status;
+    return TRUE;
+}
+
+VOID IOReturnString(PVIDEO_REQUEST_PACKET packet, const CHAR* text)
+{
+    PCHAR out = static_cast<PCHAR>(packet->OutputBuffer);
+    ULONG size = packet->OutputBufferLength;
+    ULONG length = 0;
+    for (ULONG i = 0; i < size; ++i)
+        out[i] = 0;
+    while (text[length] && length + 1 < size) {
+        out[length] = text[length];
+        ++length;
+    }
+    packet->StatusBlock->Information = size ? length + 1 : 0;
+}

@@ -7,6 +7,7 @@
 #include <ntdef.h>
 #include <ddk/miniport.h>
 #include <ddk/dderror.h>
+#include <devioctl.h>
 #include <ddk/video.h>
 #include <ntddvdeo.h>
 // Wide string literal in the platform's WCHAR type.

@@ -1,0 +1,198 @@
+// The host's Win32 where the applet relies on it behaving as the platform
+// does: registry, version information of real images, the property sheet's
+// page life, button groups, and the display-driver model's answers.
+#include "applet_fixture.h"
+#include "pe_image.h"
+
+#include <fstream>
+#include <sstream>
+
+using win32_host::Sheet;
+
+namespace {
+
+const char kDevice0[] = "SYSTEM\\CurrentControlSet\\Services\\halcyra3d\\Device0";
+
+class StandIn : public AppletTest {};
+
+TEST_F(StandIn, BoundKeySharesItsValuesWithTheSimulatedMachine)
+{
+    sim::RegistryKey device;
+    device[u"TwoTall"] = {sim::kRegDword, {1, 0, 0, 0}};
+    win32_host::bind_key(HKEY_LOCAL_MACHINE, kDevice0, device);
+
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kDevice0, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key),
+              ERROR_SUCCESS);
+    DWORD value = 0, type = 0, size = sizeof value;
+    ASSERT_EQ(
+        RegQueryValueExA(key, "twotall", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(value, 1u);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+
+    DWORD one = 1, zero = 0;
+    RegSetValueExA(key, "DoubleWide", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), 4);
+    RegSetValueExA(key, "TWOTALL", 0, REG_DWORD, reinterpret_cast<BYTE*>(&zero), 4);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(device.size(), 2u) << "a name written again keeps its first spelling";
+    EXPECT_EQ(device[u"DoubleWide"].type, sim::kRegDword);
+    EXPECT_EQ(device[u"DoubleWide"].data, (std::vector<uint8_t>{1, 0, 0, 0}));
+    EXPECT_EQ(device[u"TwoTall"].data, (std::vector<uint8_t>{0, 0, 0, 0}));
+
+    // Text is held as the platform holds it, in 16-bit characters.
+    win32_host::set_string(HKEY_LOCAL_MACHINE, kDevice0, "Name", "QV");
+    EXPECT_EQ(device[u"Name"].data, (std::vector<uint8_t>{'Q', 0, 'V', 0, 0, 0}));
+}
+
+TEST_F(StandIn, RegistryAnswersAsThePlatformDoes)
+{
+    HKEY key;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Nowhere", 0, KEY_READ, &key),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(win32_host::key_exists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Nowhere"));
+
+    win32_host::set_string(HKEY_LOCAL_MACHINE, kMcdKey, "Text", "abcdef");
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMcdKey, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+    char small[4];
+    DWORD size = sizeof small;
+    EXPECT_EQ(
+        RegQueryValueExA(key, "Text", nullptr, nullptr, reinterpret_cast<BYTE*>(small), &size),
+        ERROR_MORE_DATA);
+    EXPECT_EQ(size, 7u);
+    DWORD one = 1;
+    EXPECT_EQ(RegSetValueExA(key, "Enable", 0, REG_DWORD, reinterpret_cast<BYTE*>(&one), 4),
+              ERROR_ACCESS_DENIED)
+        << "opened for reading only";
+    EXPECT_EQ(win32_host::open_key_handles(), 1);
+    RegCloseKey(key);
+    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string product_version(const std::string& windows_path)
+{
+    DWORD handle;
+    DWORD size = GetFileVersionInfoSizeA(windows_path.c_str(), &handle);
+    if (!size)
+        return "(none)";
+    std::vector<char> block(size);
+    if (!GetFileVersionInfoA(windows_path.c_str(), handle, size, block.data()))
+        return "(unreadable)";
+    void* value;
+    UINT length;
+    if (!VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\ProductVersion", &value,
+                        &length))
+        return "(no entry)";
+    return static_cast<const char*>(value);
+}
+
+TEST_F(StandIn, ReadsTheVersionOfTheRealMiniport)
+{
+    std::string korvid = std::string(QV_CROSS_DIR) + "/miniport/korvid.sys";
+    if (std::string(QV_CROSS_DIR).empty() || read_file(korvid).empty())
+        GTEST_SKIP() << "no cross-built korvid.sys";
+    win32_host::map_file("C:\\WINNT\\system32\\drivers\\korvid.sys", korvid);
+    EXPECT_EQ(product_version("C:\\WINNT\\system32\\drivers\\korvid.sys"), "4.00.106");
+
+    // And the page shows it.
+    driver.family = 3;
+    EXPECT_EQ(open_info_page().version, "4.00.106");
+}
+
+TEST_F(StandIn, DamagedImagesGiveNoVersionAndAreNotReadPastTheirEnd)
+{
+    auto image = pe_image::image_with(pe_image::version_resource({{"ProductVersion", "1.2"}}));
+    std::string path = pe_image::write("whole.sys", image);
+    win32_host::map_file("C:\\v.sys", path);
+    ASSERT_EQ(product_version("C:\\v.sys"), "1.2");
+
+    // Every cut of the image either still holds the whole resource or
+    // gives no version; the sanitizers watch the reading.
+    for (size_t length = 0; length < image.size(); length += 7) {
+        std::vector<uint8_t> cut(image.begin(), image.begin() + static_cast<long>(length));
+        win32_host::map_file("C:\\v.sys", pe_image::write("cut.sys", cut));
+        std::string v = product_version("C:\\v.sys");
+        EXPECT_TRUE(v == "1.2" || v == "(none)") << length << ": " << v;
+    }
+    // A block that claims more than the resource holds.
+    auto bad = image;
+    bad[0x258] = 0xFF;
+    bad[0x259] = 0x7F;
+    win32_host::map_file("C:\\v.sys", pe_image::write("bad.sys", bad));
+    std::string v = product_version("C:\\v.sys");
+    EXPECT_TRUE(v == "(none)" || v == "(no entry)") << v;
+}
+
+TEST_F(StandIn, SheetCreatesPagesWhenFirstShownAndAppliesOnlyThose)
+{
+    driver.family = 3;
+    win32_host::set_dword(HKEY_LOCAL_MACHINE, kMcdKey, "Enable", 1);
+    open([](Sheet& sheet) {
+        EXPECT_TRUE(sheet.created(kInfoPage));
+        EXPECT_FALSE(sheet.created(kDesktopPage));
+        EXPECT_FALSE(sheet.created(kOptionsPage));
+        sheet.select(kOptionsPage);
+        EXPECT_TRUE(sheet.created(kOptionsPage));
+        EXPECT_FALSE(sheet.created(kDesktopPage));
+        EXPECT_FALSE(sheet.apply()) << "Apply is greyed until a page changes";
+        sheet.ok();
+    });
+    int created = 0;
+    for (auto& call : win32_host::calls())
+        created += call.rfind("create page", 0) == 0;
+    EXPECT_EQ(created, 2);
+    EXPECT_EQ(win32_host::sheets().back().result, 1);
+}
+
+TEST_F(StandIn, AutomaticRadioButtonsFormTheirGroup)
+{
+    driver.family = 3;
+    open([](Sheet& sheet) {
+        sheet.select(kDesktopPage);
+        HWND page = sheet.page(kDesktopPage);
+        for (int id : {IDC_DOUBLE_WIDE, IDC_MULTI_BOARD, IDC_NORMAL_MODE, IDC_TWO_TALL}) {
+            ASSERT_TRUE(sheet.click(id));
+            for (int other = IDC_NORMAL_MODE; other <= IDC_MULTI_BOARD; ++other)
+                EXPECT_EQ(win32_host::checked(page, other), other == id) << id << " " << other;
+        }
+        // Nobody can click what is hidden or greyed.
+        ShowWindow(GetDlgItem(page, IDC_MULTI_BOARD), SW_HIDE);
+        EnableWindow(GetDlgItem(page, IDC_DOUBLE_WIDE), FALSE);
+        EXPECT_FALSE(sheet.click(IDC_MULTI_BOARD));
+        EXPECT_FALSE(sheet.click(IDC_DOUBLE_WIDE));
+        EXPECT_TRUE(win32_host::checked(page, IDC_TWO_TALL));
+    });
+}
+
+TEST(DisplayDriverModel, AnswersOnlyIntoBuffersLargeEnough)
+{
+    sim::DisplayDriver d;
+    uint32_t in = 1234;
+    uint32_t out[2] = {0xAAAAAAAA, 0xAAAAAAAA};
+    EXPECT_EQ(d.escape(sim::kEscGetVirtualLayout, 4, &in, 4, out), 0);
+    EXPECT_EQ(out[0], 0xAAAAAAAAu);
+
+    uint32_t code = sim::kLayoutMultiBoard;
+    EXPECT_GT(d.escape(sim::kEscSetVirtualLayout, 4, &code, 4, out), 0);
+    EXPECT_GT(d.escape(sim::kEscGetMultiBoard, 4, &in, 4, out), 0);
+    EXPECT_EQ(out[0], sim::kMultiBoardOn);
+    code = sim::kLayoutTwoTall;
+    d.escape(sim::kEscSetVirtualLayout, 4, &code, 4, out);
+    EXPECT_GT(d.escape(sim::kEscGetVirtualLayout, 4, &in, 8, out), 0);
+    EXPECT_EQ(out[0], 0u);
+    EXPECT_EQ(out[1], 1u);
+    code = 4;
+    EXPECT_EQ(d.escape(sim::kEscSetVirtualLayout, 4, &code, 4, out), 0) << "no such layout";
+    EXPECT_EQ(d.layout, sim::kLayoutTwoTall);
+    EXPECT_EQ(d.escape(4000, 4, &in, 4, out), 0);
+}
+
+} // namespace

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <unistd.h>
 #include <fstream>
 #include <map>
 #include <string>
@@ -133,9 +135,27 @@ inline Bytes image_with(const Bytes& resource)
     return b;
 }
 
+// A file of this test process alone (the suites run side by side), removed
+// when the process ends.
+inline std::string temp_path(const std::string& name)
+{
+    struct Files {
+        std::vector<std::string> paths;
+        ~Files()
+        {
+            for (auto& p : paths)
+                std::remove(p.c_str());
+        }
+    };
+    static Files files;
+    std::string path = ::testing::TempDir() + "qv_cpl-" + std::to_string(getpid()) + "-" + name;
+    files.paths.push_back(path);
+    return path;
+}
+
 inline std::string write(const std::string& name, const Bytes& bytes)
 {
-    std::string path = ::testing::TempDir() + name;
+    std::string path = temp_path(name);
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));

@@ -2,6 +2,7 @@
 // pages need, and the same as what the resource compiler builds into the
 // real binary.
 #include "applet_fixture.h"
+#include "pe_image.h"
 
 #include <cctype>
 #include <cstdio>
@@ -95,16 +96,37 @@ TEST(ResourceScript, PagesAreLaidOutWithinTheirTemplates)
     }
 }
 
-TEST(ResourceScript, ReportsWhereItCannotBeRead)
+TEST(ResourceScript, ReadsExtendedTemplatesAndReportsWhereItCannotGoOn)
 {
-    std::string path = ::testing::TempDir() + "broken.rc";
+    std::string path = pe_image::temp_path("extended.rc");
+    std::ofstream(path) << "#define IDD_X 7\n#define IDC_A (1000 + 2)\n"
+                           "IDD_X DIALOGEX 0, 0, 100, 50, 0\n"
+                           "STYLE DS_SETFONT | WS_CHILD\nEXSTYLE WS_EX_CLIENTEDGE\n"
+                           "FONT 8, \"MS Shell Dlg\", 400, 0, 1\nBEGIN\n"
+                           "    CONTROL \"Say \"\"hi\"\"\", IDC_A, \"Button\", BS_AUTOCHECKBOX | "
+                           "WS_TABSTOP, 5, 6, 50, 10, WS_EX_STATICEDGE, 99\n"
+                           "    LTEXT \"x\", -1, 1, 2, 3, 4, NOT WS_VISIBLE\nEND\n";
+    Module m = win32_host::parse_resource_script(path);
+    ASSERT_TRUE(m.dialogs.count(7));
+    const DialogTemplate& d = m.dialogs.at(7);
+    EXPECT_TRUE(d.extended);
+    EXPECT_EQ(d.ex_style, static_cast<DWORD>(WS_EX_CLIENTEDGE));
+    EXPECT_EQ(d.font_face, "MS Shell Dlg");
+    ASSERT_EQ(d.controls.size(), 2u);
+    EXPECT_EQ(d.controls[0].id, 1002);
+    EXPECT_EQ(d.controls[0].text, "Say \"hi\"");
+    EXPECT_EQ(d.controls[0].style,
+              static_cast<DWORD>(WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX | WS_TABSTOP));
+    EXPECT_EQ(d.controls[0].ex_style, static_cast<DWORD>(WS_EX_STATICEDGE));
+    EXPECT_EQ(d.controls[1].style, static_cast<DWORD>(WS_CHILD)) << "NOT clears a default";
+
     std::ofstream(path) << "#define IDD_X 7\n\nIDD_X DIALOG 0, 0, 10, 10\nBEGIN\n"
                            "    LTEXT \"a\", IDC_MISSING, 0, 0, 5, 5\nEND\n";
     try {
         win32_host::parse_resource_script(path);
         FAIL() << "no error";
     } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string(e.what()).find("broken.rc:5: unknown symbol IDC_MISSING"),
+        EXPECT_NE(std::string(e.what()).find("extended.rc:5: unknown symbol IDC_MISSING"),
                   std::string::npos)
             << e.what();
     }
@@ -253,7 +275,7 @@ TEST(ResourceScript, ReadsAsTheResourceCompilerBuildsIt)
         GTEST_SKIP() << "no resource compiler on this machine";
     std::string script = QV_CPL_RESOURCES;
     std::string dir = script.substr(0, script.rfind('/'));
-    std::string res = ::testing::TempDir() + "QV_CPL.res";
+    std::string res = pe_image::temp_path("QV_CPL.res");
     std::string command =
         "cd '" + dir + "' && '" + windres + "' -I . -O res -i '" + script + "' -o '" + res + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;

@@ -147,7 +147,8 @@ INT_PTR WINAPI PropertySheetA(LPCPROPSHEETHEADERA h)
 {
     record_call("PropertySheetA");
     // Only what the first version of the records can describe: an array of
-    // page records built from dialog templates of a loaded module.
+    // page records built from dialog templates of a loaded module. The
+    // common controls must have been started (InitCommonControls).
     if (!h || h->dwSize < PROPSHEETHEADERA_V1_SIZE || !(h->dwFlags & PSH_PROPSHEETPAGE) ||
         (h->dwFlags & PSH_MODELESS) || !h->ppsp || h->nPages == 0 || !state().common_controls)
         return -1;
@@ -192,8 +193,9 @@ INT_PTR WINAPI PropertySheetA(LPCPROPSHEETHEADERA h)
     Sheet sheet(record, handle(frame));
     frame->sheet = &sheet;
     sheet.select(static_cast<int>(record.start_page));
-    if (state().sheet_script)
-        state().sheet_script(sheet);
+    // A copy: the script may open another sheet with a script of its own.
+    if (auto script = state().sheet_script)
+        script(sheet);
     if (!sheet.closed())
         sheet.cancel();
     destroy_window(frame);

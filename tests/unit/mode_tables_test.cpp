@@ -101,15 +101,17 @@ const TableShape kTables[] = {
     {"WRAM", display_mode_wram, NUM_DISPLAY_MODES_WRAM, 114},
 };
 
-// Each resolution's extra width and its first row in SGRAM and WRAM blocks.
+// Each resolution's stride at 8, 16 and 32 bpp, extra width, and first row
+// in SGRAM and WRAM layout blocks.
 struct ResolutionShape {
-    ULONG width, extraWidth, firstRow[2];
+    ULONG width, stride[3], extraWidth, firstRow[2];
 };
 
 const ResolutionShape kResolutions[] = {
-    {640, 640, {0, 0}},       {800, 768, {18, 18}},   {1024, 1024, {36, 36}},
-    {1152, 1152, {54, 54}},   {1280, 1280, {72, 72}}, {1600, 1536, {87, 87}},
-    {1920, 1920, {108, 105}},
+    {640, {640, 1280, 2560}, 640, {0, 0}},        {800, {896, 1664, 3200}, 768, {18, 18}},
+    {1024, {1024, 2048, 4096}, 1024, {36, 36}},   {1152, {1152, 2304, 4608}, 1152, {54, 54}},
+    {1280, {1280, 2560, 5120}, 1280, {72, 72}},   {1600, {1664, 3200, 6400}, 1536, {87, 87}},
+    {1920, {1920, 3840, 7680}, 1920, {108, 105}},
 };
 
 TEST_F(ModeTables, EveryRowPointsAtTheTimingOfItsResolutionAndRate)
@@ -135,11 +137,12 @@ TEST_F(ModeTables, EveryRowPointsAtTheTimingOfItsResolutionAndRate)
             EXPECT_EQ(info.BitsPerPlane, bpp);
             EXPECT_EQ(row.pTiming, table.rows[inBlock].pTiming);
             EXPECT_EQ(info.BitsPerPlane, table.rows[inBlock].ModeInformation.BitsPerPlane);
-            ULONG extraWidth = 0;
-            for (const ResolutionShape& r : kResolutions)
-                if (r.width == p.width && (layout & 1))
-                    extraWidth = r.extraWidth;
-            EXPECT_EQ(row.ulExtraWidth, extraWidth);
+            for (const ResolutionShape& r : kResolutions) {
+                if (r.width == p.width) {
+                    EXPECT_EQ(info.ScreenStride, r.stride[bpp / 16]);
+                    EXPECT_EQ(row.ulExtraWidth, layout & 1 ? r.extraWidth : 0);
+                }
+            }
             EXPECT_EQ(row.ulExtraHeight, layout & 2 ? p.height : 0);
         }
     }

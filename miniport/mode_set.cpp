@@ -7,10 +7,10 @@
 
 namespace {
 
-// Display controller registers (register aperture). The ones named BLANK_*
-// around the timing block are not used by the native modes and are kept 0.
-constexpr ULONG REG_BLANK_0 = 0x20;
-constexpr ULONG REG_BLANK_1 = 0x24;
+// Display controller registers (register aperture). The four reserved ones
+// around the timing block have no use in the native modes and are kept 0.
+constexpr ULONG REG_DISPLAY_RESERVED0 = 0x20;
+constexpr ULONG REG_DISPLAY_RESERVED1 = 0x24;
 constexpr ULONG REG_DISPLAY_START = 0x28;
 constexpr ULONG REG_DISPLAY_PITCH = 0x2C;
 constexpr ULONG REG_H_ACTIVE = 0x30;
@@ -21,8 +21,8 @@ constexpr ULONG REG_V_ACTIVE = 0x40;
 constexpr ULONG REG_V_BLANK = 0x44;
 constexpr ULONG REG_V_FRONT_PORCH = 0x48;
 constexpr ULONG REG_V_SYNC = 0x4C;
-constexpr ULONG REG_BLANK_2 = 0x50;
-constexpr ULONG REG_BLANK_3 = 0x54;
+constexpr ULONG REG_DISPLAY_RESERVED2 = 0x50;
+constexpr ULONG REG_DISPLAY_RESERVED3 = 0x54;
 constexpr ULONG REG_DISPLAY_CONTROL = 0x58;
 constexpr ULONG DISPLAY_CONTROL_ENABLE = 0x100;
 
@@ -35,8 +35,9 @@ constexpr ULONG BUSY_COUNT_BITS = 0xFFFFFFFF;
 // after one second of polling and the mode set carries on.
 constexpr ULONG IDLE_WAIT_STEPS = 1000000 / STALL_STEP_US;
 
-// Configuration reset: keep these bits (the window enables among the
-// cleared ones), then turn on the native-mode bits 8 to 12.
+// Configuration reset: only CONFIG_KEEP survives of the old configuration
+// (the window enables do not; they are reopened at once), then the
+// native-mode bits 8 to 12 are set.
 constexpr ULONG CONFIG_PULSE_US = 100;
 constexpr ULONG CONFIG_KEEP = 0xF3003F1D;
 constexpr ULONG CONFIG_NATIVE = 0x1F00;
@@ -47,9 +48,10 @@ constexpr ULONG SGRAM_WORD_BITS = 32;
 constexpr ULONG WRAM_WORD_BITS = 64;
 
 // DAC settings of a native mode.
-constexpr UCHAR MISC2_CLOCK_CHANGE = 1; // held while the pixel clock is reloaded
-constexpr UCHAR PLL_CONTROL1_PAIR = 3;  // run the pixel PLL from a register pair...
-constexpr UCHAR PLL_CONTROL2_PAIR0 = 0; // ...pair 0
+constexpr UCHAR MISC2_CLOCK_CHANGE = 1; // before the first pixel-clock load
+// PLL controls that put a freshly loaded pixel clock (register pair 0) in effect.
+constexpr UCHAR PLL_CONTROL1_PAIR = 3;
+constexpr UCHAR PLL_CONTROL2_PAIR0 = 0;
 constexpr UCHAR MISC1_WRAM = 1;
 constexpr UCHAR MISC1_SGRAM = 0;
 constexpr UCHAR MISC2_NATIVE = 0x45;
@@ -146,8 +148,8 @@ VOID write_memory_config(PBOARD_EXTENSION ext)
 VOID write_geometry(PBOARD_EXTENSION ext, const DISPLAY_MODE* mode, HSCALE s)
 {
     const MODE_TIMING* t = mode->pTiming;
-    Zorx_write_reg(ext, REG_BLANK_0, 0);
-    Zorx_write_reg(ext, REG_BLANK_1, 0);
+    Zorx_write_reg(ext, REG_DISPLAY_RESERVED0, 0);
+    Zorx_write_reg(ext, REG_DISPLAY_RESERVED1, 0);
     Zorx_write_reg(ext, REG_DISPLAY_START, ModeStartOffset(mode));
     Zorx_write_reg(ext, REG_DISPLAY_PITCH, ModePitch(mode));
     Zorx_write_reg(ext, REG_H_ACTIVE, scaled(t->usHActive, s));
@@ -158,8 +160,8 @@ VOID write_geometry(PBOARD_EXTENSION ext, const DISPLAY_MODE* mode, HSCALE s)
     Zorx_write_reg(ext, REG_V_BLANK, t->usVBlank);
     Zorx_write_reg(ext, REG_V_FRONT_PORCH, t->usVSyncStart);
     Zorx_write_reg(ext, REG_V_SYNC, t->usVSyncWidth);
-    Zorx_write_reg(ext, REG_BLANK_2, 0);
-    Zorx_write_reg(ext, REG_BLANK_3, 0);
+    Zorx_write_reg(ext, REG_DISPLAY_RESERVED2, 0);
+    Zorx_write_reg(ext, REG_DISPLAY_RESERVED3, 0);
 }
 
 // With the VCO register of pair 0 selected: the pixel clock, low byte first,
@@ -209,7 +211,7 @@ VOID dac_rgb526(PBOARD_EXTENSION ext, const DISPLAY_MODE* mode)
     for (UCHAR value : MISC3_4_NATIVE)
         Zorx_dac_write(ext, value);
     Zorx_dac_write_run(ext, DAC_REG_MISC_CLOCK, RGB526_CLOCK_SYNC_OUTPUT);
-    // The RGB526 takes the depth controls at 8 bpp first, then the real format.
+    // The depth controls go in under the 8-bpp format; the real format follows.
     write_pixel_controls(ext, PIXEL_FORMAT_8BPP);
     Zorx_dac_reselect(ext, DAC_REG_32BPP);
     Zorx_dac_write(ext, DAC_32BPP_DIRECT);
@@ -229,7 +231,8 @@ VOID dac_rgb528(PBOARD_EXTENSION ext, const DISPLAY_MODE* mode)
     reload_pixel_clock(ext, pll);
 }
 
-// The pixel clock is loaded twice, before and after the format change.
+// Every DAC type starts with the pixel-clock VCO register selected; the pixel
+// clock is loaded twice, before and after the format change.
 VOID program_dac(PBOARD_EXTENSION ext, const DISPLAY_MODE* mode)
 {
     Zorx_dac_select(ext, DAC_REG_MISC2);

@@ -1,6 +1,5 @@
-// A simulated board with a hand-made board record, as initialisation would
-// leave it, for the hardware programming tests; and shorthands for the
-// trace events those tests expect.
+// One simulated board with a board record as initialisation leaves it, for
+// the hardware programming tests, and shorthands for the events they expect.
 #pragma once
 
 #include "hardware.h"
@@ -9,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <vector>
 
 namespace hwtest {
@@ -17,135 +15,90 @@ namespace hwtest {
 using sim::Aperture;
 using sim::Event;
 using sim::Op;
+using Events = std::vector<Event>;
 
-constexpr ULONG kXyApertureBytes = 0x2000;
-
-inline Event W8(uint32_t offset, uint32_t value)
+// Accesses of board 0: 8/32-bit register writes and reads, I/O reads and writes.
+constexpr auto access(Op op, Aperture ap, uint8_t width)
 {
-    return {0, Op::Write, Aperture::Registers, 1, offset, value};
+    return [=](uint32_t at, uint32_t v) { return Event{0, op, ap, width, at, v}; };
 }
-inline Event W32(uint32_t offset, uint32_t value)
+inline const auto W8 = access(Op::Write, Aperture::Registers, 1);
+inline const auto W32 = access(Op::Write, Aperture::Registers, 4);
+inline const auto R32 = access(Op::Read, Aperture::Registers, 4);
+inline const auto IoR = access(Op::Read, Aperture::IoBlock, 4);
+inline const auto IoW = access(Op::Write, Aperture::IoBlock, 4);
+inline Events stalls(int n)
 {
-    return {0, Op::Write, Aperture::Registers, 4, offset, value};
-}
-inline Event R32(uint32_t offset, uint32_t value)
-{
-    return {0, Op::Read, Aperture::Registers, 4, offset, value};
-}
-inline Event IoR(uint32_t offset, uint32_t value)
-{
-    return {0, Op::Read, Aperture::IoBlock, 4, offset, value};
-}
-inline Event IoW(uint32_t offset, uint32_t value)
-{
-    return {0, Op::Write, Aperture::IoBlock, 4, offset, value};
-}
-inline Event Stall(uint32_t us)
-{
-    return {-1, Op::Stall, Aperture::Registers, 0, 0, us};
+    return Events(n, Event{-1, Op::Stall, Aperture::Registers, 0, 0, 50});
 }
 
-inline void append(std::vector<Event>& to, const std::vector<Event>& more)
+inline Events operator+(Events a, const Events& b)
 {
-    to.insert(to.end(), more.begin(), more.end());
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
-inline std::vector<Event> stalls(int n)
+// Index low <- first (after index high 0 and auto-increment when `select`),
+// then the values into first, first + 1, ...
+inline Events dac(uint8_t first, std::vector<uint8_t> values, bool select = false)
 {
-    return std::vector<Event>(static_cast<size_t>(n), Stall(50));
-}
-
-// The DAC's indexed-register selection with auto-increment.
-inline std::vector<Event> dac_select(uint8_t index)
-{
-    return {W8(0x14, 0), W8(0x1C, 1), W8(0x10, index)};
-}
-
-// Reselect `first` by index low, then the values by auto-increment.
-inline std::vector<Event> dac_run(uint8_t first, const std::vector<uint8_t>& values)
-{
-    std::vector<Event> out{W8(0x10, first)};
+    Events out = select ? Events{W8(0x14, 0), W8(0x1C, 1)} : Events{};
+    out.push_back(W8(0x10, first));
     for (uint8_t v : values)
         out.push_back(W8(0x18, v));
     return out;
 }
 
-// Traces differ: show both side by side from the first difference.
-inline std::string trace_diff(const std::vector<Event>& got, const std::vector<Event>& want)
+// A memory-clock load: reference divider, then VCO byte, then 2.5 ms to settle.
+inline Events clock_load(uint16_t w)
+{
+    return dac(0x15, {uint8_t(w >> 8), uint8_t(w)}, true) + stalls(50);
+}
+
+inline ::testing::AssertionResult same_trace(const Events& got, const Events& want)
 {
     size_t i = 0;
     while (i < got.size() && i < want.size() && got[i] == want[i])
         ++i;
-    std::string out = "first difference at event " + std::to_string(i) + " of " +
-                      std::to_string(got.size()) + " (expected " + std::to_string(want.size()) +
-                      ")\n";
-    for (size_t k = i; k < i + 6 && (k < got.size() || k < want.size()); ++k) {
-        out += "  got  " + (k < got.size() ? sim::describe(got[k]) : std::string("-")) + "\n";
-        out += "  want " + (k < want.size() ? sim::describe(want[k]) : std::string("-")) + "\n";
-    }
-    return out;
-}
-
-inline ::testing::AssertionResult same_trace(const std::vector<Event>& got,
-                                             const std::vector<Event>& want)
-{
-    if (got == want)
+    if (i == got.size() && i == want.size())
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << trace_diff(got, want);
+    return ::testing::AssertionFailure()
+           << "event " << i << ": got " << (i < got.size() ? sim::describe(got[i]) : "-")
+           << ", want " << (i < want.size() ? sim::describe(want[i]) : "-");
 }
-
 #define EXPECT_TRACE(got, want) EXPECT_TRUE(::hwtest::same_trace((got), (want)))
 
-// One board on a machine of its own, its record filled as discovery and
-// initialisation fill it; the trace and the clock start empty.
 struct HwBoard {
     sim::Machine machine;
     BOARD_EXTENSION ext{};
 
-    explicit HwBoard(const sim::BoardSpec& setup = {}) : machine({setup})
+    explicit HwBoard(uint32_t code, sim::BoardSpec setup = {})
+        : machine({(setup.config_code = code, setup)})
     {
-        sim::Board& b = machine.board(0);
+        sim::Board& b = board();
         ext.AccessRanges[RANGE_FRAME_BUFFER].RangeLength = b.memory_size();
-        ext.AccessRanges[RANGE_XY_WINDOW].RangeLength = kXyApertureBytes;
-        ext.pRegisters = static_cast<PUCHAR>(map(b.reg_phys(), sim::kRegisterApertureSize, 0));
-        ext.pIoPorts = static_cast<PUCHAR>(map(b.io_port(), sim::kIoBlockSize, 1));
-        ext.pFrameBuffer = static_cast<PUCHAR>(map(b.fb_phys(), b.memory_size(), 0));
+        ext.AccessRanges[RANGE_XY_WINDOW].RangeLength = 0x2000;
+        ext.pRegisters = map(b.reg_phys(), sim::kRegisterApertureSize, 0);
+        ext.pIoPorts = map(b.io_port(), sim::kIoBlockSize, 1);
+        ext.pFrameBuffer = map(b.fb_phys(), b.memory_size(), 0);
         ext.ulPciClassRevision = b.config_dword(0x08);
-        ext.ulBoardConfig = setup.config_code;
-        ext.ulMemoryType =
-            sim::is_sgram_code(setup.config_code) ? MEMORY_TYPE_SGRAM : MEMORY_TYPE_WRAM;
-        ext.ulDacType = DAC_TYPE_RGB526;
-        ext.ulFlags = FLAG_ALL_VIRTUAL_MODES;
+        ext.ulBoardConfig = code;
+        ext.ulMemoryType = sim::is_sgram_code(code) ? MEMORY_TYPE_SGRAM : MEMORY_TYPE_WRAM;
         ext.ulCursorColor = 0xFFFFFF;
-        ext.ulDriverOption = 1;
         machine.extension_board[&ext] = 0;
-        machine.trace.clear();
-        machine.time_ns = 0;
+        restart();
     }
-
     sim::Board& board() { return machine.board(0); }
-    const std::vector<Event>& events() const { return machine.trace.events(); }
+    const Events& events() const { return machine.trace.events(); }
     sim::DisplayState decoded() { return sim::decode_display(board()); }
-    void restart_trace()
-    {
-        machine.trace.clear();
-        machine.time_ns = 0;
-    }
+    void restart() { machine.trace.clear(), machine.time_ns = 0; }
 
-  private:
-    static PVOID map(uint32_t phys, ULONG length, UCHAR io)
+    static PUCHAR map(uint32_t phys, ULONG length, UCHAR io)
     {
         PHYSICAL_ADDRESS pa;
         pa.QuadPart = phys;
-        return VideoPortGetDeviceBase(nullptr, pa, length, io);
+        return static_cast<PUCHAR>(VideoPortGetDeviceBase(nullptr, pa, length, io));
     }
 };
-
-inline sim::BoardSpec board_with(uint32_t config_code)
-{
-    sim::BoardSpec setup;
-    setup.config_code = config_code;
-    return setup;
-}
 
 } // namespace hwtest

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (build/fuzz), replays each target's
+# seed corpus and committed regression inputs, then fuzzes each target for
+# SECONDS (default 30). Fails when a target reports a crash, a sanitizer error
+# or a broken invariant; the input that did it is left in build/fuzz/findings.
+#
+#   scripts/fuzz.sh [SECONDS]
+#   KORVID_FUZZ_WORKERS=N   fuzz each target with N processes (default 1)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-30}
+workers=${KORVID_FUZZ_WORKERS:-1}
+bash scripts/deps.sh
+jobs=${KORVID_JOBS:-$(nproc)}
+cmake -S . -B build/fuzz -DKORVID_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O2 >/dev/null
+cmake --build build/fuzz -j"$jobs"
+
+findings=build/fuzz/findings
+mkdir -p "$findings"
+for target in request applet; do
+  bin=build/fuzz/tests/fuzz/${target}_fuzzer
+  seeds=tests/fuzz/corpus/$target
+  [ -x "$bin" ] && [ -d "$seeds" ] || continue
+  replay=("$seeds"/*)
+  [ -d "tests/fuzz/regressions/$target" ] && replay+=("tests/fuzz/regressions/$target"/*)
+  echo "fuzz: $target: replaying ${#replay[@]} inputs"
+  "$bin" "${replay[@]}" 2>"$findings/$target-replay.log" ||
+    { tail -n 40 "$findings/$target-replay.log"; exit 1; }
+
+  # The working corpus grows from run to run; the seeds stay as committed.
+  work=build/fuzz/corpus/$target
+  mkdir -p "$work"
+  echo "fuzz: $target: fuzzing for ${seconds}s with $workers process(es)"
+  options=(-max_total_time="$seconds" -timeout=60 -print_final_stats=1
+           -artifact_prefix="$findings/$target-")
+  [ "$workers" -gt 1 ] && options+=(-fork="$workers")
+  "$bin" "${options[@]}" "$work" "$seeds" 2>"$findings/$target.log" ||
+    { tail -n 60 "$findings/$target.log"; exit 1; }
+  grep -E '^stat::(number_of_executed_units|average_exec_per_sec)|requests sent|cycles' \
+       "$findings/$target.log" | sed "s/^/fuzz: $target: /" || true
+done

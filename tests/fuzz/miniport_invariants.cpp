@@ -1,0 +1,214 @@
+#include "miniport_invariants.h"
+
+#include "korvid.h"
+#include "private_ioctl.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace korvid_fuzz {
+
+namespace {
+
+constexpr ULONG kSlotFlags = TIMING_CUSTOM_SLOT | TIMING_TEST_SLOT;
+constexpr ULONG kKnownFlags = FLAG_ALL_VIRTUAL_MODES | FLAG_GAMMA_ENABLED | FLAG_TEST_MODES;
+constexpr ULONG kMaxDriverOption = 3;
+constexpr ULONG kMaxCursorColor = 0xFFFFFF;
+constexpr ULONG kMemConfigWords[] = {0, 0x20000100, 0x40100, 0x40102};
+
+// Device time a request may take: a mode set waits at most a second in each
+// of its two idle waits on a chip that never idles; otherwise its delays and
+// one clear of 24 MiB stay far below 100 ms. The stall request is capped.
+constexpr uint64_t kModeSetNs = 100'000'000;
+constexpr uint64_t kStuckModeSetNs = 2'100'000'000;
+constexpr uint64_t kResetNs = 10'000'000;
+constexpr uint64_t kStallNs = 50'000;
+
+bool is_mapping_request(ULONG code)
+{
+    switch (code) {
+    case IOCTL_VIDEO_MAP_VIDEO_MEMORY:
+    case IOCTL_VIDEO_UNMAP_VIDEO_MEMORY:
+    case IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES:
+    case IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES:
+    case IOCTL_VIDEO_SHARE_VIDEO_MEMORY:
+    case IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY:
+    case IOCTL_PRIV_MAP_BIOS_ROM:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool same_timing(const MODE_TIMING& live, const MODE_TIMING& loaded)
+{
+    MODE_TIMING t = live;
+    if (loaded.ulTimingFlags & kSlotFlags) {
+        // A slot takes the clock and PLL words of the rate stored in it.
+        t.ulPll526 = loaded.ulPll526;
+        t.ulPll528 = loaded.ulPll528;
+        t.ulNominalClock = loaded.ulNominalClock;
+        t.ulPixelClock = loaded.ulPixelClock;
+    }
+    return std::memcmp(&t, &loaded, sizeof t) == 0;
+}
+
+} // namespace
+
+void broken(const char* format, ...)
+{
+    std::fprintf(stderr, "invariant broken: ");
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fprintf(stderr, "\n");
+    std::abort();
+}
+
+void LoadTimeTables::take()
+{
+    sgram_.assign(display_mode_sgram, display_mode_sgram + num_display_modes_sgram);
+    wram_.assign(display_mode_wram, display_mode_wram + num_display_modes_wram);
+    records_.clear();
+    for (const auto* table : {&sgram_, &wram_})
+        for (const DISPLAY_MODE& row : *table) {
+            bool seen = false;
+            for (const Record& r : records_)
+                seen = seen || r.live == row.pTiming;
+            if (!seen)
+                records_.push_back({row.pTiming, *row.pTiming});
+        }
+}
+
+void LoadTimeTables::check_table(const DISPLAY_MODE* live, const std::vector<DISPLAY_MODE>& loaded,
+                                 const char* name) const
+{
+    for (size_t i = 0; i < loaded.size(); ++i) {
+        const DISPLAY_MODE& now = live[i];
+        const DISPLAY_MODE& then = loaded[i];
+        VIDEO_MODE_INFORMATION info = now.ModeInformation;
+        if (then.pTiming->ulTimingFlags & kSlotFlags)
+            info.Frequency = then.ModeInformation.Frequency;
+        if (std::memcmp(&info, &then.ModeInformation, sizeof info) != 0)
+            broken("%s row %zu: mode information changed", name, i);
+        if (now.pTiming != then.pTiming || now.ulExtraWidth != then.ulExtraWidth ||
+            now.ulExtraHeight != then.ulExtraHeight)
+            broken("%s row %zu: timing or extent changed", name, i);
+        if (now.fValid > 1 || now.fValid > then.fValid)
+            broken("%s row %zu: validity %u (loaded %u)", name, i, now.fValid, then.fValid);
+    }
+}
+
+void LoadTimeTables::check() const
+{
+    check_table(display_mode_sgram, sgram_, "SGRAM table");
+    check_table(display_mode_wram, wram_, "WRAM table");
+    for (const Record& r : records_)
+        if (!same_timing(*r.live, r.loaded))
+            broken("timing record at %p changed beyond its slot rate",
+                   static_cast<const void*>(r.live));
+}
+
+BootState::BootState(sim::Machine& m) : table_(display_mode), table_rows_(num_display_modes)
+{
+    for (PVOID ext : m.devices)
+        boards_.push_back(*static_cast<PBOARD_EXTENSION>(ext));
+    for (const sim::Mapping& map : m.mappings)
+        if (map.kernel)
+            kernel_mappings_.push_back(map);
+    for (const auto& b : m.boards())
+        any_never_idle_ = any_never_idle_ || b->spec().never_idle;
+}
+
+void BootState::check_board(sim::Machine& m, size_t i) const
+{
+    const BOARD_EXTENSION& now = *static_cast<PBOARD_EXTENSION>(m.devices[i]);
+    const BOARD_EXTENSION& then = boards_[i];
+    if (std::memcmp(now.AccessRanges, then.AccessRanges, sizeof now.AccessRanges) != 0)
+        broken("board %zu: access ranges changed", i);
+    if (now.pRegisters != then.pRegisters || now.pIoPorts != then.pIoPorts ||
+        now.pVgaPorts != then.pVgaPorts || now.pFrameBuffer != then.pFrameBuffer)
+        broken("board %zu: aperture mappings changed", i);
+    if (now.pNextBoard != then.pNextBoard)
+        broken("board %zu: chain link changed", i);
+    if (now.ulPciClassRevision != then.ulPciClassRevision ||
+        now.ulBoardConfig != then.ulBoardConfig || now.ulMemoryType != then.ulMemoryType ||
+        now.ulDacType != then.ulDacType || now.fDeclock != then.fDeclock)
+        broken("board %zu: identity changed", i);
+    if (now.ulCurrentMode >= num_display_modes || !display_mode[now.ulCurrentMode].fValid)
+        broken("board %zu: current mode %lu is not a valid row", i, now.ulCurrentMode);
+    if (now.ulFlags & ~kKnownFlags)
+        broken("board %zu: flags 0x%lx", i, now.ulFlags);
+    if (now.ulDriverOption > kMaxDriverOption || now.ulCursorColor > kMaxCursorColor)
+        broken("board %zu: driver option %lu, cursor colour 0x%lx", i, now.ulDriverOption,
+               now.ulCursorColor);
+    bool known_config = false;
+    for (ULONG w : kMemConfigWords)
+        known_config = known_config || now.ulMemConfig == w;
+    if (!known_config)
+        broken("board %zu: memory configuration 0x%lx", i, now.ulMemConfig);
+}
+
+void BootState::check_mappings(sim::Machine& m) const
+{
+    size_t kernel = 0;
+    bool rom = false;
+    for (const sim::Mapping& map : m.mappings) {
+        if (map.kernel) {
+            if (kernel < kernel_mappings_.size()) {
+                const sim::Mapping& then = kernel_mappings_[kernel];
+                if (map.va != then.va || map.length != then.length || map.board != then.board)
+                    broken("kernel mapping %zu changed", kernel);
+            } else if (map.aperture != sim::Aperture::Rom || rom) {
+                broken("unexpected kernel mapping of %s", sim::aperture_name(map.aperture));
+            } else {
+                rom = true;
+            }
+            ++kernel;
+            continue;
+        }
+        if (map.board < 0 || static_cast<size_t>(map.board) >= m.num_boards())
+            broken("mapping of board %d", map.board);
+        sim::Location at = m.locate(map.va, map.length);
+        if (at.board != &m.board(map.board) || at.aperture != map.aperture)
+            broken("mapping at %p (%u bytes) is not inside board %d's %s", map.va, map.length,
+                   map.board, sim::aperture_name(map.aperture));
+    }
+    if (kernel < kernel_mappings_.size())
+        broken("a kernel mapping was released");
+}
+
+void BootState::check(sim::Machine& m) const
+{
+    if (num_boards != m.devices.size())
+        broken("num_boards %lu with %zu devices", num_boards, m.devices.size());
+    if (display_mode != table_ || num_display_modes != table_rows_)
+        broken("the active mode table changed");
+    if (num_selectable_modes > num_display_modes)
+        broken("%lu selectable modes of %lu rows", num_selectable_modes, num_display_modes);
+    for (size_t i = 0; i < boards_.size(); ++i)
+        check_board(m, i);
+    check_mappings(m);
+}
+
+void BootState::check_request(sim::Machine& m, ULONG code, size_t mappings_before,
+                              uint64_t device_ns) const
+{
+    if (!is_mapping_request(code) && m.mappings.size() != mappings_before)
+        broken("request 0x%lx changed the mapping table", code);
+    uint64_t limit = 0;
+    if (code == IOCTL_VIDEO_SET_CURRENT_MODE)
+        limit = any_never_idle_ ? kStuckModeSetNs : kModeSetNs;
+    else if (code == IOCTL_VIDEO_RESET_DEVICE)
+        limit = kResetNs;
+    else if (code == IOCTL_PRIV_STALL)
+        limit = kStallNs;
+    if (device_ns > limit)
+        broken("request 0x%lx took %llu ns of device time (limit %llu)", code,
+               static_cast<unsigned long long>(device_ns), static_cast<unsigned long long>(limit));
+}
+
+} // namespace korvid_fuzz

@@ -1,0 +1,56 @@
+// What must hold after every request, whatever the request was: the board
+// records and the driver's globals keep what discovery and initialisation
+// set, the mode tables keep their load-time contents (except what a request
+// may change: validity and the rates of the slot rows), and the mapping table
+// holds only mappings of real apertures. A broken invariant aborts with a
+// message, which the fuzzer reports as a crash.
+#pragma once
+
+#include "modes.h"
+#include "sim/machine.h"
+
+#include <vector>
+
+namespace korvid_fuzz {
+
+[[noreturn]] void broken(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The two mode tables and every timing record they reference, as loaded.
+class LoadTimeTables {
+  public:
+    // Call with the driver's data at its load-time values.
+    void take();
+    void check() const;
+
+  private:
+    struct Record {
+        const MODE_TIMING* live;
+        MODE_TIMING loaded;
+    };
+    void check_table(const DISPLAY_MODE* live, const std::vector<DISPLAY_MODE>& loaded,
+                     const char* name) const;
+    std::vector<DISPLAY_MODE> sgram_;
+    std::vector<DISPLAY_MODE> wram_;
+    std::vector<Record> records_;
+};
+
+// What discovery and initialisation left, for comparison after each request.
+class BootState {
+  public:
+    explicit BootState(sim::Machine& m);
+    void check(sim::Machine& m) const;
+    // The mapping table may change only through the mapping requests.
+    void check_request(sim::Machine& m, ULONG code, size_t mappings_before,
+                       uint64_t device_ns) const;
+
+  private:
+    void check_board(sim::Machine& m, size_t i) const;
+    void check_mappings(sim::Machine& m) const;
+    std::vector<BOARD_EXTENSION> boards_;
+    std::vector<sim::Mapping> kernel_mappings_;
+    PDISPLAY_MODE table_;
+    ULONG table_rows_;
+    bool any_never_idle_ = false;
+};
+
+} // namespace korvid_fuzz

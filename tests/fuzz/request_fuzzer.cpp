@@ -1,0 +1,160 @@
+// libFuzzer target for the miniport's request surface: boots a machine of
+// one to three boards and feeds Zorx_StartIO a sequence of requests with
+// buffers of exactly the stated lengths, checking the invariants after each.
+#include "miniport_invariants.h"
+#include "request_script.h"
+
+#include "korvid.h"
+#include "sim/host_driver.h"
+#include "videoport/reload.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+using namespace korvid_fuzz;
+
+namespace {
+
+constexpr uint8_t kOutputFill = 0xCC;
+constexpr uint8_t kRegistryTwo = 2;
+constexpr VP_STATUS kMapFailure = ERROR_NOT_ENOUGH_MEMORY;
+constexpr VP_STATUS kInt10Failure = ERROR_INVALID_FUNCTION;
+
+LoadTimeTables g_tables;
+// KORVID_FUZZ_TRACE set: each request and its outcome go to stderr.
+bool g_trace = false;
+// Requests sent in this process, reported at exit (long runs state their count).
+unsigned long long g_requests = 0;
+
+void report_count()
+{
+    std::fprintf(stderr, "request_fuzzer: %llu requests sent\n", g_requests);
+}
+
+void set_up_machine(sim::Machine& m, const MachineChoice& choice)
+{
+    for (size_t i = 0; i < choice.boards.size(); ++i) {
+        const BoardChoice& b = choice.boards[i];
+        int board = static_cast<int>(i);
+        uint32_t layout = (b.registry & kRegValueTwo) ? kRegistryTwo : 1;
+        if (b.registry & kRegDoubleWide)
+            m.set_registry_dword(board, u"DoubleWide", layout);
+        if (b.registry & kRegTwoTall)
+            m.set_registry_dword(board, u"TwoTall", layout);
+        if (b.registry & kRegMclock)
+            m.set_registry_dword(board, u"IBMMCLOCK", b.mclock);
+    }
+    if (choice.fault == kFaultMapMemory)
+        m.faults.map_memory_status = kMapFailure;
+    else if (choice.fault == kFaultInt10)
+        m.faults.int10_status = kInt10Failure;
+    else if (choice.fault == kFaultRom)
+        m.faults.fail_rom_mapping = true;
+}
+
+// A buffer of exactly n bytes; a zero length gives null unless asked otherwise.
+std::unique_ptr<uint8_t[]> buffer(size_t n, bool empty_buffer)
+{
+    if (n == 0 && !empty_buffer)
+        return nullptr;
+    return std::unique_ptr<uint8_t[]>(new uint8_t[n]);
+}
+
+bool expected_status(VP_STATUS s, const sim::Machine& m)
+{
+    return s == NO_ERROR || s == ERROR_INVALID_FUNCTION || s == ERROR_INVALID_PARAMETER ||
+           s == ERROR_INSUFFICIENT_BUFFER || (s == m.faults.map_memory_status && s != NO_ERROR);
+}
+
+void send(sim::Machine& m, const BootState& boot, const RequestChoice& rq)
+{
+    ULONG in_length = static_cast<ULONG>(rq.input.size());
+    ULONG out_length = rq.output_length;
+    bool empty_buffer = rq.flags & kDevEmptyBuffer;
+    std::unique_ptr<uint8_t[]> in, out;
+    VIDEO_REQUEST_PACKET packet{};
+    if (rq.flags & kDevShared) {
+        // The buffered method hands both over in one system buffer.
+        size_t size = std::max(in_length, out_length);
+        in = buffer(size, empty_buffer);
+        if (in) {
+            std::memset(in.get(), kOutputFill, size);
+            if (in_length)
+                std::memcpy(in.get(), rq.input.data(), in_length);
+        }
+        packet.InputBuffer = packet.OutputBuffer = in.get();
+    } else {
+        in = buffer(in_length, empty_buffer);
+        out = buffer(out_length, empty_buffer);
+        if (in_length)
+            std::memcpy(in.get(), rq.input.data(), in_length);
+        if (out_length)
+            std::memset(out.get(), kOutputFill, out_length);
+        packet.InputBuffer = in.get();
+        packet.OutputBuffer = out.get();
+    }
+    STATUS_BLOCK status{};
+    packet.IoControlCode = rq.code;
+    packet.StatusBlock = &status;
+    packet.InputBufferLength = in_length;
+    packet.OutputBufferLength = out_length;
+
+    ++g_requests;
+    size_t mappings = m.mappings.size();
+    uint64_t start_ns = m.time_ns;
+    int device = rq.device % static_cast<int>(m.devices.size());
+    if (!m.start_io(device, &packet))
+        broken("request 0x%lx not handled", rq.code);
+    if (!expected_status(status.Status, m))
+        broken("request 0x%lx: status %ld", rq.code, status.Status);
+    if ((status.Status == ERROR_INVALID_FUNCTION) != !is_known_code(rq.code))
+        broken("request 0x%lx: status %ld for a %s code", rq.code, status.Status,
+               is_known_code(rq.code) ? "known" : "unknown");
+    // The platform copies Information bytes back to the caller.
+    if (status.Status == NO_ERROR && status.Information > out_length)
+        broken("request 0x%lx: %lu bytes returned in a buffer of %lu", rq.code, status.Information,
+               out_length);
+    if (g_trace)
+        std::fprintf(stderr, "device %d code 0x%lx in %lu out %lu flags 0x%x: status %ld, %lu\n",
+                     device, rq.code, in_length, out_length, rq.flags, status.Status,
+                     status.Information);
+    boot.check(m);
+    boot.check_request(m, rq.code, mappings, m.time_ns - start_ns);
+    g_tables.check();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    g_trace = std::getenv("KORVID_FUZZ_TRACE") != nullptr;
+    std::atexit(report_count);
+    korvid_host::reload_driver_data();
+    g_tables.take();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    ByteReader in(data, size);
+    MachineChoice choice = read_machine(in);
+    std::vector<sim::BoardSpec> specs;
+    for (const BoardChoice& b : choice.boards)
+        specs.push_back(b.spec);
+    sim::Machine m(specs);
+    m.trace.set_enabled(false);
+    set_up_machine(m, choice);
+    m.boot(sim::host_miniport());
+    g_tables.check();
+    if (m.devices.empty())
+        return 0;
+    BootState boot(m);
+    boot.check(m);
+    RequestChoice rq;
+    for (size_t n = 0; n < kMaxRequests && read_request(in, &rq); ++n)
+        send(m, boot, rq);
+    return 0;
+}

@@ -1,0 +1,222 @@
+#include "request_script.h"
+
+#include "private_ioctl.h"
+
+#include <algorithm>
+
+namespace korvid_fuzz {
+
+namespace {
+
+constexpr uint32_t kUnknownConfigFirst = 0xF8; // selector bytes naming codes 32 to 39
+constexpr uint32_t kConfigMask = 0x1F;
+constexpr uint32_t kUnknownConfigBase = 32;
+constexpr uint32_t kStrapDeclock = 0x08; // I/O +0x18 bits 0-2 clear
+constexpr uint32_t kStrapTable = 0x01;
+constexpr uint32_t kConfigWramBit = 0x4;
+constexpr uint8_t kDeviceMask = 0x0F;
+
+} // namespace
+
+const std::vector<ULONG>& known_codes()
+{
+    static const std::vector<ULONG> codes = {
+        IOCTL_VIDEO_QUERY_AVAIL_MODES,
+        IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES,
+        IOCTL_VIDEO_QUERY_CURRENT_MODE,
+        IOCTL_VIDEO_SET_CURRENT_MODE,
+        IOCTL_VIDEO_RESET_DEVICE,
+        IOCTL_VIDEO_SET_COLOR_REGISTERS,
+        IOCTL_VIDEO_MAP_VIDEO_MEMORY,
+        IOCTL_VIDEO_UNMAP_VIDEO_MEMORY,
+        IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES,
+        IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES,
+        IOCTL_VIDEO_SHARE_VIDEO_MEMORY,
+        IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY,
+        IOCTL_PRIV_MAP_BIOS_ROM,
+        IOCTL_PRIV_GET_BOARD_CONFIG,
+        IOCTL_PRIV_SET_VIRTUALS_FLAG,
+        IOCTL_PRIV_GET_EXTRA_HEIGHT,
+        IOCTL_PRIV_GET_EXTRA_WIDTH,
+        IOCTL_PRIV_SELECT_BOARD,
+        IOCTL_PRIV_STALL,
+        IOCTL_PRIV_GET_NUM_BOARDS,
+        IOCTL_PRIV_GET_BUS_TYPE,
+        IOCTL_PRIV_NOP,
+        IOCTL_PRIV_SET_MCLOCK_INDEX,
+        IOCTL_PRIV_GET_CHIP_NAME,
+        IOCTL_PRIV_GET_DAC_NAME,
+        IOCTL_PRIV_GET_MEMORY_TYPE_NAME,
+        IOCTL_PRIV_GET_MEMORY_SIZE_MB,
+        IOCTL_PRIV_GET_BUS_NAME,
+        IOCTL_PRIV_GET_CONSTANT_128,
+        IOCTL_PRIV_GET_CONSTANT_592,
+        IOCTL_PRIV_GET_BOARD_NAME,
+        IOCTL_PRIV_SET_ALL_VIRTUAL_MODES,
+        IOCTL_PRIV_SET_CURSOR_COLOR,
+        IOCTL_PRIV_APPLY_CURSOR_COLOR,
+        IOCTL_PRIV_SET_DRIVER_OPTION,
+        IOCTL_PRIV_GET_DRIVER_OPTION,
+        IOCTL_PRIV_SET_GAMMA_RAMP,
+        IOCTL_PRIV_GAMMA_CONTROL,
+        IOCTL_PRIV_UPDATE_GAMMA,
+        IOCTL_PRIV_GET_ALL_VIRTUAL_MODES,
+        IOCTL_PRIV_SET_CUSTOM_REFRESH,
+        IOCTL_PRIV_TRY_REFRESH,
+        IOCTL_PRIV_GET_TOTALS,
+        IOCTL_PRIV_QUERY_REFRESH,
+        IOCTL_PRIV_SET_TEST_MODES,
+    };
+    return codes;
+}
+
+bool is_known_code(ULONG code)
+{
+    const std::vector<ULONG>& codes = known_codes();
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+uint32_t ByteReader::word()
+{
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i)
+        v |= uint32_t(byte()) << (8 * i);
+    return v;
+}
+
+ULONG ByteReader::length()
+{
+    uint8_t b = byte();
+    if (b < kLengthEscape)
+        return b;
+    ULONG n = byte();
+    n |= ULONG(byte()) << 8;
+    return std::min(n, kMaxBufferLength);
+}
+
+void ByteReader::fill(uint8_t* out, size_t n)
+{
+    size_t take = std::min(n, size_ - std::min(pos_, size_));
+    std::copy(data_ + pos_, data_ + pos_ + take, out);
+    std::fill(out + take, out + n, 0);
+    pos_ += take;
+}
+
+namespace {
+
+BoardChoice read_board(ByteReader& in)
+{
+    BoardChoice b;
+    uint8_t code = in.byte();
+    b.spec.config_code =
+        code < kUnknownConfigFirst ? code & kConfigMask : kUnknownConfigBase + (code & 7);
+    uint8_t options = in.byte();
+    b.spec.vga_compatible = !(options & kOptNotVga);
+    b.spec.io18 = (options & kOptDeclock) ? kStrapDeclock : kStrapTable;
+    b.spec.io_config_read_as_zero = (options & kOptWramBitRefused) ? kConfigWramBit : 0;
+    b.spec.busy_polls = (options >> kOptBusyShift) & kOptBusyMask;
+    b.spec.never_idle = (options & kOptNeverIdle) == kOptNeverIdle;
+    b.registry = in.byte();
+    b.mclock = in.byte();
+    return b;
+}
+
+} // namespace
+
+MachineChoice read_machine(ByteReader& in)
+{
+    MachineChoice m;
+    uint8_t header = in.byte();
+    int boards = std::min((header & 3) + 1, kMaxBoards);
+    m.fault = header >> 2;
+    for (int i = 0; i < boards; ++i)
+        m.boards.push_back(read_board(in));
+    return m;
+}
+
+bool read_request(ByteReader& in, RequestChoice* out)
+{
+    if (in.empty())
+        return false;
+    const std::vector<ULONG>& codes = known_codes();
+    uint8_t select = in.byte();
+    if (select < kSelectNeighbour)
+        out->code = codes[select % codes.size()];
+    else if (select < kSelectRaw)
+        out->code = codes[in.byte() % codes.size()] ^ (1u << (in.byte() & 31));
+    else
+        out->code = in.word();
+    uint8_t device = in.byte();
+    out->device = device & kDeviceMask;
+    out->flags = device & ~kDeviceMask;
+    out->input.resize(in.length());
+    out->output_length = in.length();
+    in.fill(out->input.data(), out->input.size());
+    return true;
+}
+
+ScriptWriter::ScriptWriter(const MachineChoice& machine)
+{
+    bytes_.push_back(static_cast<uint8_t>((machine.boards.size() - 1) | (machine.fault << 2)));
+    for (const BoardChoice& b : machine.boards) {
+        uint8_t options = 0;
+        if (!b.spec.vga_compatible)
+            options |= kOptNotVga;
+        if ((b.spec.io18 & 7) == 0)
+            options |= kOptDeclock;
+        if (b.spec.io_config_read_as_zero & kConfigWramBit)
+            options |= kOptWramBitRefused;
+        options |= (std::min<uint32_t>(b.spec.busy_polls, kOptBusyMask)) << kOptBusyShift;
+        if (b.spec.never_idle)
+            options |= kOptNeverIdle;
+        uint32_t code = b.spec.config_code;
+        bytes_.push_back(static_cast<uint8_t>(
+            code < kUnknownConfigBase ? code : kUnknownConfigFirst + (code & 7)));
+        bytes_.push_back(options);
+        bytes_.push_back(b.registry);
+        bytes_.push_back(b.mclock);
+    }
+}
+
+void ScriptWriter::length(ULONG n)
+{
+    if (n < kLengthEscape) {
+        bytes_.push_back(static_cast<uint8_t>(n));
+        return;
+    }
+    bytes_.push_back(kLengthEscape);
+    bytes_.push_back(static_cast<uint8_t>(n));
+    bytes_.push_back(static_cast<uint8_t>(n >> 8));
+}
+
+ScriptWriter& ScriptWriter::request(ULONG code, const std::vector<uint8_t>& input,
+                                    ULONG output_length, uint8_t device_flags)
+{
+    const std::vector<ULONG>& codes = known_codes();
+    auto it = std::find(codes.begin(), codes.end(), code);
+    if (it != codes.end()) {
+        bytes_.push_back(static_cast<uint8_t>(it - codes.begin()));
+    } else {
+        bytes_.push_back(kSelectRaw);
+        for (int i = 0; i < 4; ++i)
+            bytes_.push_back(static_cast<uint8_t>(code >> (8 * i)));
+    }
+    bytes_.push_back(device_flags);
+    length(static_cast<ULONG>(input.size()));
+    length(output_length);
+    bytes_.insert(bytes_.end(), input.begin(), input.end());
+    return *this;
+}
+
+MachineChoice plain_machine(std::initializer_list<uint32_t> codes)
+{
+    MachineChoice m;
+    for (uint32_t code : codes) {
+        BoardChoice b;
+        b.spec.config_code = code;
+        m.boards.push_back(b);
+    }
+    return m;
+}
+
+} // namespace korvid_fuzz

@@ -28,6 +28,11 @@ constexpr ULONG CONFIG_ENABLE_MW0 = 0x10000;
 constexpr ULONG CONFIG_ENABLE_XYA = 0x100000;
 constexpr ULONG CONFIG_ENABLE_XYB = 0x200000;
 
+// Configuration reset: keep these bits (the window enables among the
+// cleared ones), then turn on the native-mode bits 8 to 12.
+constexpr ULONG CONFIG_KEEP = 0xF3003F1D;
+constexpr ULONG CONFIG_NATIVE = 0x1F00;
+
 // Every delay is a busy wait in steps of this many microseconds.
 constexpr ULONG STALL_STEP_US = 50;
 

@@ -9,7 +9,10 @@ const CHAR kValuePrefix[] = "VrelCustomRefresh.";
 constexpr ULONG CUSTOM_REFRESH_VALUE_BYTES = 12;
 constexpr ULONG KEY_HEX_DIGITS = 8;
 
-CHAR hex_digit(ULONG v) { return static_cast<CHAR>(v < 10 ? '0' + v : 'A' + (v - 10)); }
+CHAR hex_digit(ULONG v)
+{
+    return static_cast<CHAR>(v < 10 ? '0' + v : 'A' + (v - 10));
+}
 
 } // namespace
 

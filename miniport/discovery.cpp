@@ -29,8 +29,8 @@ ULONG read_config(PBOARD_EXTENSION ext, ULONG slot, ULONG offset)
 PUCHAR map_range(PBOARD_EXTENSION ext, ULONG index)
 {
     VIDEO_ACCESS_RANGE* range = &ext->AccessRanges[index];
-    return static_cast<PUCHAR>(VideoPortGetDeviceBase(ext, range->RangeStart, range->RangeLength,
-                                                      range->RangeInIoSpace));
+    return static_cast<PUCHAR>(
+        VideoPortGetDeviceBase(ext, range->RangeStart, range->RangeLength, range->RangeInIoSpace));
 }
 
 } // namespace

@@ -1,21 +1,19 @@
 // Adapter initialisation and reset: bring a discovered board into its known
 // state without setting a mode, and return every board to VGA on reset.
+#include "chip_regs.h"
 #include "hardware.h"
 #include "korvid.h"
 #include "registry.h"
 
 namespace {
 
-// I/O block configuration registers.
+// I/O block registers only initialisation touches.
 constexpr ULONG IO_MCLOCK_STRAP = 0x18;
-constexpr ULONG IO_CONFIG = 0x1C;
 constexpr ULONG IO_MEMORY_TYPE = 0x20;
 constexpr ULONG IO_SGRAM_TIMING = 0x24;
 
 // Bits 0-2 of the strap all clear: the board runs on the fixed memory clock.
 constexpr ULONG MCLOCK_STRAP_MASK = 0x7;
-constexpr ULONG CONFIG_KEEP_MASK = 0xF3003F1D;
-constexpr ULONG CONFIG_SET_BITS = 0x1F00;
 constexpr ULONG SGRAM_TYPE_KEEP_MASK = 0xFF9FFFFC;
 constexpr ULONG SGRAM_TYPE_SET_BITS = 0x100010;
 constexpr ULONG WRAM_TYPE_KEEP_MASK = 0xFFFFFFFC;
@@ -27,31 +25,18 @@ constexpr ULONG XY_WINDOW_LENGTH = 0x2000;
 constexpr ULONG CURSOR_COLOR_WHITE = 0xFFFFFF;
 constexpr ULONG DRIVER_OPTION_DEFAULT = 1;
 
-PULONG io_reg(PBOARD_EXTENSION ext, ULONG offset)
-{
-    return reinterpret_cast<PULONG>(ext->pIoPorts + offset);
-}
-
-ULONG read_io(PBOARD_EXTENSION ext, ULONG offset)
-{
-    return VideoPortReadPortUlong(io_reg(ext, offset));
-}
-
-VOID write_io(PBOARD_EXTENSION ext, ULONG offset, ULONG value)
-{
-    VideoPortWritePortUlong(io_reg(ext, offset), value);
-}
-
 VOID program_memory_type(PBOARD_EXTENSION ext)
 {
     if (ext->ulMemoryType == MEMORY_TYPE_SGRAM) {
-        write_io(ext, IO_MEMORY_TYPE,
-                 (read_io(ext, IO_MEMORY_TYPE) & SGRAM_TYPE_KEEP_MASK) | SGRAM_TYPE_SET_BITS);
-        write_io(ext, IO_SGRAM_TIMING, SGRAM_TIMING);
-        write_io(ext, IO_SGRAM_TIMING, SGRAM_TIMING_LOAD | SGRAM_TIMING);
+        Zorx_write_io(ext, IO_MEMORY_TYPE,
+                      (Zorx_read_io(ext, IO_MEMORY_TYPE) & SGRAM_TYPE_KEEP_MASK) |
+                          SGRAM_TYPE_SET_BITS);
+        Zorx_write_io(ext, IO_SGRAM_TIMING, SGRAM_TIMING);
+        Zorx_write_io(ext, IO_SGRAM_TIMING, SGRAM_TIMING_LOAD | SGRAM_TIMING);
     } else {
-        write_io(ext, IO_MEMORY_TYPE,
-                 (read_io(ext, IO_MEMORY_TYPE) & WRAM_TYPE_KEEP_MASK) | WRAM_TYPE_SET_BITS);
+        Zorx_write_io(ext, IO_MEMORY_TYPE,
+                      (Zorx_read_io(ext, IO_MEMORY_TYPE) & WRAM_TYPE_KEEP_MASK) |
+                          WRAM_TYPE_SET_BITS);
     }
 }
 
@@ -70,8 +55,8 @@ KORVID_API BOOLEAN Zorx_Initialize(PVOID HwDeviceExtension)
     // Validation runs before the registry's custom rates are applied.
     Zorx_init_mode_info(ext);
 
-    write_io(ext, IO_CONFIG, (read_io(ext, IO_CONFIG) & CONFIG_KEEP_MASK) | CONFIG_SET_BITS);
-    ext->fDeclock = (read_io(ext, IO_MCLOCK_STRAP) & MCLOCK_STRAP_MASK) == 0 ? 1 : 0;
+    Zorx_write_io(ext, IO_CONFIG, (Zorx_read_io(ext, IO_CONFIG) & CONFIG_KEEP) | CONFIG_NATIVE);
+    ext->fDeclock = (Zorx_read_io(ext, IO_MCLOCK_STRAP) & MCLOCK_STRAP_MASK) == 0 ? 1 : 0;
 
     Zorx_set_registry_parameters(ext);
     Zorx_get_registry_parameters(ext);

@@ -66,7 +66,10 @@ VP_STATUS return_string(PVIDEO_REQUEST_PACKET p, const CHAR* text)
     return NO_ERROR;
 }
 
-PDISPLAY_MODE current_mode(PBOARD_EXTENSION ext) { return &display_mode[ext->ulCurrentMode]; }
+PDISPLAY_MODE current_mode(PBOARD_EXTENSION ext)
+{
+    return &display_mode[ext->ulCurrentMode];
+}
 
 VP_STATUS map_bios_rom(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {
@@ -344,8 +347,8 @@ VP_STATUS set_custom_refresh(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
     REFRESH_INPUT in = read_refresh_input(p);
     if (!output_fits(p, sizeof(CUSTOM_REFRESH_ENTRY)))
         return ERROR_INSUFFICIENT_BUFFER;
-    const ULONG same_resolution = COMPARE_IGNORE_VIRTUAL | COMPARE_IGNORE_DEPTH |
-                                  COMPARE_IGNORE_REFRESH;
+    const ULONG same_resolution =
+        COMPARE_IGNORE_VIRTUAL | COMPARE_IGNORE_DEPTH | COMPARE_IGNORE_REFRESH;
     ULONG found = NO_ROW;
     for (ULONG row = 0; row < num_display_modes; ++row) {
         if (!(display_mode[row].pTiming->ulTimingFlags & TIMING_CUSTOM_SLOT) ||

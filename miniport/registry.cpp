@@ -72,8 +72,7 @@ void load_custom_refresh(PBOARD_EXTENSION ext)
         for (ULONG i = 0; i < CUSTOM_REFRESH_NAME_BYTES; ++i)
             wide_name[i] = static_cast<WCHAR>(static_cast<SHORT>(entry.szValueName[i]));
         entry.ulRefresh = 0;
-        VideoPortGetRegistryParameters(ext, wide_name, FALSE, vrel_custom_refresh_callback,
-                                       &entry);
+        VideoPortGetRegistryParameters(ext, wide_name, FALSE, vrel_custom_refresh_callback, &entry);
         if (entry.ulRefresh != 0)
             UpdateCustomRefresh(row, entry.ulRefresh, entry.ulPllWord, entry.ulPixelClock);
     }

@@ -14,5 +14,4 @@ extern ULONG gVirtualsFlag;
 VOID Zorx_set_registry_parameters(PBOARD_EXTENSION ext);
 VOID Zorx_get_registry_parameters(PBOARD_EXTENSION ext);
 KORVID_API VP_STATUS qv_control_panel_callback(PVOID HwDeviceExtension, PVOID Context,
-                                               PWSTR ValueName, PVOID ValueData,
-                                               ULONG ValueLength);
+                                               PWSTR ValueName, PVOID ValueData, ULONG ValueLength);

@@ -15,7 +15,10 @@ constexpr ULONG FREE_RANGES_MIN_BYTES = 32;
 // The share request reads the process handle, view offset and view size.
 constexpr ULONG SHARE_INPUT_BYTES = FIELD_OFFSET(VIDEO_SHARE_MEMORY, RequestedVirtualAddress);
 
-PDISPLAY_MODE current_mode(PBOARD_EXTENSION ext) { return &display_mode[ext->ulCurrentMode]; }
+PDISPLAY_MODE current_mode(PBOARD_EXTENSION ext)
+{
+    return &display_mode[ext->ulCurrentMode];
+}
 
 VP_STATUS query_avail_modes(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {

@@ -5,6 +5,9 @@
 
 namespace sim {
 
-DriverImage host_miniport() { return DriverImage{DriverEntry, korvid_host::reload_driver_data}; }
+DriverImage host_miniport()
+{
+    return DriverImage{DriverEntry, korvid_host::reload_driver_data};
+}
 
 } // namespace sim

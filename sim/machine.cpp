@@ -28,8 +28,14 @@ Machine::~Machine()
         g_current = nullptr;
 }
 
-Machine* Machine::current() { return g_current; }
-void Machine::make_current() { g_current = this; }
+Machine* Machine::current()
+{
+    return g_current;
+}
+void Machine::make_current()
+{
+    g_current = this;
+}
 
 void Machine::power_cycle()
 {
@@ -104,6 +110,9 @@ BOOLEAN Machine::start_io(int device, VIDEO_REQUEST_PACKET* packet)
     return hw.HwStartIO(devices.at(device), packet);
 }
 
-BOOLEAN Machine::reset_hw(int device) { return hw.HwResetHw(devices.at(device), 80, 50); }
+BOOLEAN Machine::reset_hw(int device)
+{
+    return hw.HwResetHw(devices.at(device), 80, 50);
+}
 
 } // namespace sim

@@ -65,8 +65,8 @@ TEST(SimBus, EnumerationClaimsEachBoardOnceAndKeepsUnfilledEntries)
         VIDEO_ACCESS_RANGE ranges[8] = {};
         ranges[7].RangeLength = 0x20;
         ULONG slot = 99;
-        VP_STATUS s = VideoPortGetAccessRanges(nullptr, 0, nullptr, 8, ranges, &vendor, &device,
-                                               &slot);
+        VP_STATUS s =
+            VideoPortGetAccessRanges(nullptr, 0, nullptr, 8, ranges, &vendor, &device, &slot);
         if (s != NO_ERROR) {
             EXPECT_EQ(i, 2);
             break;
@@ -93,7 +93,12 @@ TEST(SimBusDeathTest, DirectRegisterDereferenceFaults)
 {
     Machine m({BoardSpec{}});
     volatile ULONG* r = reinterpret_cast<volatile ULONG*>(reg_base(m, 0) + 0x58);
-    EXPECT_DEATH({ ULONG v = *r; (void)v; }, "");
+    EXPECT_DEATH(
+        {
+            ULONG v = *r;
+            (void)v;
+        },
+        "");
 }
 
 TEST(SimBusDeathTest, AccessOutsideEveryApertureIsReported)

@@ -18,7 +18,7 @@ std::vector<uint8_t>& load_image()
 
 // Byte loops: the section may hold sanitizer red zones between globals.
 __attribute__((no_sanitize("address"))) void copy_bytes(uint8_t* dst, const uint8_t* src,
-                                                         unsigned n)
+                                                        unsigned n)
 {
     for (unsigned i = 0; i < n; ++i)
         dst[i] = src[i];

@@ -40,12 +40,14 @@ struct Mapping {
 
 // Faults that tests can inject into the video port's operations.
 struct Faults {
-    int fail_get_access_ranges_call = -1; // 0-based call number that fails
+    int fail_get_access_ranges_call = -1;                // 0-based call number that fails
     std::set<std::pair<int, Aperture>> fail_device_base; // (board, aperture)
     bool fail_rom_mapping = false;
     VP_STATUS map_memory_status = NO_ERROR; // non-zero: every map fails with it
     VP_STATUS int10_status = NO_ERROR;
-    ULONG config_info_length = 72;           // what VideoPortInitialize hands the driver
+    ULONG config_info_length = 72; // what VideoPortInitialize hands the driver
+    // Non-zero: every registry write fails with it and nothing is stored.
+    VP_STATUS set_registry_status = NO_ERROR;
 };
 
 // The driver the machine runs: its entry point, and how to bring its globals

@@ -66,7 +66,7 @@ struct Booted {
 
 std::vector<uint8_t> full_palette()
 {
-    std::vector<uint8_t> clut = words({256, 0});
+    std::vector<uint8_t> clut = words({256}); // entry count, first entry 0
     for (int i = 0; i < 256; ++i)
         clut.insert(clut.end(), {uint8_t(i), uint8_t(255 - i), uint8_t(i / 2), 0});
     return clut;
@@ -216,7 +216,7 @@ std::vector<std::pair<std::string, ScriptWriter>> singles(const MachineChoice& m
         ULONG out;
     } requests[] = {
         {"set-mode", IOCTL_VIDEO_SET_CURRENT_MODE, words({b.row(1600, 1200, 8, 60)}), 0},
-        {"colors", IOCTL_VIDEO_SET_COLOR_REGISTERS, words({1, 255, 0x00FF8040}), 0},
+        {"colors", IOCTL_VIDEO_SET_COLOR_REGISTERS, words({1 | (255 << 16), 0x00FF8040}), 0},
         {"current-mode", IOCTL_VIDEO_QUERY_CURRENT_MODE, {}, kModeInfoBytes},
         {"share", IOCTL_VIDEO_SHARE_VIDEO_MEMORY, words({0, 0x1000, 0x7FF000, 0}), 12},
         {"public-ranges", IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 96},

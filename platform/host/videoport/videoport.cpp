@@ -64,7 +64,8 @@ Resolved resolve(uint32_t phys, uint32_t len, bool io_space)
             return {-1, Aperture::VgaPorts, m.vga_ports().base()};
         for (auto& b : m.boards())
             if (phys >= b->io_port() && phys - b->io_port() + len <= sim::kIoBlockSize)
-                return {b->index(), Aperture::IoBlock, b->io_block().base() + (phys - b->io_port())};
+                return {b->index(), Aperture::IoBlock,
+                        b->io_block().base() + (phys - b->io_port())};
         return {};
     }
     if (phys >= kRomPhys && phys - kRomPhys + len <= sim::kRomSize)
@@ -80,7 +81,8 @@ Resolved resolve(uint32_t phys, uint32_t len, bool io_space)
             {b->xy_phys(), b->xy_window(), Aperture::XyWindow},
         };
         for (auto& a : apertures)
-            if (phys >= a.start && len <= a.region.size() && phys - a.start <= a.region.size() - len)
+            if (phys >= a.start && len <= a.region.size() &&
+                phys - a.start <= a.region.size() - len)
                 return {b->index(), a.ap, a.region.base() + (phys - a.start)};
     }
     return {};
@@ -350,6 +352,8 @@ VP_STATUS NTAPI VideoPortInt10(PVOID ext, PVIDEO_X86_BIOS_ARGUMENTS args)
 VP_STATUS NTAPI VideoPortSetRegistryParameters(PVOID ext, PWSTR name, PVOID data, ULONG length)
 {
     Machine& m = machine();
+    if (m.faults.set_registry_status != NO_ERROR)
+        return m.faults.set_registry_status;
     int board = m.board_of_extension(ext);
     auto* bytes = static_cast<uint8_t*>(data);
     m.set_registry_binary(board, std::u16string(name), std::vector<uint8_t>(bytes, bytes + length));

@@ -1,0 +1,69 @@
+#include "fault_machine.h"
+
+#include "sim/decode.h"
+
+namespace korvid_faults {
+
+using testing_korvid::Reply;
+using testing_korvid::send;
+using testing_korvid::words;
+
+namespace {
+
+constexpr size_t kModeInfoBytes = sizeof(VIDEO_MODE_INFORMATION);
+constexpr size_t kModeIndexWord = 1;
+constexpr size_t kVisWidthWord = 2;
+constexpr size_t kVisHeightWord = 3;
+
+::testing::AssertionResult refused(const char* what, const Reply& r)
+{
+    return ::testing::AssertionFailure() << what << " ended with status " << r.status;
+}
+
+} // namespace
+
+std::vector<sim::BoardSpec> boards(std::initializer_list<uint32_t> codes)
+{
+    std::vector<sim::BoardSpec> specs;
+    for (uint32_t c : codes) {
+        sim::BoardSpec s;
+        s.config_code = c;
+        specs.push_back(s);
+    }
+    return specs;
+}
+
+Reply call(sim::Machine& m, ULONG code, const std::vector<uint8_t>& in, size_t out)
+{
+    return send(m, code, in, out);
+}
+
+::testing::AssertionResult serves_requests(sim::Machine& m, int device)
+{
+    Reply count = send(m, IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, {}, 8, false, device);
+    if (count.status != NO_ERROR || count.word() == 0)
+        return refused("the mode count", count);
+    Reply list =
+        send(m, IOCTL_VIDEO_QUERY_AVAIL_MODES, {}, count.word() * kModeInfoBytes, false, device);
+    if (list.status != NO_ERROR)
+        return refused("the mode list", list);
+    Reply set =
+        send(m, IOCTL_VIDEO_SET_CURRENT_MODE, words({list.word(kModeIndexWord)}), 0, false, device);
+    if (set.status != NO_ERROR)
+        return refused("the mode set", set);
+    sim::Board& board = m.board(m.board_of_extension(m.devices.at(device)));
+    sim::DisplayState shown = sim::decode_display(board);
+    if (!shown.native || shown.h_active != list.word(kVisWidthWord) ||
+        shown.v_active != list.word(kVisHeightWord))
+        return ::testing::AssertionFailure() << "the board shows " << sim::describe(shown);
+    Reply colour = send(m, IOCTL_VIDEO_SET_COLOR_REGISTERS, words({1 | (7 << 16), 0x00336699}), 0,
+                        false, device);
+    if (colour.status != NO_ERROR || !(board.dac().palette(7) == sim::Rgb{0x99, 0x66, 0x33}))
+        return refused("the palette load", colour);
+    Reply reset = send(m, IOCTL_VIDEO_RESET_DEVICE, {}, 0, false, device);
+    if (reset.status != NO_ERROR || sim::decode_display(board).native)
+        return refused("the return to VGA", reset);
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace korvid_faults

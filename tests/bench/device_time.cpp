@@ -1,0 +1,97 @@
+// Simulated device time of every mode set against its floor: the delays the
+// sequence names (200 us configuration pulse, 200 us WRAM reset on WRAM,
+// 2.5 ms for each memory-clock change: one, or two on a board with the fixed
+// memory clock) plus one clear of all video memory at the bus rate. A ratio
+// of 1.00 means no delay and no clear beyond those.
+#include "bench.h"
+
+#include "korvid.h"
+#include "modes.h"
+#include "sim/host_driver.h"
+#include "sim/machine.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr uint64_t kNsPerUs = 1000;
+constexpr uint64_t kConfigPulseNs = 200 * kNsPerUs;
+constexpr uint64_t kWramResetNs = 200 * kNsPerUs;
+constexpr uint64_t kClockChangeNs = 2500 * kNsPerUs;
+constexpr uint32_t kStrapTableClock = 0x01;
+constexpr uint32_t kStrapFixedClock = 0x08;
+constexpr uint32_t kSgramBit = 0x10;
+// Configuration codes by size: 4, 8, 12, 16, 20 and 24 MiB.
+constexpr uint32_t kSizeCodes[] = {0, 1, 2, 6, 3, 7};
+
+struct Result {
+    unsigned rows = 0;
+    uint64_t floor_ns = 0;
+    uint64_t min_ns = UINT64_MAX, max_ns = 0;
+};
+
+uint64_t floor_ns(sim::Machine& m, bool wram, bool fixed_clock)
+{
+    uint64_t clear = uint64_t(m.board(0).memory_size()) * 1'000'000'000 / m.clear_rate_bytes_per_s;
+    return kConfigPulseNs + (wram ? kWramResetNs : 0) + (fixed_clock ? 2 : 1) * kClockChangeNs +
+           clear;
+}
+
+Result measure(uint32_t code, bool fixed_clock)
+{
+    sim::BoardSpec spec;
+    spec.config_code = code;
+    spec.io18 = fixed_clock ? kStrapFixedClock : kStrapTableClock;
+    sim::Machine m({spec});
+    m.trace.set_enabled(false);
+    m.boot(sim::host_miniport());
+    Result r;
+    r.floor_ns = floor_ns(m, !(code & kSgramBit), fixed_clock);
+    for (ULONG row = 0; row < num_display_modes; ++row) {
+        if (!display_mode[row].fValid)
+            continue;
+        VIDEO_MODE mode{row};
+        STATUS_BLOCK status{};
+        VIDEO_REQUEST_PACKET p{};
+        p.IoControlCode = IOCTL_VIDEO_SET_CURRENT_MODE;
+        p.StatusBlock = &status;
+        p.InputBuffer = &mode;
+        p.InputBufferLength = sizeof mode;
+        uint64_t start = m.time_ns;
+        m.start_io(0, &p);
+        if (status.Status != NO_ERROR)
+            continue;
+        uint64_t spent = m.time_ns - start;
+        r.min_ns = std::min(r.min_ns, spent);
+        r.max_ns = std::max(r.max_ns, spent);
+        ++r.rows;
+    }
+    return r;
+}
+
+} // namespace
+
+void report_device_time()
+{
+    sim::Machine probe(std::vector<sim::BoardSpec>{});
+    std::printf("Simulated device time of every mode set against its floor\n"
+                "(fixed delays plus one clear of video memory at %.0f MB/s)\n\n",
+                probe.clear_rate_bytes_per_s / 1e6);
+    std::printf("%-6s %6s  %-12s %5s  %10s  %10s  %10s  %s\n", "memory", "size", "memory clock",
+                "modes", "floor ms", "min ms", "max ms", "time / floor");
+    for (bool sgram : {true, false})
+        for (uint32_t size : kSizeCodes)
+            for (bool fixed : {false, true}) {
+                uint32_t code = size | (sgram ? kSgramBit : 0);
+                Result r = measure(code, fixed);
+                std::printf("%-6s %2u MiB  %-12s %5u  %10.3f  %10.3f  %10.3f  %.2f - %.2f\n",
+                            sgram ? "SGRAM" : "WRAM", sim::memory_size_for_code(code) >> 20,
+                            fixed ? "fixed" : "table", r.rows, r.floor_ns / 1e6, r.min_ns / 1e6,
+                            r.max_ns / 1e6, double(r.min_ns) / r.floor_ns,
+                            double(r.max_ns) / r.floor_ns);
+            }
+    std::printf("\n");
+}

@@ -1,0 +1,138 @@
+// Host time of the display driver's costly requests on a 24 MiB SGRAM board:
+// the mode count and the mode list (the display driver asks for both at every
+// start and mode change), a whole mode set in the simulation, and a gamma
+// ramp load. The trace is off, as the real system has none.
+#include "bench.h"
+
+#include "korvid.h"
+#include "modes.h"
+#include "private_ioctl.h"
+#include "sim/host_driver.h"
+#include "sim/machine.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kSgram24 = 0x17;
+constexpr ULONG kGammaEntries = 256;
+
+struct Booted {
+    Booted()
+    {
+        sim::BoardSpec spec;
+        spec.config_code = kSgram24;
+        machine = std::make_unique<sim::Machine>(std::vector<sim::BoardSpec>{spec});
+        machine->trace.set_enabled(false);
+        machine->boot(sim::host_miniport());
+    }
+
+    VP_STATUS send(ULONG code, void* in, ULONG in_length, void* out, ULONG out_length)
+    {
+        STATUS_BLOCK status{};
+        VIDEO_REQUEST_PACKET p{};
+        p.IoControlCode = code;
+        p.StatusBlock = &status;
+        p.InputBuffer = in;
+        p.InputBufferLength = in_length;
+        p.OutputBuffer = out;
+        p.OutputBufferLength = out_length;
+        machine->start_io(0, &p);
+        return status.Status;
+    }
+
+    ULONG mode_count()
+    {
+        VIDEO_NUM_MODES n{};
+        send(IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, nullptr, 0, &n, sizeof n);
+        return n.NumModes;
+    }
+
+    ULONG row(ULONG width, ULONG height, ULONG bpp, ULONG hz) const
+    {
+        for (ULONG i = 0; i < num_display_modes; ++i) {
+            const DISPLAY_MODE& d = display_mode[i];
+            const VIDEO_MODE_INFORMATION& mi = d.ModeInformation;
+            if (mi.VisScreenWidth == width && mi.VisScreenHeight == height &&
+                mi.BitsPerPlane == bpp && mi.Frequency == hz && !d.ulExtraWidth && !d.ulExtraHeight)
+                return i;
+        }
+        std::fprintf(stderr, "no row %lux%lu %lu bpp %lu Hz\n", width, height, bpp, hz);
+        std::abort();
+    }
+
+    void must(VP_STATUS status, const char* what)
+    {
+        if (status != NO_ERROR) {
+            std::fprintf(stderr, "%s failed: %ld\n", what, status);
+            std::abort();
+        }
+    }
+
+    std::unique_ptr<sim::Machine> machine;
+};
+
+void QueryNumAvailModes(benchmark::State& state)
+{
+    Booted b;
+    VIDEO_NUM_MODES n{};
+    for (auto _ : state) {
+        b.send(IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, nullptr, 0, &n, sizeof n);
+        benchmark::DoNotOptimize(n);
+    }
+    state.SetLabel(std::to_string(n.NumModes) + " modes");
+}
+BENCHMARK(QueryNumAvailModes)->Unit(benchmark::kMicrosecond);
+
+void QueryAvailModes(benchmark::State& state)
+{
+    Booted b;
+    ULONG count = b.mode_count();
+    std::vector<VIDEO_MODE_INFORMATION> list(count);
+    ULONG bytes = count * sizeof(VIDEO_MODE_INFORMATION);
+    for (auto _ : state) {
+        b.send(IOCTL_VIDEO_QUERY_AVAIL_MODES, nullptr, 0, list.data(), bytes);
+        benchmark::DoNotOptimize(list.data());
+    }
+    state.SetLabel(std::to_string(count) + " records");
+}
+BENCHMARK(QueryAvailModes)->Unit(benchmark::kMicrosecond);
+
+// The whole sequence, with its clear of all 24 MiB (host memory bandwidth
+// dominates), alternating two modes so each set is a real change.
+void SetCurrentMode(benchmark::State& state)
+{
+    Booted b;
+    VIDEO_MODE modes[] = {{b.row(1024, 768, 16, 75)}, {b.row(1600, 1200, 16, 60)}};
+    unsigned next = 0;
+    for (auto _ : state)
+        b.must(b.send(IOCTL_VIDEO_SET_CURRENT_MODE, &modes[next++ & 1], sizeof(VIDEO_MODE), nullptr,
+                      0),
+               "mode set");
+}
+BENCHMARK(SetCurrentMode)->Unit(benchmark::kMillisecond);
+
+// A full 256-entry ramp on a 32-bpp mode: the table update and the palette
+// load of 768 DAC writes.
+void SetGammaRamp(benchmark::State& state)
+{
+    Booted b;
+    VIDEO_MODE mode{b.row(1024, 768, 32, 75)};
+    b.must(b.send(IOCTL_VIDEO_SET_CURRENT_MODE, &mode, sizeof mode, nullptr, 0), "mode set");
+    ULONG enable = GAMMA_CONTROL_ENABLE, answer = 0;
+    b.must(b.send(IOCTL_PRIV_GAMMA_CONTROL, &enable, sizeof enable, &answer, sizeof answer),
+           "gamma on");
+    std::vector<ULONG> ramp(1 + kGammaEntries);
+    ramp[0] = kGammaEntries << 16; // first entry 0, then the count
+    for (ULONG i = 0; i < kGammaEntries; ++i)
+        ramp[1 + i] = (i << 8) | (i << 16) | (i << 24);
+    ULONG bytes = static_cast<ULONG>(ramp.size() * sizeof(ULONG));
+    for (auto _ : state)
+        b.must(b.send(IOCTL_PRIV_SET_GAMMA_RAMP, ramp.data(), bytes, nullptr, 0), "gamma ramp");
+}
+BENCHMARK(SetGammaRamp)->Unit(benchmark::kMicrosecond);
+
+} // namespace

@@ -4,3 +4,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 ctest --test-dir build/host --output-on-failure -j"${KORVID_JOBS:-$(nproc)}" "$@"
+# Each fuzz target for half a minute, after replaying its seeds (build/fuzz).
+bash scripts/fuzz.sh "${KORVID_FUZZ_SECONDS:-30}"

@@ -59,7 +59,8 @@ constexpr size_t kMaxNameLength = 256;
 constexpr const char* kVideoPortDll = "videoprt.sys";
 
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...) {
+std::string format(const char* fmt, ...)
+{
     char buf[512];
     va_list ap;
     va_start(ap, fmt);
@@ -69,22 +70,26 @@ std::string format(const char* fmt, ...) {
 }
 
 // Little-endian reads at byte offsets; callers check the bounds.
-uint16_t get16(const uint8_t* p) {
+uint16_t get16(const uint8_t* p)
+{
     uint16_t v;
     std::memcpy(&v, p, 2);
     return v;
 }
-uint32_t get32(const uint8_t* p) {
+uint32_t get32(const uint8_t* p)
+{
     uint32_t v;
     std::memcpy(&v, p, 4);
     return v;
 }
 
-bool fits(uint64_t offset, uint64_t length, uint64_t size) {
+bool fits(uint64_t offset, uint64_t length, uint64_t size)
+{
     return offset <= size && length <= size - offset;
 }
 
-bool same_name_ignoring_case(const std::string& a, const char* b) {
+bool same_name_ignoring_case(const std::string& a, const char* b)
+{
     if (a.size() != std::strlen(b))
         return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -94,14 +99,16 @@ bool same_name_ignoring_case(const std::string& a, const char* b) {
     return true;
 }
 
-std::string section_name(const uint8_t* header) {
+std::string section_name(const uint8_t* header)
+{
     const char* name = reinterpret_cast<const char*>(header);
     return std::string(name, strnlen(name, 8));
 }
 
 } // namespace
 
-std::shared_ptr<PeImage> PeImage::load(std::vector<uint8_t> file, std::string* error) {
+std::shared_ptr<PeImage> PeImage::load(std::vector<uint8_t> file, std::string* error)
+{
     std::shared_ptr<PeImage> image(new PeImage());
     image->file_ = std::move(file);
     std::string why = image->validate();
@@ -124,7 +131,8 @@ std::shared_ptr<PeImage> PeImage::load(std::vector<uint8_t> file, std::string* e
     return image;
 }
 
-std::shared_ptr<PeImage> PeImage::load_file(const std::string& path, std::string* error) {
+std::shared_ptr<PeImage> PeImage::load_file(const std::string& path, std::string* error)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         if (error)
@@ -140,18 +148,21 @@ std::shared_ptr<PeImage> PeImage::load_file(const std::string& path, std::string
     return image;
 }
 
-PeImage::~PeImage() {
+PeImage::~PeImage()
+{
     if (base_)
         munmap(base_, size_);
 }
 
-PeImage::Entry PeImage::entry() const {
+PeImage::Entry PeImage::entry() const
+{
     return reinterpret_cast<Entry>(base_ + entry_rva_);
 }
 
 // Everything that can be checked from the file alone, before any of it is
 // copied: every offset and size is taken as hostile until it is in bounds.
-std::string PeImage::validate() {
+std::string PeImage::validate()
+{
     const uint8_t* f = file_.data();
     const uint64_t n = file_.size();
     if (n < kDosLfanew + 4 || f[0] != 'M' || f[1] != 'Z')
@@ -250,7 +261,8 @@ std::string PeImage::validate() {
     return {};
 }
 
-std::string PeImage::map() {
+std::string PeImage::map()
+{
     std::memset(base_, 0, size_);
     std::memcpy(base_, file_.data(), headers_size_);
     for (const Section& s : sections_)
@@ -260,7 +272,8 @@ std::string PeImage::map() {
     return bind_imports();
 }
 
-std::string PeImage::relocate() {
+std::string PeImage::relocate()
+{
     const uint32_t delta =
         static_cast<uint32_t>(reinterpret_cast<uintptr_t>(base_)) - preferred_base_;
     if (reloc_size_ == 0 || relocs_stripped_) {
@@ -296,7 +309,8 @@ std::string PeImage::relocate() {
     return {};
 }
 
-std::string PeImage::bind_imports() {
+std::string PeImage::bind_imports()
+{
     imports_.clear();
     if (import_size_ == 0)
         return {};
@@ -354,7 +368,8 @@ std::string PeImage::bind_imports() {
     return {};
 }
 
-void PeImage::reload() {
+void PeImage::reload()
+{
     // The same bytes at the same address: what succeeded at load succeeds now.
     std::string why = map();
     if (!why.empty()) {
@@ -363,12 +378,14 @@ void PeImage::reload() {
     }
 }
 
-DriverImage sys_driver(std::shared_ptr<PeImage> image) {
+DriverImage sys_driver(std::shared_ptr<PeImage> image)
+{
     PeImage::Entry entry = image->entry();
     return DriverImage{entry, [image] { image->reload(); }};
 }
 
-std::string describe(const PeImage& image) {
+std::string describe(const PeImage& image)
+{
     std::ostringstream out;
     out << "PE32 i386 native image: " << image.size() << " bytes mapped (file " << image.file_size()
         << " bytes), entry point at RVA 0x" << std::hex << image.entry_rva() << std::dec << "\n";

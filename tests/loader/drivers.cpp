@@ -9,7 +9,8 @@
 #include <fstream>
 #include <iterator>
 
-std::optional<std::string> korvid_sys_path(std::string* why) {
+std::optional<std::string> korvid_sys_path(std::string* why)
+{
     const std::string dir = KORVID_CROSS_DIR;
     if (dir.empty()) {
         *why = "KORVID_CROSS_DIR is not set: configure with -DKORVID_CROSS_DIR=<cross build "
@@ -24,7 +25,8 @@ std::optional<std::string> korvid_sys_path(std::string* why) {
     return path;
 }
 
-std::optional<std::vector<uint8_t>> korvid_sys_bytes(std::string* why) {
+std::optional<std::vector<uint8_t>> korvid_sys_bytes(std::string* why)
+{
     auto path = korvid_sys_path(why);
     if (!path)
         return std::nullopt;
@@ -35,11 +37,13 @@ std::optional<std::vector<uint8_t>> korvid_sys_bytes(std::string* why) {
 
 namespace {
 
-std::optional<sim::DriverImage> make_host(std::string*) {
+std::optional<sim::DriverImage> make_host(std::string*)
+{
     return sim::host_miniport();
 }
 
-std::optional<sim::DriverImage> make_sys(std::string* why) {
+std::optional<sim::DriverImage> make_sys(std::string* why)
+{
     auto path = korvid_sys_path(why);
     if (!path)
         return std::nullopt;
@@ -56,41 +60,51 @@ std::optional<sim::DriverImage> make_sys(std::string* why) {
 
 } // namespace
 
-DriverFactory host_driver_factory() {
+DriverFactory host_driver_factory()
+{
     return {"host", make_host};
 }
-DriverFactory sys_driver_factory() {
+DriverFactory sys_driver_factory()
+{
     return {"sys", make_sys};
 }
-std::vector<DriverFactory> all_drivers() {
+std::vector<DriverFactory> all_drivers()
+{
     return {host_driver_factory(), sys_driver_factory()};
 }
 
 namespace image_file {
 
-uint32_t get32(const std::vector<uint8_t>& f, size_t at) {
+uint32_t get32(const std::vector<uint8_t>& f, size_t at)
+{
     uint32_t v;
     std::memcpy(&v, f.data() + at, 4);
     return v;
 }
-void put16(std::vector<uint8_t>& f, size_t at, uint16_t v) {
+void put16(std::vector<uint8_t>& f, size_t at, uint16_t v)
+{
     std::memcpy(f.data() + at, &v, 2);
 }
-void put32(std::vector<uint8_t>& f, size_t at, uint32_t v) {
+void put32(std::vector<uint8_t>& f, size_t at, uint32_t v)
+{
     std::memcpy(f.data() + at, &v, 4);
 }
-size_t pe_header(const std::vector<uint8_t>& f) {
+size_t pe_header(const std::vector<uint8_t>& f)
+{
     return get32(f, 0x3C);
 }
-size_t optional_header(const std::vector<uint8_t>& f) {
+size_t optional_header(const std::vector<uint8_t>& f)
+{
     return pe_header(f) + 24;
 }
 
-uint32_t directory_rva(const std::vector<uint8_t>& f, int index) {
+uint32_t directory_rva(const std::vector<uint8_t>& f, int index)
+{
     return get32(f, optional_header(f) + 96 + 8 * index);
 }
 
-std::vector<Section> sections(const std::vector<uint8_t>& f) {
+std::vector<Section> sections(const std::vector<uint8_t>& f)
+{
     const size_t pe = pe_header(f);
     uint16_t count, opt_size;
     std::memcpy(&count, f.data() + pe + 6, 2);
@@ -104,7 +118,8 @@ std::vector<Section> sections(const std::vector<uint8_t>& f) {
     return out;
 }
 
-Section section_of_rva(const std::vector<uint8_t>& f, uint32_t rva) {
+Section section_of_rva(const std::vector<uint8_t>& f, uint32_t rva)
+{
     for (const Section& s : sections(f))
         if (rva >= s.rva && rva - s.rva < s.end - s.begin)
             return s;
@@ -113,11 +128,14 @@ Section section_of_rva(const std::vector<uint8_t>& f, uint32_t rva) {
 }
 
 int replace(std::vector<uint8_t>& f, const Section& s, const std::string& from,
-            const std::string& to) {
+            const std::string& to)
+{
     EXPECT_EQ(from.size(), to.size());
+    // Compared as bytes: a char above 0x7F would never equal its uint8_t.
+    const std::vector<uint8_t> pattern(from.begin(), from.end());
     const auto begin = f.begin() + s.begin, end = f.begin() + s.end;
     int n = 0;
-    for (auto it = begin; (it = std::search(it, end, from.begin(), from.end())) != end; ++n)
+    for (auto it = begin; (it = std::search(it, end, pattern.begin(), pattern.end())) != end; ++n)
         it = std::copy(to.begin(), to.end(), it);
     return n;
 }

@@ -17,7 +17,8 @@ struct DriverFactory {
     std::optional<sim::DriverImage> (*make)(std::string* why);
 };
 
-inline void PrintTo(const DriverFactory& d, std::ostream* os) {
+inline void PrintTo(const DriverFactory& d, std::ostream* os)
+{
     *os << d.name;
 }
 

@@ -18,11 +18,13 @@ namespace {
 
 // Replaces a name in the section that holds the imports (the file's symbol
 // table carries the same names).
-int replace_import_name(std::vector<uint8_t>& f, const std::string& from, const std::string& to) {
+int replace_import_name(std::vector<uint8_t>& f, const std::string& from, const std::string& to)
+{
     return replace(f, section_of_rva(f, directory_rva(f, kImportDirectory)), from, to);
 }
 
-std::string refusal(std::vector<uint8_t> file) {
+std::string refusal(std::vector<uint8_t> file)
+{
     std::string why;
     auto image = PeImage::load(std::move(file), &why);
     EXPECT_EQ(image, nullptr) << "the image was accepted";
@@ -32,7 +34,8 @@ std::string refusal(std::vector<uint8_t> file) {
 
 class KorvidSys : public ::testing::Test {
   protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         std::string why;
         auto bytes = korvid_sys_bytes(&why);
         if (!bytes)
@@ -44,7 +47,8 @@ class KorvidSys : public ::testing::Test {
 
 #define EXPECT_MENTIONS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
 
-TEST(PeLoader, RefusesFilesThatAreNoImageAtAll) {
+TEST(PeLoader, RefusesFilesThatAreNoImageAtAll)
+{
     EXPECT_MENTIONS(refusal({}), "no MZ signature");
     std::vector<uint8_t> text(200, 'x');
     EXPECT_MENTIONS(refusal(text), "no MZ signature");
@@ -60,7 +64,8 @@ TEST(PeLoader, RefusesFilesThatAreNoImageAtAll) {
     EXPECT_MENTIONS(why, "/nonexistent/korvid.sys");
 }
 
-TEST_F(KorvidSys, RefusesImagesForAnotherMachineFormatOrSubsystem) {
+TEST_F(KorvidSys, RefusesImagesForAnotherMachineFormatOrSubsystem)
+{
     auto amd64 = file;
     put16(amd64, pe_header(file) + 4, 0x8664);
     EXPECT_MENTIONS(refusal(amd64), "machine type 0x8664 is not i386");
@@ -74,7 +79,8 @@ TEST_F(KorvidSys, RefusesImagesForAnotherMachineFormatOrSubsystem) {
     EXPECT_MENTIONS(refusal(gui), "subsystem 2 is not native");
 }
 
-TEST_F(KorvidSys, RefusesImportsItCannotBind) {
+TEST_F(KorvidSys, RefusesImportsItCannotBind)
+{
     auto kernel = file;
     ASSERT_EQ(replace_import_name(kernel, "videoprt.sys", "ntoskrnl.exe"), 1);
     std::string why = refusal(kernel);
@@ -94,7 +100,8 @@ TEST_F(KorvidSys, RefusesImportsItCannotBind) {
 
 // Offsets and sizes in the file are not trusted: a damaged image is refused
 // before anything is copied out of bounds.
-TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem) {
+TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem)
+{
     // Cut inside the data of the last section in the file.
     size_t last = 0;
     for (const Section& s : sections(file))
@@ -130,7 +137,8 @@ TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem) {
     EXPECT_MENTIONS(refusal(block_size), "relocation block");
 }
 
-TEST_F(KorvidSys, LoadsAwayFromItsBaseWithOnlyVideoPortImports) {
+TEST_F(KorvidSys, LoadsAwayFromItsBaseWithOnlyVideoPortImports)
+{
     std::string why;
     auto image = PeImage::load(file, &why);
     ASSERT_NE(image, nullptr) << why;
@@ -149,7 +157,8 @@ TEST_F(KorvidSys, LoadsAwayFromItsBaseWithOnlyVideoPortImports) {
     std::cout << "korvid.sys: " << text;
 }
 
-TEST_F(KorvidSys, ReloadReturnsTheImageToItsLoadTimeBytes) {
+TEST_F(KorvidSys, ReloadReturnsTheImageToItsLoadTimeBytes)
+{
     std::string why;
     auto image = PeImage::load(file, &why);
     ASSERT_NE(image, nullptr) << why;
@@ -165,7 +174,8 @@ TEST_F(KorvidSys, ReloadReturnsTheImageToItsLoadTimeBytes) {
 
 // A stand-in declared for the miniport but missing from the export table
 // would make any image that uses it unloadable.
-TEST(VideoPortExports, CoverEveryOperationTheHeaderDeclares) {
+TEST(VideoPortExports, CoverEveryOperationTheHeaderDeclares)
+{
     std::ifstream in(KORVID_SOURCE_DIR "/platform/host/videoport/video.h");
     ASSERT_TRUE(in);
     std::stringstream header;

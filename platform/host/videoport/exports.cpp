@@ -8,10 +8,9 @@ namespace korvid_host {
 
 namespace {
 
-#define KORVID_EXPORT(f)                                                                           \
-    VideoPortExport {                                                                              \
-#f, reinterpret_cast < void*>(&f)                                                          \
-    }
+// clang-format off
+#define KORVID_EXPORT(f) VideoPortExport{#f, reinterpret_cast<void*>(&f)}
+// clang-format on
 
 // Every operation declared in video.h; a driver image that imports one that
 // is missing here cannot be loaded.
@@ -42,11 +41,13 @@ const VideoPortExport kExports[] = {
 
 } // namespace
 
-std::span<const VideoPortExport> videoport_exports() {
+std::span<const VideoPortExport> videoport_exports()
+{
     return kExports;
 }
 
-void* find_videoport_export(const char* name) {
+void* find_videoport_export(const char* name)
+{
     for (const VideoPortExport& e : kExports)
         if (std::strcmp(e.name, name) == 0)
             return e.address;

@@ -1,0 +1,407 @@
+// Boot, the mode list and the mode set, end to end on both drivers.
+#include "e2e.h"
+
+#include "board.h"
+
+namespace e2e {
+
+namespace {
+
+constexpr VP_STATUS kNoMoreBoards = ERROR_DEV_NOT_EXIST;
+
+// The extension the video port allocated for a device; its layout is the
+// platform's record, the same in both builds.
+PBOARD_EXTENSION extension(Session& s, size_t device)
+{
+    return static_cast<PBOARD_EXTENSION>(s.machine().devices.at(device));
+}
+
+void expect_identity(Session& s, int device, uint32_t code, uint32_t megabytes, const char* memory)
+{
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_BOARD_CONFIG, {}, 4, Buffers::Separate, device).word(), code);
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_MEMORY_SIZE_MB, {}, 4, Buffers::Separate, device).word(),
+              megabytes);
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_MEMORY_TYPE_NAME, {}, 8, Buffers::Separate, device).text(),
+              memory);
+}
+
+std::string registry_text(Session& s, int board, const char16_t* name)
+{
+    const sim::RegistryValue& v = s.machine().registry(board)[name];
+    std::string text;
+    for (size_t i = 0; i + 1 < v.data.size() && v.data[i]; i += 2)
+        text += static_cast<char>(v.data[i]);
+    return text;
+}
+
+void boot_one_board(Session& s)
+{
+    EXPECT_EQ(s.boot(boards({0x11})), NO_ERROR);
+    sim::Machine& m = s.machine();
+    EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards}));
+    EXPECT_EQ(m.board(0).config_dword(0x04) & 0x3, 0x3u) << "I/O and memory decoding on";
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
+    expect_identity(s, 0, 0x11, 8, "SGRAM");
+
+    // Initialisation publishes the hardware and leaves the board in VGA.
+    EXPECT_EQ(registry_text(s, 0, u"HardwareInformation.ChipType"), "ORV");
+    EXPECT_EQ(registry_text(s, 0, u"HardwareInformation.DacType"), "IBM RGB526 SGRAM");
+    EXPECT_EQ(registry_text(s, 0, u"HardwareInformation.AdapterString"), "Quorvane");
+    EXPECT_EQ(m.registry(0)[u"HardwareInformation.MemorySize"].data, words({0x800000}));
+    sim::DisplayState d = s.display(0);
+    EXPECT_FALSE(d.native);
+    EXPECT_TRUE(d.text_mode);
+    EXPECT_EQ(d.memory_pll, 0x0647) << "the SGRAM clock when the user chose none";
+    EXPECT_NEAR(d.memory_clock_hz / 1e6, 75.53, 0.01);
+}
+
+void boot_three_boards(Session& s)
+{
+    EXPECT_EQ(s.boot(boards({0x11, 0x02, 0x15})), NO_ERROR);
+    sim::Machine& m = s.machine();
+    EXPECT_EQ(m.find_adapter_status,
+              (std::vector<VP_STATUS>{NO_ERROR, NO_ERROR, NO_ERROR, kNoMoreBoards}));
+    ASSERT_EQ(m.devices.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(m.board_of_extension(m.devices[i]), static_cast<int>(i));
+        EXPECT_EQ(extension(s, i)->pNextBoard, i < 2 ? extension(s, i + 1) : nullptr)
+            << "boards are chained in discovery order";
+    }
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 3u);
+    // With board number 0 a request is carried out on the board it came in on.
+    expect_identity(s, 0, 0x11, 8, "SGRAM");
+    expect_identity(s, 1, 0x02, 12, "WRAM");
+    expect_identity(s, 2, 0x15, 12, "SGRAM");
+    EXPECT_EQ(registry_text(s, 1, u"HardwareInformation.DacType"), "IBM RGB526 WRAM");
+
+    // A reload starts from load-time state: a board count or chain end kept
+    // from the first run would show in the device accesses.
+    const std::vector<sim::Event> first = m.trace.events();
+    EXPECT_EQ(s.reboot(), NO_ERROR);
+    EXPECT_EQ(extension(s, 2)->pNextBoard, nullptr);
+    EXPECT_EQ(m.trace.events(), first);
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 3u);
+}
+
+TEST_P(EndToEnd, BootsOneBoard)
+{
+    play(boot_one_board);
+}
+
+TEST_P(EndToEnd, BootsSeveralBoardsAndChainsThem)
+{
+    play(boot_three_boards);
+}
+
+// Listed modes right after boot, when every virtual layout is listed, by
+// configuration code: memory size and type decide which rows survive (each
+// surface plus 64 KiB must fit, the pixel clock stay below 220 MHz and the
+// pixel rate within what the memory sustains).
+struct Count {
+    uint32_t code;
+    uint32_t modes;
+};
+constexpr Count kModeCounts[] = {
+    {0x10, 181}, {0x11, 235}, {0x12, 238}, {0x13, 248}, {0x16, 248},
+    {0x17, 248}, {0x00, 185}, {0x01, 252}, {0x03, 279}, {0x07, 282},
+};
+
+void count_modes_per_board(Session& s)
+{
+    for (const Count& c : kModeCounts) {
+        ASSERT_EQ(s.boot({board(c.code)}), NO_ERROR);
+        Reply r = s.send(IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, {}, 8);
+        EXPECT_EQ(r.status, NO_ERROR);
+        EXPECT_EQ(r.word(0), c.modes) << "configuration code 0x" << std::hex << c.code;
+    }
+}
+
+TEST_P(EndToEnd, CountsModesPerBoardConfiguration)
+{
+    play(count_modes_per_board);
+}
+
+// VIDEO_MODE_INFORMATION as words, in the platform's field order.
+Bytes record(std::initializer_list<uint32_t> fields)
+{
+    EXPECT_EQ(fields.size() * 4, sizeof(VIDEO_MODE_INFORMATION));
+    return words(fields);
+}
+
+const VIDEO_MODE_INFORMATION& listed(const std::vector<VIDEO_MODE_INFORMATION>& modes, ULONG index)
+{
+    for (const VIDEO_MODE_INFORMATION& m : modes)
+        if (m.ModeIndex == index)
+            return m;
+    ADD_FAILURE() << "mode " << index << " is not listed";
+    return modes.front();
+}
+
+Bytes bytes_of(const VIDEO_MODE_INFORMATION& info)
+{
+    const auto* p = reinterpret_cast<const uint8_t*>(&info);
+    return Bytes(p, p + sizeof info);
+}
+
+constexpr uint32_t kPaletteModeAttributes = 0xF; // colour, graphics, palette driven and managed
+constexpr uint32_t kDirectModeAttributes = 0x3;  // colour, graphics
+constexpr uint32_t kSgramAttribute = 0x10000;
+constexpr uint32_t kWramAttribute = 0x20000;
+
+void list_modes_byte_exact(Session& s)
+{
+    ASSERT_EQ(s.boot({board(0x11)}), NO_ERROR);
+    std::vector<VIDEO_MODE_INFORMATION> modes = list_modes(s);
+    ASSERT_EQ(modes.size(), 235u);
+    for (size_t i = 1; i < modes.size(); ++i)
+        EXPECT_LT(modes[i - 1].ModeIndex, modes[i].ModeIndex) << "listed in table order";
+
+    // Length, index, width, height, stride, planes, bpp, rate, size in mm,
+    // colour bits and masks, attributes, bitmap width and height, driver bits.
+    EXPECT_EQ(bytes_of(modes.front()), record({80,
+                                               6,
+                                               640,
+                                               480,
+                                               640,
+                                               1,
+                                               8,
+                                               60,
+                                               320,
+                                               240,
+                                               8,
+                                               8,
+                                               8,
+                                               0,
+                                               0,
+                                               0,
+                                               kPaletteModeAttributes | kSgramAttribute,
+                                               640,
+                                               13107,
+                                               0}));
+    // Double wide: the bitmap is as tall as memory holds lines of twice the pitch.
+    const ULONG wide = find_mode(s, 1024, 768, 16, 75, 1024, 0);
+    EXPECT_EQ(wide, 166u);
+    EXPECT_EQ(bytes_of(listed(modes, wide)), record({80,
+                                                     166,
+                                                     1024,
+                                                     768,
+                                                     2048,
+                                                     1,
+                                                     16,
+                                                     75,
+                                                     320,
+                                                     240,
+                                                     5,
+                                                     6,
+                                                     5,
+                                                     0xF800,
+                                                     0x7E0,
+                                                     0x1F,
+                                                     kDirectModeAttributes | kSgramAttribute,
+                                                     1024,
+                                                     2048,
+                                                     0}));
+
+    ASSERT_EQ(s.boot({board(0x01)}), NO_ERROR);
+    modes = list_modes(s);
+    ASSERT_EQ(modes.size(), 252u);
+    EXPECT_EQ(bytes_of(modes.front()), record({80,
+                                               6,
+                                               640,
+                                               480,
+                                               640,
+                                               1,
+                                               8,
+                                               60,
+                                               320,
+                                               240,
+                                               8,
+                                               8,
+                                               8,
+                                               0,
+                                               0,
+                                               0,
+                                               kPaletteModeAttributes | kWramAttribute,
+                                               640,
+                                               13107,
+                                               0}));
+    // 5 MiB of surface: shown from 4 MiB mod pitch rounded up to 128 bytes.
+    const ULONG big = find_mode(s, 1280, 1024, 32, 60);
+    EXPECT_EQ(big, 80u);
+    EXPECT_EQ(bytes_of(listed(modes, big)), record({80,
+                                                    80,
+                                                    1280,
+                                                    1024,
+                                                    5120,
+                                                    1,
+                                                    32,
+                                                    60,
+                                                    320,
+                                                    240,
+                                                    8,
+                                                    8,
+                                                    8,
+                                                    0xFF0000,
+                                                    0xFF00,
+                                                    0xFF,
+                                                    kDirectModeAttributes | kWramAttribute,
+                                                    1280,
+                                                    1638,
+                                                    0}));
+}
+
+TEST_P(EndToEnd, ListsModeRecordsByteForByte)
+{
+    play(list_modes_byte_exact);
+}
+
+struct Expected {
+    uint32_t width, height, bpp, hz;
+    uint16_t pll;
+    double clock_mhz, refresh_hz;
+    uint32_t h_total, v_total, pitch, start;
+    bool positive_sync;
+};
+
+void expect_display(Session& s, int board, const Expected& e, sim::MemoryKind memory)
+{
+    sim::DisplayState d = s.display(board);
+    SCOPED_TRACE(sim::describe(d));
+    EXPECT_TRUE(d.native);
+    EXPECT_FALSE(d.text_mode);
+    EXPECT_EQ(d.memory, memory);
+    EXPECT_EQ(d.h_active, e.width);
+    EXPECT_EQ(d.v_active, e.height);
+    EXPECT_EQ(d.bpp, e.bpp);
+    EXPECT_EQ(d.pixel_pll, e.pll);
+    EXPECT_NEAR(d.pixel_clock_hz / 1e6, e.clock_mhz, 0.001);
+    EXPECT_NEAR(d.refresh_hz, e.refresh_hz, 0.01);
+    EXPECT_EQ(d.h_total, e.h_total);
+    EXPECT_EQ(d.v_total, e.v_total);
+    EXPECT_EQ(d.pitch, e.pitch);
+    EXPECT_EQ(d.start, e.start);
+    EXPECT_EQ(d.hsync_positive, e.positive_sync);
+    EXPECT_EQ(d.vsync_positive, e.positive_sync);
+    EXPECT_EQ(d.path, e.bpp == 8 ? sim::ColourPath::Palette : sim::ColourPath::Direct);
+    EXPECT_EQ(d.pixel_mask, 0xFF);
+}
+
+// The mode set clears all of video memory, once.
+void expect_memory_cleared(const Reply& r, uint32_t size)
+{
+    int clears = 0;
+    for (const sim::Event& e : r.events)
+        if (e.op == sim::Op::ZeroMemory) {
+            ++clears;
+            EXPECT_EQ(e.offset, 0u);
+            EXPECT_EQ(e.value, size);
+        }
+    EXPECT_EQ(clears, 1);
+}
+
+// Clocks from 25.175 MHz x (VF + 65) / (REF x 2^(3 - DF)) of the PLL word.
+const Expected k640x480x8at60 = {640, 480, 8, 60, 0x0907, 25.175, 59.94, 800, 525, 640, 0, false};
+const Expected k1024x768x16at75 = {1024,  768,  16,  75,   0x064A, 78.672,
+                                   74.95, 1312, 800, 2048, 0,      true};
+const Expected k1024x768x32at60 = {1024,  768,  32,  60,   0x0747, 64.736,
+                                   59.76, 1344, 806, 4096, 0,      false};
+const Expected k1280x1024x32at60 = {1280,  1024, 32,   60,   0x0555, 108.253,
+                                    59.87, 1696, 1066, 5120, 1024,   true};
+const Expected k1600x1200x8at60 = {1600,  1200, 8,    60,   0x0BC4, 157.916,
+                                   59.82, 2112, 1250, 1664, 0,      true};
+
+void set_mode_and_check(Session& s, const Expected& e, sim::MemoryKind memory, uint32_t memory_size)
+{
+    const ULONG index = find_mode(s, e.width, e.height, e.bpp, e.hz);
+    Reply r = set_mode(s, index);
+    expect_memory_cleared(r, memory_size);
+    expect_display(s, 0, e, memory);
+    Reply current = s.send(IOCTL_VIDEO_QUERY_CURRENT_MODE, {}, 80);
+    EXPECT_EQ(current.status, NO_ERROR);
+    EXPECT_EQ(mode_record(current.output).ModeIndex, index);
+}
+
+TEST_P(EndToEnd, SetsModes)
+{
+    play(set_modes_scenario);
+}
+
+void map_video_memory(Session& s)
+{
+    ASSERT_EQ(s.boot({board(0x01)}), NO_ERROR);
+    set_mode(s, find_mode(s, 1280, 1024, 32, 60));
+    sim::Machine& m = s.machine();
+    const size_t kernel_mappings = m.mappings.size();
+    const uint32_t fb =
+        static_cast<uint32_t>(reinterpret_cast<uintptr_t>(m.board(0).frame_buffer().base()));
+    for (Buffers buffers : {Buffers::Separate, Buffers::Shared}) {
+        Reply map = s.send(IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16, buffers);
+        ASSERT_EQ(map.status, NO_ERROR);
+        EXPECT_EQ(map.information, 16u);
+        EXPECT_EQ(map.word(0), fb);
+        EXPECT_EQ(map.word(1), 0x800000u);
+        EXPECT_EQ(map.word(2), fb + 1024) << "the display starts 1024 bytes in";
+        EXPECT_EQ(map.word(3), 0x800000u - 1024);
+        ASSERT_EQ(m.mappings.size(), kernel_mappings + 1);
+        EXPECT_EQ(m.mappings.back().length, 0x800000u);
+        EXPECT_FALSE(m.mappings.back().kernel);
+        EXPECT_EQ(s.send(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, words({fb})).status, NO_ERROR);
+        EXPECT_EQ(m.mappings.size(), kernel_mappings);
+    }
+    EXPECT_NE(s.send(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, words({fb})).status, NO_ERROR)
+        << "already unmapped";
+    Reply small = s.send(IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 15);
+    EXPECT_EQ(small.status, ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(small.information, 16u);
+
+    // The public ranges: the XY window and the registers.
+    Reply ranges = s.send(IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 96);
+    ASSERT_EQ(ranges.status, NO_ERROR);
+    EXPECT_EQ(ranges.word(3 * 2 + 2), reinterpret_cast<uintptr_t>(m.board(0).xy_window().base()));
+    EXPECT_EQ(ranges.word(3 * 4 + 2), reinterpret_cast<uintptr_t>(m.board(0).registers().base()));
+    EXPECT_EQ(m.mappings.size(), kernel_mappings + 2);
+    EXPECT_EQ(s.send(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, ranges.output).status, NO_ERROR);
+    EXPECT_EQ(m.mappings.size(), kernel_mappings);
+
+    // A view for another process stays inside video memory.
+    Reply share = s.send(IOCTL_VIDEO_SHARE_VIDEO_MEMORY, words({0x77, 0x100000, 0x700000, 0}), 12);
+    ASSERT_EQ(share.status, NO_ERROR);
+    EXPECT_EQ(share.word(0), 0x100000u);
+    EXPECT_EQ(share.word(1), 0x700000u);
+    EXPECT_EQ(m.mappings.back().process, 0x77u);
+    EXPECT_EQ(
+        s.send(IOCTL_VIDEO_SHARE_VIDEO_MEMORY, words({0x77, 0x100000, 0x700001, 0}), 12).status,
+        ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(s.send(IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY, words({0x77, 0, 0, share.word(2)})).status,
+              NO_ERROR);
+    EXPECT_EQ(m.mappings.size(), kernel_mappings);
+}
+
+TEST_P(EndToEnd, MapsAndUnmapsVideoMemory)
+{
+    play(map_video_memory);
+}
+
+} // namespace
+
+void set_modes_scenario(Session& s)
+{
+    ASSERT_EQ(s.boot({board(0x11)}), NO_ERROR);
+    for (const Expected& e : {k640x480x8at60, k1024x768x16at75, k1024x768x32at60})
+        set_mode_and_check(s, e, sim::MemoryKind::Sgram, 0x800000);
+    // Past the table, and the last row, which 8 MiB cannot hold: refused
+    // without a device access, and the mode stays.
+    for (ULONG index : {468u, 467u, 0xFFFFFFFFu}) {
+        Reply r = s.send(IOCTL_VIDEO_SET_CURRENT_MODE, words({index}));
+        EXPECT_EQ(r.status, ERROR_INVALID_PARAMETER) << index;
+        EXPECT_TRUE(r.events.empty());
+    }
+    EXPECT_EQ(s.send(IOCTL_VIDEO_SET_CURRENT_MODE, {1, 0, 0}).status, ERROR_INSUFFICIENT_BUFFER);
+    expect_display(s, 0, k1024x768x32at60, sim::MemoryKind::Sgram);
+
+    ASSERT_EQ(s.boot({board(0x03)}), NO_ERROR);
+    for (const Expected& e : {k1280x1024x32at60, k1600x1200x8at60})
+        set_mode_and_check(s, e, sim::MemoryKind::Wram, 0x1400000);
+}
+
+} // namespace e2e

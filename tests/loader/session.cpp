@@ -1,0 +1,389 @@
+#include "session.h"
+
+#include "private_ioctl.h"
+#include "sim/trace.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+namespace e2e {
+
+namespace {
+
+// Bytes on each side of a request buffer, and what they and unwritten
+// output bytes hold.
+constexpr size_t kGuardBytes = 32;
+constexpr uint8_t kGuardFill = 0xA5;
+constexpr uint8_t kOutputFill = 0xCC;
+
+constexpr size_t kWordBytes = 4;
+constexpr size_t kPublicRanges = 8;
+constexpr size_t kPublicRangeWords = 3;
+constexpr size_t kPublicRangeAddressWord = 2;
+constexpr size_t kUnshareAddressWord = 3;
+constexpr size_t kMapFrameBufferWord = 2;
+constexpr size_t kShareAddressWord = 2;
+
+// Transcript lines longer than this are cut in failure messages.
+constexpr size_t kShownChars = 240;
+constexpr size_t kContextLines = 3;
+
+// A request buffer with guard bytes on both sides.
+class Guarded {
+  public:
+    Guarded(const Bytes& content, size_t length)
+        : storage_(kGuardBytes + length + kGuardBytes, kGuardFill), length_(length)
+    {
+        std::fill_n(data(), length, kOutputFill);
+        std::copy_n(content.begin(), std::min(content.size(), length), data());
+    }
+    uint8_t* data() { return storage_.data() + kGuardBytes; }
+    Bytes content() const
+    {
+        return Bytes(storage_.begin() + kGuardBytes, storage_.begin() + kGuardBytes + length_);
+    }
+    bool guards_intact() const
+    {
+        auto is_guard = [](uint8_t b) { return b == kGuardFill; };
+        return std::all_of(storage_.begin(), storage_.begin() + kGuardBytes, is_guard) &&
+               std::all_of(storage_.end() - kGuardBytes, storage_.end(), is_guard);
+    }
+
+  private:
+    Bytes storage_;
+    size_t length_;
+};
+
+std::string hex(const Bytes& bytes)
+{
+    std::string out;
+    char buf[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(buf, sizeof buf, "%02X", b);
+        out += buf;
+    }
+    return out;
+}
+
+std::string format_code(ULONG code)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%06lX", static_cast<unsigned long>(code));
+    return buf;
+}
+
+// Word positions that hold host addresses, which differ from run to run and
+// are named by what they point at instead.
+std::vector<size_t> output_address_words(ULONG code)
+{
+    switch (code) {
+    case IOCTL_VIDEO_MAP_VIDEO_MEMORY:
+        return {0, kMapFrameBufferWord};
+    case IOCTL_VIDEO_SHARE_VIDEO_MEMORY:
+        return {kShareAddressWord};
+    case IOCTL_PRIV_MAP_BIOS_ROM:
+        return {0};
+    case IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES: {
+        std::vector<size_t> at;
+        for (size_t k = 0; k < kPublicRanges; ++k)
+            at.push_back(k * kPublicRangeWords + kPublicRangeAddressWord);
+        return at;
+    }
+    default:
+        return {};
+    }
+}
+
+std::vector<size_t> input_address_words(ULONG code)
+{
+    switch (code) {
+    case IOCTL_VIDEO_MAP_VIDEO_MEMORY:
+    case IOCTL_VIDEO_UNMAP_VIDEO_MEMORY:
+        return {0};
+    case IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY:
+        return {kUnshareAddressWord};
+    case IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES:
+        return output_address_words(IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES);
+    default:
+        return {};
+    }
+}
+
+std::string narrow(const std::u16string& s)
+{
+    std::string out;
+    for (char16_t c : s)
+        out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::string cut(const std::string& line)
+{
+    return line.size() <= kShownChars ? line : line.substr(0, kShownChars) + "...";
+}
+
+} // namespace
+
+Bytes words(std::initializer_list<uint32_t> list)
+{
+    Bytes v;
+    for (uint32_t w : list)
+        for (size_t i = 0; i < kWordBytes; ++i)
+            v.push_back(static_cast<uint8_t>(w >> (8 * i)));
+    return v;
+}
+
+uint32_t Reply::word(size_t i) const
+{
+    uint32_t v = 0;
+    if (output.size() >= (i + 1) * kWordBytes)
+        std::memcpy(&v, output.data() + i * kWordBytes, kWordBytes);
+    else
+        ADD_FAILURE() << "the reply has no word " << i << " (" << output.size() << " bytes)";
+    return v;
+}
+
+std::string Reply::text() const
+{
+    auto end = std::find(output.begin(), output.end(), 0);
+    return std::string(output.begin(), end);
+}
+
+Session::Session(sim::DriverImage driver) : driver_(std::move(driver)) {}
+Session::~Session() = default;
+
+sim::Machine& Session::power_on(const std::vector<sim::BoardSpec>& boards)
+{
+    machine_ = std::make_unique<sim::Machine>(boards);
+    traced_ = 0;
+    std::string line = "power on:";
+    for (const sim::BoardSpec& b : boards)
+        line += " " + format_code(b.config_code) + (b.vga_compatible ? "" : "(not VGA)");
+    note(line);
+    return *machine_;
+}
+
+ULONG Session::boot()
+{
+    ULONG status = machine_->boot(driver_);
+    flush_trace();
+    note("boot -> " + std::to_string(status));
+    return status;
+}
+
+ULONG Session::boot(const std::vector<sim::BoardSpec>& boards)
+{
+    power_on(boards);
+    return boot();
+}
+
+ULONG Session::reboot()
+{
+    flush_trace();
+    ULONG status = machine_->reboot();
+    traced_ = 0;
+    flush_trace();
+    note("reboot -> " + std::to_string(status));
+    return status;
+}
+
+void Session::flush_trace()
+{
+    const std::vector<sim::Event>& events = machine_->trace.events();
+    if (traced_ > events.size())
+        traced_ = 0; // cleared behind our back: start over
+    for (; traced_ < events.size(); ++traced_)
+        note("  " + sim::describe(events[traced_]));
+}
+
+Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffers buffers,
+                    int device)
+{
+    flush_trace();
+    const bool shared = buffers == Buffers::Shared;
+    Guarded in(input, shared ? std::max(input.size(), output_length) : input.size());
+    Guarded out({}, shared ? 0 : output_length);
+
+    STATUS_BLOCK status{};
+    status.Status = -1;
+    status.Information = kUntouchedInformation;
+    VIDEO_REQUEST_PACKET packet{};
+    packet.IoControlCode = code;
+    packet.StatusBlock = &status;
+    packet.InputBuffer = in.data();
+    packet.InputBufferLength = static_cast<ULONG>(input.size());
+    packet.OutputBuffer = shared ? in.data() : out.data();
+    packet.OutputBufferLength = static_cast<ULONG>(output_length);
+
+    const size_t first_event = machine_->trace.size();
+    Reply r;
+    r.handled = machine_->start_io(device, &packet);
+    r.status = status.Status;
+    r.information = status.Information;
+    const Bytes in_after = in.content();
+    r.output = shared ? Bytes(in_after.begin(), in_after.begin() + output_length) : out.content();
+    const auto& events = machine_->trace.events();
+    r.events.assign(events.begin() + std::min(first_event, events.size()), events.end());
+
+    EXPECT_TRUE(in.guards_intact() && out.guards_intact())
+        << "request " << format_code(code) << " wrote outside its buffers";
+    if (!shared) {
+        EXPECT_EQ(in_after, Bytes(input.begin(), input.end()))
+            << "request " << format_code(code) << " wrote into its input buffer";
+    }
+    flush_trace();
+    note(describe_reply(device, code, input, output_length, buffers, r));
+    return r;
+}
+
+BOOLEAN Session::reset_hw(int device)
+{
+    flush_trace();
+    BOOLEAN result = machine_->reset_hw(device);
+    flush_trace();
+    note("reset_hw dev" + std::to_string(device) + " -> " + std::to_string(result));
+    return result;
+}
+
+sim::DisplayState Session::display(int board) const
+{
+    return sim::decode_display(machine_->board(board));
+}
+
+std::string Session::address_name(uint32_t address) const
+{
+    if (address == 0)
+        return "null";
+    const void* p = reinterpret_cast<const void*>(static_cast<uintptr_t>(address));
+    char buf[48];
+    sim::Location at = machine_->locate(p, 1);
+    if (at.board) {
+        std::snprintf(buf, sizeof buf, "<b%d.%s+0x%X>", at.board->index(),
+                      sim::aperture_name(at.aperture), at.offset);
+        return buf;
+    }
+    for (sim::Region* r : {&machine_->rom(), &machine_->vga_ports()})
+        if (r->contains(p)) {
+            std::snprintf(buf, sizeof buf, "<%s+0x%X>", r == &machine_->rom() ? "rom" : "vga",
+                          r->offset_of(p));
+            return buf;
+        }
+    std::snprintf(buf, sizeof buf, "<unknown 0x%08X>", address);
+    return buf;
+}
+
+std::string Session::describe_reply(int device, ULONG code, const Bytes& input,
+                                    size_t output_length, Buffers buffers, const Reply& r) const
+{
+    // Hex words, with the address words named.
+    auto show = [&](const Bytes& bytes, const std::vector<size_t>& addresses) {
+        std::string out = hex(bytes);
+        std::set<size_t> named(addresses.begin(), addresses.end());
+        for (auto it = named.rbegin(); it != named.rend(); ++it) {
+            if ((*it + 1) * kWordBytes > bytes.size())
+                continue;
+            uint32_t v;
+            std::memcpy(&v, bytes.data() + *it * kWordBytes, kWordBytes);
+            out.replace(*it * kWordBytes * 2, kWordBytes * 2, address_name(v));
+        }
+        return out;
+    };
+    std::string line = "dev" + std::to_string(device) + " request " + format_code(code);
+    line += " in[" + std::to_string(input.size()) + "]=" + show(input, input_address_words(code));
+    line += " out[" + std::to_string(output_length) + "]";
+    if (buffers == Buffers::Shared)
+        line += " shared";
+    line += " -> handled " + std::to_string(r.handled) + " status " + std::to_string(r.status) +
+            " information " + std::to_string(r.information);
+    line += " output=" + show(r.output, output_address_words(code));
+    return line;
+}
+
+void Session::describe_end_state()
+{
+    sim::Machine& m = *machine_;
+    char buf[96];
+    for (size_t b = 0; b < m.num_boards(); ++b) {
+        const sim::Board& board = m.board(static_cast<int>(b));
+        const std::string who = "board " + std::to_string(b);
+        note(who + " display: " + sim::describe(display(static_cast<int>(b))));
+        std::snprintf(buf, sizeof buf, " text mode %d, PCI command 0x%08X", board.text_mode(),
+                      board.config_dword(0x04));
+        note(who + buf);
+        std::string regs = who + " registers:";
+        for (uint32_t at = 0; at < sim::kRegisterApertureSize; at += kWordBytes)
+            if (board.reg(at)) {
+                std::snprintf(buf, sizeof buf, " %X=%X", at, board.reg(at));
+                regs += buf;
+            }
+        for (uint32_t at = 0; at < sim::kIoBlockSize; at += kWordBytes)
+            if (board.io(at)) {
+                std::snprintf(buf, sizeof buf, " io%X=%X", at, board.io(at));
+                regs += buf;
+            }
+        note(regs);
+        Bytes dac, palette;
+        for (uint32_t i = 0; i <= 0xFFFF; ++i)
+            dac.push_back(board.dac().reg(static_cast<uint16_t>(i)));
+        for (int i = 0; i < 256; ++i) {
+            const sim::Rgb& c = board.dac().palette(i);
+            palette.insert(palette.end(), {c.r, c.g, c.b});
+        }
+        note(who + " DAC registers: " + hex(dac));
+        note(who + " palette: " + hex(palette));
+        for (const auto& [name, value] : m.registry(static_cast<int>(b)))
+            note(who + " registry " + narrow(name) + " type " + std::to_string(value.type) + " " +
+                 hex(value.data));
+    }
+    for (const sim::Mapping& map : m.mappings) {
+        std::snprintf(buf, sizeof buf, "mapping board %d %s phys 0x%X length 0x%X process 0x%X%s",
+                      map.board, sim::aperture_name(map.aperture), map.phys, map.length,
+                      map.process, map.kernel ? " kernel" : "");
+        note(buf +
+             (" at " + address_name(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(map.va)))));
+    }
+    std::string found = "discovery:";
+    for (VP_STATUS s : m.find_adapter_status)
+        found += " " + std::to_string(s);
+    note(found);
+    note("device time " + std::to_string(m.time_ns) + " ns");
+}
+
+std::vector<std::string> Session::transcript()
+{
+    if (!machine_)
+        return lines_;
+    flush_trace();
+    const size_t mark = lines_.size();
+    describe_end_state();
+    std::vector<std::string> all = lines_;
+    lines_.resize(mark); // the end state is a view, not part of the run
+    return all;
+}
+
+::testing::AssertionResult same_transcript(const std::vector<std::string>& want,
+                                           const std::vector<std::string>& got)
+{
+    auto [w, g] = std::mismatch(want.begin(), want.end(), got.begin(), got.end());
+    if (w == want.end() && g == got.end())
+        return ::testing::AssertionSuccess();
+    const size_t at = static_cast<size_t>(w - want.begin());
+    auto result = ::testing::AssertionFailure();
+    result << "transcripts part at line " << at << " of " << want.size() << "/" << got.size()
+           << "\n";
+    for (size_t i = at > kContextLines ? at - kContextLines : 0; i < at; ++i)
+        result << "    " << cut(want[i]) << "\n";
+    std::string wl = w == want.end() ? "(end)" : *w, gl = g == got.end() ? "(end)" : *g;
+    const size_t column = static_cast<size_t>(
+        std::mismatch(wl.begin(), wl.end(), gl.begin(), gl.end()).first - wl.begin());
+    if (column > kShownChars / 2) {
+        wl = "..." + wl.substr(column - kShownChars / 4);
+        gl = "..." + gl.substr(column - kShownChars / 4);
+    }
+    result << "  want " << cut(wl) << "\n  got  " << cut(gl);
+    return result;
+}
+
+} // namespace e2e

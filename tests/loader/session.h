@@ -1,0 +1,89 @@
+// One run of the display driver's conversation with a miniport on the
+// simulated machine. Requests go out with buffers of exactly the stated
+// length between guard bytes, so an overrun shows even in korvid.sys, which
+// the sanitizers cannot see into. Everything that happens is written to a
+// transcript (device accesses, requests and replies, the state left behind)
+// that two runs can be compared by.
+#pragma once
+
+#include "sim/decode.h"
+#include "sim/machine.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+using Bytes = std::vector<uint8_t>;
+
+// Little-endian 32-bit words, as the requests take them.
+Bytes words(std::initializer_list<uint32_t> list);
+
+struct Reply {
+    BOOLEAN handled = FALSE;
+    VP_STATUS status = -1;
+    ULONG information = 0;
+    Bytes output;
+    std::vector<sim::Event> events; // the device accesses the request made
+
+    uint32_t word(size_t i = 0) const;
+    // The output up to its first NUL.
+    std::string text() const;
+};
+
+// Information as the request found it; a request that sets none leaves it so.
+constexpr ULONG kUntouchedInformation = 0xDEADBEEF;
+
+enum class Buffers { Separate, Shared };
+
+class Session {
+  public:
+    explicit Session(sim::DriverImage driver);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // A fresh machine with these boards, powered on but not booted, so that
+    // registry values and faults can be set up first.
+    sim::Machine& power_on(const std::vector<sim::BoardSpec>& boards);
+    ULONG boot();
+    // power_on and boot in one.
+    ULONG boot(const std::vector<sim::BoardSpec>& boards);
+    // Unload and load again; the registry keeps what was written.
+    ULONG reboot();
+
+    // One request to the device that the video port created for `device`.
+    Reply send(ULONG code, const Bytes& input = {}, size_t output_length = 0,
+               Buffers buffers = Buffers::Separate, int device = 0);
+    // The reset callback, as the video port calls it when the display resets.
+    BOOLEAN reset_hw(int device = 0);
+
+    sim::Machine& machine() { return *machine_; }
+    sim::DisplayState display(int board) const;
+
+    // Everything so far, one line per event, request and piece of end state.
+    std::vector<std::string> transcript();
+
+  private:
+    void flush_trace();
+    void note(const std::string& line) { lines_.push_back(line); }
+    std::string describe_reply(int device, ULONG code, const Bytes& input, size_t output_length,
+                               Buffers buffers, const Reply& reply) const;
+    std::string address_name(uint32_t address) const;
+    void describe_end_state();
+
+    sim::DriverImage driver_;
+    std::unique_ptr<sim::Machine> machine_;
+    std::vector<std::string> lines_;
+    size_t traced_ = 0; // trace events already in lines_
+};
+
+// Names the first line where two transcripts part, with what came before.
+::testing::AssertionResult same_transcript(const std::vector<std::string>& want,
+                                           const std::vector<std::string>& got);
+
+} // namespace e2e

@@ -46,6 +46,8 @@ constexpr uint32_t kMaxDirectories = 16;
 constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kScnCode = 0x00000020;
 constexpr uint32_t kScnExecute = 0x20000000;
+constexpr uint32_t kScnWrite = 0x80000000;
+constexpr uint32_t kPageSize = 0x1000;
 
 constexpr uint32_t kImportDescriptorSize = 20;
 constexpr uint32_t kOrdinalFlag = 0x80000000;
@@ -123,6 +125,8 @@ std::shared_ptr<PeImage> PeImage::load(std::vector<uint8_t> file, std::string* e
     }
     if (why.empty())
         why = image->map();
+    if (why.empty())
+        image->protect();
     if (!why.empty()) {
         if (error)
             *error = why;
@@ -254,7 +258,11 @@ std::string PeImage::validate()
                           section_name(sh).c_str());
         if ((flags & (kScnCode | kScnExecute)) && entry_rva_ >= rva && entry_rva_ - rva < extent)
             entry_in_code = true;
-        sections_.push_back({rva, virtual_size, raw_offset, copied});
+        for (const Section& other : sections_)
+            if (rva < other.rva + other.extent && other.rva < rva + extent)
+                return format("section %s at RVA 0x%x overlaps the one at RVA 0x%x",
+                              section_name(sh).c_str(), rva, other.rva);
+        sections_.push_back({rva, virtual_size, raw_offset, copied, extent, flags});
     }
     if (!entry_in_code)
         return format("entry point at RVA 0x%x lies outside the image's code", entry_rva_);
@@ -368,14 +376,46 @@ std::string PeImage::bind_imports()
     return {};
 }
 
+// A kernel that protects image pages faults a driver that writes to its
+// code or read-only data; the simulation does the same.
+void PeImage::protect()
+{
+    protected_ = false;
+    for (const Section& s : sections_)
+        if (s.rva % kPageSize)
+            return; // sections share pages: everything stays writable
+    const auto pages = [](uint32_t bytes) { return (bytes + kPageSize - 1) & ~(kPageSize - 1); };
+    mprotect(base_, size_, PROT_READ);
+    for (const Section& s : sections_) {
+        if (s.extent == 0)
+            continue;
+        int access = PROT_READ;
+        if (s.flags & kScnWrite)
+            access |= PROT_WRITE;
+        if (s.flags & (kScnCode | kScnExecute))
+            access |= PROT_EXEC;
+        if (mprotect(base_ + s.rva, pages(s.extent), access) != 0)
+            return unprotect();
+    }
+    protected_ = true;
+}
+
+void PeImage::unprotect()
+{
+    mprotect(base_, size_, PROT_READ | PROT_WRITE | PROT_EXEC);
+    protected_ = false;
+}
+
 void PeImage::reload()
 {
     // The same bytes at the same address: what succeeded at load succeeds now.
+    unprotect();
     std::string why = map();
     if (!why.empty()) {
         std::fprintf(stderr, "pe_loader: reload failed: %s\n", why.c_str());
         std::abort();
     }
+    protect();
 }
 
 DriverImage sys_driver(std::shared_ptr<PeImage> image)

@@ -47,12 +47,19 @@ class PeImage {
     // uninitialised data zeroed, relocations and imports applied.
     void reload();
 
+    // Whether the image's sections carry their own page protections (code
+    // read and execute, read-only data read only), so that a write to them
+    // faults; only images whose sections start on page boundaries do.
+    bool protected_by_section() const { return protected_; }
+
   private:
     struct Section {
         uint32_t rva;
         uint32_t virtual_size;
         uint32_t file_offset;
         uint32_t raw_size; // bytes copied from the file
+        uint32_t extent;   // bytes the section occupies once mapped
+        uint32_t flags;    // characteristics
     };
 
     PeImage() = default;
@@ -60,6 +67,8 @@ class PeImage {
     std::string map();
     std::string relocate();
     std::string bind_imports();
+    void protect();
+    void unprotect();
 
     std::vector<uint8_t> file_;
     uint8_t* base_ = nullptr;
@@ -68,6 +77,7 @@ class PeImage {
     uint32_t preferred_base_ = 0;
     uint32_t entry_rva_ = 0;
     bool relocs_stripped_ = false;
+    bool protected_ = false;
     uint32_t import_rva_ = 0, import_size_ = 0;
     uint32_t reloc_rva_ = 0, reloc_size_ = 0;
     std::vector<Section> sections_;

@@ -58,5 +58,6 @@ int replace(std::vector<uint8_t>& f, const Section& s, const std::string& from,
 constexpr int kImportDirectory = 1;
 constexpr int kRelocationDirectory = 5;
 constexpr uint32_t kCodeSection = 0x20;
+constexpr uint32_t kWritableSection = 0x80000000;
 
 } // namespace image_file

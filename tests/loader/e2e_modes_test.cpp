@@ -1,97 +1,10 @@
-// Boot, the mode list and the mode set, end to end on both drivers.
+// The mode list, the mode set and the mappings of video memory, end to end
+// on both drivers.
 #include "e2e.h"
-
-#include "board.h"
 
 namespace e2e {
 
 namespace {
-
-constexpr VP_STATUS kNoMoreBoards = ERROR_DEV_NOT_EXIST;
-
-// The extension the video port allocated for a device; its layout is the
-// platform's record, the same in both builds.
-PBOARD_EXTENSION extension(Session& s, size_t device)
-{
-    return static_cast<PBOARD_EXTENSION>(s.machine().devices.at(device));
-}
-
-void expect_identity(Session& s, int device, uint32_t code, uint32_t megabytes, const char* memory)
-{
-    EXPECT_EQ(s.send(IOCTL_PRIV_GET_BOARD_CONFIG, {}, 4, Buffers::Separate, device).word(), code);
-    EXPECT_EQ(s.send(IOCTL_PRIV_GET_MEMORY_SIZE_MB, {}, 4, Buffers::Separate, device).word(),
-              megabytes);
-    EXPECT_EQ(s.send(IOCTL_PRIV_GET_MEMORY_TYPE_NAME, {}, 8, Buffers::Separate, device).text(),
-              memory);
-}
-
-std::string registry_text(Session& s, int board, const char16_t* name)
-{
-    const sim::RegistryValue& v = s.machine().registry(board)[name];
-    std::string text;
-    for (size_t i = 0; i + 1 < v.data.size() && v.data[i]; i += 2)
-        text += static_cast<char>(v.data[i]);
-    return text;
-}
-
-void boot_one_board(Session& s)
-{
-    EXPECT_EQ(s.boot(boards({0x11})), NO_ERROR);
-    sim::Machine& m = s.machine();
-    EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards}));
-    EXPECT_EQ(m.board(0).config_dword(0x04) & 0x3, 0x3u) << "I/O and memory decoding on";
-    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
-    expect_identity(s, 0, 0x11, 8, "SGRAM");
-
-    // Initialisation publishes the hardware and leaves the board in VGA.
-    EXPECT_EQ(registry_text(s, 0, u"HardwareInformation.ChipType"), "ORV");
-    EXPECT_EQ(registry_text(s, 0, u"HardwareInformation.DacType"), "IBM RGB526 SGRAM");
-    EXPECT_EQ(registry_text(s, 0, u"HardwareInformation.AdapterString"), "Quorvane");
-    EXPECT_EQ(m.registry(0)[u"HardwareInformation.MemorySize"].data, words({0x800000}));
-    sim::DisplayState d = s.display(0);
-    EXPECT_FALSE(d.native);
-    EXPECT_TRUE(d.text_mode);
-    EXPECT_EQ(d.memory_pll, 0x0647) << "the SGRAM clock when the user chose none";
-    EXPECT_NEAR(d.memory_clock_hz / 1e6, 75.53, 0.01);
-}
-
-void boot_three_boards(Session& s)
-{
-    EXPECT_EQ(s.boot(boards({0x11, 0x02, 0x15})), NO_ERROR);
-    sim::Machine& m = s.machine();
-    EXPECT_EQ(m.find_adapter_status,
-              (std::vector<VP_STATUS>{NO_ERROR, NO_ERROR, NO_ERROR, kNoMoreBoards}));
-    ASSERT_EQ(m.devices.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(m.board_of_extension(m.devices[i]), static_cast<int>(i));
-        EXPECT_EQ(extension(s, i)->pNextBoard, i < 2 ? extension(s, i + 1) : nullptr)
-            << "boards are chained in discovery order";
-    }
-    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 3u);
-    // With board number 0 a request is carried out on the board it came in on.
-    expect_identity(s, 0, 0x11, 8, "SGRAM");
-    expect_identity(s, 1, 0x02, 12, "WRAM");
-    expect_identity(s, 2, 0x15, 12, "SGRAM");
-    EXPECT_EQ(registry_text(s, 1, u"HardwareInformation.DacType"), "IBM RGB526 WRAM");
-
-    // A reload starts from load-time state: a board count or chain end kept
-    // from the first run would show in the device accesses.
-    const std::vector<sim::Event> first = m.trace.events();
-    EXPECT_EQ(s.reboot(), NO_ERROR);
-    EXPECT_EQ(extension(s, 2)->pNextBoard, nullptr);
-    EXPECT_EQ(m.trace.events(), first);
-    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 3u);
-}
-
-TEST_P(EndToEnd, BootsOneBoard)
-{
-    play(boot_one_board);
-}
-
-TEST_P(EndToEnd, BootsSeveralBoardsAndChainsThem)
-{
-    play(boot_three_boards);
-}
 
 // Listed modes right after boot, when every virtual layout is listed, by
 // configuration code: memory size and type decide which rows survive (each
@@ -375,6 +288,14 @@ void map_video_memory(Session& s)
     EXPECT_EQ(s.send(IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY, words({0x77, 0, 0, share.word(2)})).status,
               NO_ERROR);
     EXPECT_EQ(m.mappings.size(), kernel_mappings);
+
+    // A failing map is passed on, with the answer completed all the same.
+    m.faults.map_memory_status = ERROR_NOT_ENOUGH_MEMORY;
+    Reply failed = s.send(IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16);
+    EXPECT_EQ(failed.status, ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(failed.word(1), 0x800000u);
+    EXPECT_EQ(s.send(IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 96).status,
+              ERROR_NOT_ENOUGH_MEMORY);
 }
 
 TEST_P(EndToEnd, MapsAndUnmapsVideoMemory)

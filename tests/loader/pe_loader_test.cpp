@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -170,6 +171,47 @@ TEST_F(KorvidSys, ReloadReturnsTheImageToItsLoadTimeBytes)
         << "booting changed no global in the image";
     image->reload();
     EXPECT_EQ(std::vector<uint8_t>(image->base(), image->base() + image->size()), loaded);
+}
+
+// The access the process has to one address, as /proc/self/maps states it
+// ("r-xp" and the like), or empty.
+std::string page_access(const void* p)
+{
+    std::ifstream maps("/proc/self/maps");
+    const uintptr_t at = reinterpret_cast<uintptr_t>(p);
+    std::string line;
+    while (std::getline(maps, line)) {
+        unsigned long begin = 0, end = 0;
+        char access[5] = {};
+        if (std::sscanf(line.c_str(), "%lx-%lx %4s", &begin, &end, access) == 3 && at >= begin &&
+            at < end)
+            return access;
+    }
+    return {};
+}
+
+// A write to code or read-only data faults, as under a kernel that protects
+// image pages; data stays writable, also after a reload.
+TEST_F(KorvidSys, CodeAndReadOnlyDataAreNotWritable)
+{
+    std::string why;
+    auto image = PeImage::load(file, &why);
+    ASSERT_NE(image, nullptr) << why;
+    ASSERT_TRUE(image->protected_by_section());
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const Section& s : sections(file)) {
+            if (s.end == s.begin)
+                continue;
+            const uint8_t* p = image->base() + s.rva;
+            if (s.flags & kCodeSection)
+                EXPECT_EQ(page_access(p), "r-xp") << std::hex << s.rva;
+            else if (s.flags & kWritableSection)
+                EXPECT_EQ(page_access(p), "rw-p") << std::hex << s.rva;
+            else
+                EXPECT_EQ(page_access(p), "r--p") << std::hex << s.rva;
+        }
+        image->reload();
+    }
 }
 
 // A stand-in declared for the miniport but missing from the export table

@@ -1,0 +1,213 @@
+// Discovery, initialisation with the user's options, and the idle waits of
+// the mode set, end to end on both drivers.
+#include "e2e.h"
+
+#include "board.h"
+
+namespace e2e {
+
+namespace {
+
+constexpr VP_STATUS kNoMoreBoards = ERROR_DEV_NOT_EXIST;
+
+// The extension the video port allocated for a device; its layout is the
+// platform's record, the same in both builds.
+PBOARD_EXTENSION extension(Session& s, size_t device)
+{
+    return static_cast<PBOARD_EXTENSION>(s.machine().devices.at(device));
+}
+
+void expect_identity(Session& s, int device, uint32_t code, uint32_t megabytes, const char* memory)
+{
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_BOARD_CONFIG, {}, 4, Buffers::Separate, device).word(), code);
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_MEMORY_SIZE_MB, {}, 4, Buffers::Separate, device).word(),
+              megabytes);
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_MEMORY_TYPE_NAME, {}, 8, Buffers::Separate, device).text(),
+              memory);
+}
+
+std::string registry_text(Session& s, int board, const char16_t* name)
+{
+    const sim::RegistryValue& v = s.machine().registry(board)[name];
+    std::string text;
+    for (size_t i = 0; i + 1 < v.data.size() && v.data[i]; i += 2)
+        text += static_cast<char>(v.data[i]);
+    return text;
+}
+
+void boot_one_board(Session& s)
+{
+    EXPECT_EQ(s.boot(boards({0x11})), NO_ERROR);
+    sim::Machine& m = s.machine();
+    EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards}));
+    EXPECT_EQ(m.board(0).config_dword(0x04) & 0x3, 0x3u) << "I/O and memory decoding on";
+
+    // The registration record in its NT 4.0 form: PCI, 960 bytes per board,
+    // no interrupt and no timer.
+    EXPECT_EQ(m.hw.HwInitDataSize, 40u);
+    EXPECT_EQ(m.hw.AdapterInterfaceType, PCIBus);
+    EXPECT_EQ(m.hw.HwDeviceExtensionSize, 960u);
+    EXPECT_EQ(m.hw.StartingDeviceNumber, 0u);
+    EXPECT_EQ(m.hw.HwInterrupt, nullptr);
+    EXPECT_EQ(m.hw.HwTimer, nullptr);
+    EXPECT_NE(m.hw.HwResetHw, nullptr);
+    // The board offers no emulated VGA access and no saved hardware state.
+    const VIDEO_PORT_CONFIG_INFO& found = m.find_adapter_config.at(0);
+    EXPECT_EQ(found.VdmPhysicalVideoMemoryAddress.QuadPart, 0);
+    EXPECT_EQ(found.VdmPhysicalVideoMemoryLength, 0u);
+    EXPECT_EQ(found.HardwareStateSize, 0u);
+    EXPECT_EQ(found.NumEmulatorAccessEntries, 0u);
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
+    expect_identity(s, 0, 0x11, 8, "SGRAM");
+
+    // Initialisation publishes the hardware and leaves the board in VGA.
+    EXPECT_EQ(registry_text(s, 0, u"HardwareInformation.ChipType"), "ORV");
+    EXPECT_EQ(registry_text(s, 0, u"HardwareInformation.DacType"), "IBM RGB526 SGRAM");
+    EXPECT_EQ(registry_text(s, 0, u"HardwareInformation.AdapterString"), "Quorvane");
+    EXPECT_EQ(m.registry(0)[u"HardwareInformation.MemorySize"].data, words({0x800000}));
+    sim::DisplayState d = s.display(0);
+    EXPECT_FALSE(d.native);
+    EXPECT_TRUE(d.text_mode);
+    EXPECT_EQ(d.memory_pll, 0x0647) << "the SGRAM clock when the user chose none";
+    EXPECT_NEAR(d.memory_clock_hz / 1e6, 75.53, 0.01);
+}
+
+void boot_three_boards(Session& s)
+{
+    EXPECT_EQ(s.boot(boards({0x11, 0x02, 0x15})), NO_ERROR);
+    sim::Machine& m = s.machine();
+    EXPECT_EQ(m.find_adapter_status,
+              (std::vector<VP_STATUS>{NO_ERROR, NO_ERROR, NO_ERROR, kNoMoreBoards}));
+    ASSERT_EQ(m.devices.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(m.board_of_extension(m.devices[i]), static_cast<int>(i));
+        EXPECT_EQ(extension(s, i)->pNextBoard, i < 2 ? extension(s, i + 1) : nullptr)
+            << "boards are chained in discovery order";
+    }
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 3u);
+    // With board number 0 a request is carried out on the board it came in on.
+    expect_identity(s, 0, 0x11, 8, "SGRAM");
+    expect_identity(s, 1, 0x02, 12, "WRAM");
+    expect_identity(s, 2, 0x15, 12, "SGRAM");
+    EXPECT_EQ(registry_text(s, 1, u"HardwareInformation.DacType"), "IBM RGB526 WRAM");
+
+    // A reload starts from load-time state: a board count or chain end kept
+    // from the first run would show in the device accesses.
+    const std::vector<sim::Event> first = m.trace.events();
+    EXPECT_EQ(s.reboot(), NO_ERROR);
+    EXPECT_EQ(extension(s, 2)->pNextBoard, nullptr);
+    EXPECT_EQ(m.trace.events(), first);
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 3u);
+}
+
+TEST_P(EndToEnd, BootsOneBoard)
+{
+    play(boot_one_board);
+}
+
+TEST_P(EndToEnd, BootsSeveralBoardsAndChainsThem)
+{
+    play(boot_three_boards);
+}
+
+// Boards the driver cannot use are left out, and the chain with them.
+void refuse_boards(Session& s)
+{
+    sim::Machine& m = s.power_on({board(0x11), board(32)});
+    EXPECT_EQ(s.boot(), NO_ERROR);
+    EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards}))
+        << "configuration code 32 is not one of this family";
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
+    EXPECT_EQ(extension(s, 0)->pNextBoard, nullptr);
+
+    s.power_on({board(0x11)}).faults.config_info_length = 71;
+    EXPECT_EQ(s.boot(), static_cast<ULONG>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(s.machine().find_adapter_status, (std::vector<VP_STATUS>{ERROR_INVALID_PARAMETER}));
+    EXPECT_EQ(s.machine().trace.size(), 0u) << "refused before any PCI access";
+
+    for (sim::Aperture ap :
+         {sim::Aperture::Registers, sim::Aperture::IoBlock, sim::Aperture::FrameBuffer}) {
+        s.power_on(boards({0x11, 0x11})).faults.fail_device_base.insert({1, ap});
+        EXPECT_EQ(s.boot(), NO_ERROR);
+        EXPECT_EQ(s.machine().find_adapter_status,
+                  (std::vector<VP_STATUS>{NO_ERROR, ERROR_INVALID_PARAMETER}));
+        EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
+        EXPECT_EQ(extension(s, 0)->pNextBoard, nullptr);
+    }
+    s.power_on({board(0x11)}).faults.fail_device_base.insert({0, sim::Aperture::VgaPorts});
+    EXPECT_EQ(s.boot(), NO_ERROR) << "the VGA ports are optional";
+    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
+}
+
+TEST_P(EndToEnd, RefusesBoardsItCannotUse)
+{
+    play(refuse_boards);
+}
+
+// The memory clock at start: the user's choice on SGRAM, the fixed clock
+// when the strap says so, and the board's own on WRAM.
+void memory_clock_options(Session& s)
+{
+    sim::BoardSpec fixed = board(0x11);
+    fixed.io18 = 0x08;
+    sim::Machine& m = s.power_on({board(0x11), fixed, board(0x11)});
+    m.set_registry_dword(0, u"IBMMCLOCK", 125);
+    m.set_registry_dword(1, u"IBMMCLOCK", 125);
+    m.set_registry_binary(2, u"IBMMCLOCK", Bytes(8, 1), sim::kRegDword);
+    ASSERT_EQ(s.boot(), NO_ERROR);
+    EXPECT_EQ(s.display(0).memory_pll, 0x0676) << "125 MHz";
+    EXPECT_EQ(s.display(1).memory_pll, 0x0A25) << "the fixed clock";
+    EXPECT_EQ(s.display(2).memory_pll, 0x0647) << "an 8-byte value is no choice";
+
+    s.power_on({board(0x01)}).set_registry_dword(0, u"IBMMCLOCK", 125);
+    ASSERT_EQ(s.boot(), NO_ERROR);
+    EXPECT_EQ(s.display(0).memory_pll, 0x0846) << "WRAM boards keep their own clock";
+}
+
+TEST_P(EndToEnd, TakesTheMemoryClockFromTheUsersOptions)
+{
+    play(memory_clock_options);
+}
+
+constexpr uint32_t kStallStepUs = 50;
+// Each of the two idle waits of a mode set gives up after a second.
+constexpr uint32_t kIdleWaitLimitUs = 1'000'000;
+
+uint64_t step_stalls(const Reply& r)
+{
+    uint64_t n = 0;
+    for (const sim::Event& e : r.events)
+        n += e.op == sim::Op::Stall && e.value == kStallStepUs;
+    return n;
+}
+
+void wait_for_idle(Session& s)
+{
+    ASSERT_EQ(s.boot({board(0x11)}), NO_ERROR);
+    const ULONG mode = find_mode(s, 800, 600, 8, 60);
+    const uint64_t idle = step_stalls(set_mode(s, mode));
+
+    sim::BoardSpec busy = board(0x11);
+    busy.busy_polls = 3;
+    ASSERT_EQ(s.boot({busy}), NO_ERROR);
+    // Both busy registers are polled in each of the two waits.
+    EXPECT_EQ(step_stalls(set_mode(s, mode)), idle + 2 * 2 * 3);
+    EXPECT_TRUE(s.display(0).native);
+
+    sim::BoardSpec stuck = board(0x11);
+    stuck.never_idle = true;
+    ASSERT_EQ(s.boot({stuck}), NO_ERROR);
+    Reply r = set_mode(s, mode);
+    EXPECT_EQ(step_stalls(r), idle + 2 * kIdleWaitLimitUs / kStallStepUs)
+        << "a chip that never goes idle does not hang the mode set";
+    EXPECT_TRUE(s.display(0).native);
+}
+
+TEST_P(EndToEnd, WaitsForTheChipToGoIdle)
+{
+    play(wait_for_idle);
+}
+
+} // namespace
+
+} // namespace e2e

@@ -75,6 +75,12 @@ std::vector<DriverFactory> all_drivers()
 
 namespace image_file {
 
+uint16_t get16(const std::vector<uint8_t>& f, size_t at)
+{
+    uint16_t v;
+    std::memcpy(&v, f.data() + at, 2);
+    return v;
+}
 uint32_t get32(const std::vector<uint8_t>& f, size_t at)
 {
     uint32_t v;

@@ -41,6 +41,7 @@ struct Section {
     uint32_t flags;
 };
 
+uint16_t get16(const std::vector<uint8_t>& f, size_t at);
 uint32_t get32(const std::vector<uint8_t>& f, size_t at);
 void put16(std::vector<uint8_t>& f, size_t at, uint16_t v);
 void put32(std::vector<uint8_t>& f, size_t at, uint32_t v);

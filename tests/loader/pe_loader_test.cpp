@@ -136,6 +136,13 @@ TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem)
     auto block_size = file;
     put32(block_size, block + 4, 0x7FFFFFF0);
     EXPECT_MENTIONS(refusal(block_size), "relocation block");
+
+    // The second section moved onto the first: the loader would copy one
+    // over the other and could not give each its own protection.
+    auto overlap = file;
+    const size_t table = optional_header(file) + get16(file, pe_header(file) + 20);
+    put32(overlap, table + 40 + 12, sections(file).at(0).rva);
+    EXPECT_MENTIONS(refusal(overlap), "overlaps the one at RVA");
 }
 
 TEST_F(KorvidSys, LoadsAwayFromItsBaseWithOnlyVideoPortImports)

@@ -74,8 +74,8 @@ std::string format_code(ULONG code)
     return buf;
 }
 
-// Word positions that hold host addresses, which differ from run to run and
-// are named by what they point at instead.
+// Word positions that may hold host addresses, which differ from run to run
+// and are named by what they point at instead.
 std::vector<size_t> output_address_words(ULONG code)
 {
     switch (code) {
@@ -158,6 +158,7 @@ sim::Machine& Session::power_on(const std::vector<sim::BoardSpec>& boards)
 {
     machine_ = std::make_unique<sim::Machine>(boards);
     traced_ = 0;
+    handed_out_.clear();
     std::string line = "power on:";
     for (const sim::BoardSpec& b : boards)
         line += " " + format_code(b.config_code) + (b.vga_compatible ? "" : "(not VGA)");
@@ -218,6 +219,7 @@ Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffer
     packet.OutputBufferLength = static_cast<ULONG>(output_length);
 
     const size_t first_event = machine_->trace.size();
+    const size_t mapped_before = machine_->mappings.size();
     Reply r;
     r.handled = machine_->start_io(device, &packet);
     r.status = status.Status;
@@ -233,8 +235,12 @@ Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffer
         EXPECT_EQ(in_after, Bytes(input.begin(), input.end()))
             << "request " << format_code(code) << " wrote into its input buffer";
     }
+    // Mappings are appended; a request that made some made nothing else.
+    std::vector<sim::Mapping> made;
+    if (machine_->mappings.size() > mapped_before)
+        made.assign(machine_->mappings.begin() + mapped_before, machine_->mappings.end());
     flush_trace();
-    note(describe_reply(device, code, input, output_length, buffers, r));
+    note(describe_reply(device, code, input, output_length, buffers, r, made));
     return r;
 }
 
@@ -274,30 +280,45 @@ std::string Session::address_name(uint32_t address) const
     return buf;
 }
 
-std::string Session::describe_reply(int device, ULONG code, const Bytes& input,
-                                    size_t output_length, Buffers buffers, const Reply& r) const
+std::string Session::pointer_name(uint32_t value, const std::vector<sim::Mapping>& made)
 {
-    // Hex words, with the address words named.
-    auto show = [&](const Bytes& bytes, const std::vector<size_t>& addresses) {
+    if (value == 0)
+        return "null";
+    if (auto known = handed_out_.find(value); known != handed_out_.end())
+        return known->second;
+    for (const sim::Mapping& map : made)
+        if (value - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(map.va)) < map.length)
+            return handed_out_[value] = address_name(value);
+    return hex(words({value}));
+}
+
+std::string Session::describe_reply(int device, ULONG code, const Bytes& input,
+                                    size_t output_length, Buffers buffers, const Reply& r,
+                                    const std::vector<sim::Mapping>& made)
+{
+    // Hex words, with the pointers among them named.
+    auto show = [&](const Bytes& bytes, const std::vector<size_t>& pointers,
+                    const std::vector<sim::Mapping>& mappings) {
         std::string out = hex(bytes);
-        std::set<size_t> named(addresses.begin(), addresses.end());
-        for (auto it = named.rbegin(); it != named.rend(); ++it) {
+        std::set<size_t> at(pointers.begin(), pointers.end());
+        for (auto it = at.rbegin(); it != at.rend(); ++it) {
             if ((*it + 1) * kWordBytes > bytes.size())
                 continue;
             uint32_t v;
             std::memcpy(&v, bytes.data() + *it * kWordBytes, kWordBytes);
-            out.replace(*it * kWordBytes * 2, kWordBytes * 2, address_name(v));
+            out.replace(*it * kWordBytes * 2, kWordBytes * 2, pointer_name(v, mappings));
         }
         return out;
     };
     std::string line = "dev" + std::to_string(device) + " request " + format_code(code);
-    line += " in[" + std::to_string(input.size()) + "]=" + show(input, input_address_words(code));
+    line +=
+        " in[" + std::to_string(input.size()) + "]=" + show(input, input_address_words(code), {});
     line += " out[" + std::to_string(output_length) + "]";
     if (buffers == Buffers::Shared)
         line += " shared";
     line += " -> handled " + std::to_string(r.handled) + " status " + std::to_string(r.status) +
             " information " + std::to_string(r.information);
-    line += " output=" + show(r.output, output_address_words(code));
+    line += " output=" + show(r.output, output_address_words(code), made);
     return line;
 }
 

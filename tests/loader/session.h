@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,7 +73,11 @@ class Session {
     void flush_trace();
     void note(const std::string& line) { lines_.push_back(line); }
     std::string describe_reply(int device, ULONG code, const Bytes& input, size_t output_length,
-                               Buffers buffers, const Reply& reply) const;
+                               Buffers buffers, const Reply& reply,
+                               const std::vector<sim::Mapping>& made);
+    // A pointer the video port handed out (inside a mapping made by this
+    // request, or named before) by what it points at; other words as data.
+    std::string pointer_name(uint32_t value, const std::vector<sim::Mapping>& made);
     std::string address_name(uint32_t address) const;
     void describe_end_state();
 
@@ -80,6 +85,7 @@ class Session {
     std::unique_ptr<sim::Machine> machine_;
     std::vector<std::string> lines_;
     size_t traced_ = 0; // trace events already in lines_
+    std::map<uint32_t, std::string> handed_out_;
 };
 
 // Names the first line where two transcripts part, with what came before.

@@ -58,18 +58,18 @@ void EndToEnd::play(Scenario scenario)
 
 sim::BoardSpec board(uint32_t code, bool vga_compatible)
 {
-    sim::BoardSpec spec;
-    spec.config_code = code;
-    spec.vga_compatible = vga_compatible;
-    return spec;
+    sim::BoardSpec b;
+    b.config_code = code;
+    b.vga_compatible = vga_compatible;
+    return b;
 }
 
 std::vector<sim::BoardSpec> boards(std::initializer_list<uint32_t> codes)
 {
-    std::vector<sim::BoardSpec> specs;
+    std::vector<sim::BoardSpec> list;
     for (uint32_t code : codes)
-        specs.push_back(board(code));
-    return specs;
+        list.push_back(board(code));
+    return list;
 }
 
 VIDEO_MODE_INFORMATION mode_record(const Bytes& bytes, size_t index)

@@ -1,20 +1,11 @@
-// korvid-sim: boots the simulated machine with the miniport and shows, in
-// plain terms, what the boards are doing.
-#include "sim/decode.h"
-#include "sim/host_driver.h"
-#include "sim/machine.h"
+// korvid-sim: boots the simulated machine with the miniport, plays the
+// display driver's part and shows, in plain terms, what the boards do.
+#include "cli.h"
 
 #include <cstdio>
 
-int main()
+int main(int argc, char** argv)
 {
-    sim::Machine machine({sim::BoardSpec{}});
-    ULONG status = machine.boot(sim::host_miniport());
-    std::printf("korvid-sim: simulated machine with %zu board(s); driver load status %lu\n",
-                machine.num_boards(), status);
-    for (auto& b : machine.boards())
-        std::printf("  board %d: configuration code 0x%02X, %u MiB %s\n", b->index(),
-                    b->spec().config_code, b->memory_size() >> 20,
-                    sim::is_sgram_code(b->spec().config_code) ? "SGRAM" : "WRAM");
-    return status == 0 ? 0 : 1;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return ksim::run_cli(args, stdout, stderr, true);
 }

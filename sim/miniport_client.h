@@ -1,0 +1,148 @@
+// The display driver's request-sending half: what a display driver of the
+// family asks the miniport, as one component that the display-driver model
+// and korvid-sim share. It counts and lists modes, picks and sets a mode by
+// index or by "WxHxBPP[@HZ][:layout]", maps and unmaps video memory, loads
+// the palette, draws test pictures through the mapped frame buffer and sends
+// any request by name. Everything goes through the miniport's StartIO, so it
+// works the same on the host-built miniport and on a loaded korvid.sys.
+//
+// Like a display driver, it keeps a committed custom refresh rate in the
+// registry, where the miniport reads it at its next start.
+//
+// The display-driver model turns a desktop-layout change into a mode set with
+// change_layout(): the same resolution, depth and refresh in the new layout.
+#pragma once
+
+#include "image.h"
+#include "machine.h"
+#include "miniport_requests.h"
+#include "test_pattern.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+// Virtual-desktop layouts of a mode: one screen, double wide, two tall, both.
+enum class Layout : uint8_t { Single, Wide, Tall, Both };
+const char* layout_name(Layout l);
+std::optional<Layout> parse_layout(std::string_view name);
+
+struct WantedMode {
+    uint32_t width = 0, height = 0, bpp = 0;
+    uint32_t frequency = 0; // 0: the lowest rate the list offers
+    Layout layout = Layout::Single;
+};
+// "WxHxBPP[@HZ][:single|wide|tall|both]"; null with the reason in *error.
+std::optional<WantedMode> parse_wanted_mode(std::string_view text, std::string* error);
+std::string to_string(const WantedMode& want);
+
+// One mode of the list, with the virtual extents the private requests give.
+struct ModeEntry {
+    VIDEO_MODE_INFORMATION info{};
+    uint32_t extra_width = 0, extra_height = 0;
+
+    uint32_t index() const { return info.ModeIndex; }
+    uint32_t width() const { return info.VisScreenWidth; }
+    uint32_t height() const { return info.VisScreenHeight; }
+    uint32_t bpp() const { return info.BitsPerPlane * info.NumberOfPlanes; }
+    uint32_t frequency() const { return info.Frequency; }
+    Layout layout() const;
+    // The whole surface: bytes per line, and where it starts in video memory
+    // (surfaces above 4 MiB start at 4 MiB mod pitch, rounded up to 128).
+    uint32_t pitch() const;
+    uint32_t start_offset() const;
+    bool matches(const WantedMode& want) const;
+    WantedMode as_wanted() const; // this mode, to find it again elsewhere
+};
+
+struct Reply {
+    VP_STATUS status = -1;
+    ULONG information = 0;
+    std::vector<uint8_t> output;
+
+    bool ok() const { return status == NO_ERROR; }
+    uint32_t word(size_t i = 0) const;
+    std::string text() const; // the output up to its first NUL
+};
+
+// Where the display driver sees video memory after a map request.
+struct VideoMemory {
+    uint8_t* ram_base = nullptr;
+    uint32_t ram_length = 0;
+    uint8_t* frame_buffer = nullptr;
+    uint32_t frame_length = 0;
+};
+
+class MiniportClient {
+  public:
+    // Talks to device `device` of the machine (the board's own device object).
+    explicit MiniportClient(Machine& machine, int device = 0);
+
+    Machine& machine() { return machine_; }
+    int device() const { return device_; }
+
+    // One request through the video port, input and output sharing one
+    // buffer as the buffered method hands it over.
+    Reply send(ULONG code, const std::vector<uint8_t>& input, size_t output_length);
+    // A request of the catalogue with its input built from `args`; lengths
+    // override the usual buffer sizes when given. Null with the reason in
+    // *error when the arguments do not fit the request.
+    std::optional<Reply> send(const RequestInfo& request, const std::vector<uint32_t>& args,
+                              std::string* error, std::optional<uint32_t> input_length = {},
+                              std::optional<uint32_t> output_length = {});
+
+    // ---- modes -------------------------------------------------------
+    std::optional<uint32_t> count_modes();
+    // The list as the display driver gets it (count, then the records),
+    // each with its virtual extents.
+    std::vector<ModeEntry> list_modes();
+    std::optional<ModeEntry> current_mode();
+    VP_STATUS set_mode(uint32_t row);
+    // The listed mode that fits `want`; virtual layouts are looked up with
+    // every layout listed, the list filter put back afterwards.
+    std::optional<ModeEntry> find_mode(const WantedMode& want, std::string* why);
+    std::optional<ModeEntry> set_mode(const WantedMode& want, std::string* why);
+    // The current resolution, depth and refresh in another layout.
+    std::optional<ModeEntry> change_layout(Layout layout, std::string* why);
+    uint32_t extra_width(uint32_t row);
+    uint32_t extra_height(uint32_t row);
+
+    // ---- memory, palette, drawing -------------------------------------
+    std::optional<VideoMemory> map_video_memory(VP_STATUS* status = nullptr);
+    VP_STATUS unmap_video_memory(const VideoMemory& memory);
+    VP_STATUS load_palette(uint32_t first, std::span<const Rgb> colours);
+    VP_STATUS reset_device();
+    // Draws `picture` at the top left of the current mode's surface: maps
+    // video memory, loads the pattern palette at 8 bpp, writes, unmaps.
+    bool draw(const Image& picture, std::string* why);
+    bool draw_pattern(Pattern pattern, const std::string& caption, std::string* why);
+
+    // ---- private requests ----------------------------------------------
+    std::optional<uint32_t> query_word(ULONG code);
+    std::string query_string(ULONG code);
+    VP_STATUS send_word(ULONG code, uint32_t value);
+    VP_STATUS send_switch(ULONG code, bool on);
+
+  private:
+    std::optional<std::vector<uint8_t>>
+    build_input(const RequestInfo& request, const std::vector<uint32_t>& args, std::string* error);
+    void remember(const RequestInfo& request, const Reply& reply);
+    void store_custom_refresh(const Reply& reply);
+    uint32_t query_word_with(ULONG code, uint32_t input);
+    std::string missing_mode(const WantedMode& want, const std::vector<ModeEntry>& list);
+
+    Machine& machine_;
+    int device_;
+    uint32_t modes_counted_ = 0; // the last mode count, which sizes the list
+    // Addresses the display driver keeps to release what it was given.
+    uintptr_t last_mapping_ = 0;
+    uintptr_t last_share_ = 0;
+    std::vector<uint8_t> last_ranges_;
+};
+
+} // namespace sim

@@ -1,0 +1,177 @@
+#include "miniport_requests.h"
+
+#include "miniport/private_ioctl.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+namespace sim {
+
+namespace {
+
+using In = RequestInput;
+using Out = RequestOutput;
+
+constexpr uint32_t kModeRecord = sizeof(VIDEO_MODE_INFORMATION);
+constexpr uint32_t kNumPublicRanges = 8;
+constexpr uint32_t kPublicRanges = kNumPublicRanges * sizeof(VIDEO_PUBLIC_ACCESS_RANGES);
+constexpr uint32_t kStringOutput = 64;
+constexpr uint32_t kCustomRefreshOutput = 44;
+
+const RequestInfo kRequests[] = {
+    {"VIDEO_QUERY_AVAIL_MODES", IOCTL_VIDEO_QUERY_AVAIL_MODES, In::None, 0, Out::Modes, kModeRecord,
+     ""},
+    {"VIDEO_QUERY_NUM_AVAIL_MODES", IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, In::None, 0, Out::NumModes,
+     sizeof(VIDEO_NUM_MODES), ""},
+    {"VIDEO_QUERY_CURRENT_MODE", IOCTL_VIDEO_QUERY_CURRENT_MODE, In::None, 0, Out::Mode,
+     kModeRecord, ""},
+    {"VIDEO_SET_CURRENT_MODE", IOCTL_VIDEO_SET_CURRENT_MODE, In::Word, 4, Out::None, 0, "ROW"},
+    {"VIDEO_RESET_DEVICE", IOCTL_VIDEO_RESET_DEVICE, In::None, 0, Out::None, 0, ""},
+    {"VIDEO_SET_COLOR_REGISTERS", IOCTL_VIDEO_SET_COLOR_REGISTERS, In::Clut, 4, Out::None, 0,
+     "FIRST 0xRRGGBB..."},
+    {"VIDEO_MAP_VIDEO_MEMORY", IOCTL_VIDEO_MAP_VIDEO_MEMORY, In::MapAddress, sizeof(VIDEO_MEMORY),
+     Out::Memory, sizeof(VIDEO_MEMORY_INFORMATION), "[ADDRESS]"},
+    {"VIDEO_UNMAP_VIDEO_MEMORY", IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, In::Mapping, sizeof(VIDEO_MEMORY),
+     Out::None, 0, "(the last mapping)"},
+    {"VIDEO_QUERY_PUBLIC_ACCESS_RANGES", IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, In::None, 0,
+     Out::PublicRanges, kPublicRanges, ""},
+    {"VIDEO_FREE_PUBLIC_ACCESS_RANGES", IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, In::Ranges,
+     kPublicRanges, Out::None, 0, "(the ranges last queried)"},
+    {"VIDEO_SHARE_VIDEO_MEMORY", IOCTL_VIDEO_SHARE_VIDEO_MEMORY, In::Share,
+     sizeof(VIDEO_SHARE_MEMORY), Out::Share, sizeof(VIDEO_SHARE_MEMORY_INFORMATION),
+     "PROCESS OFFSET SIZE"},
+    {"VIDEO_UNSHARE_VIDEO_MEMORY", IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY, In::Unshare,
+     sizeof(VIDEO_SHARE_MEMORY), Out::None, 0, "PROCESS (the last shared view)"},
+    {"PRIV_MAP_BIOS_ROM", IOCTL_PRIV_MAP_BIOS_ROM, In::None, 0, Out::Words, 4, ""},
+    {"PRIV_GET_BOARD_CONFIG", IOCTL_PRIV_GET_BOARD_CONFIG, In::None, 0, Out::Words, 4, ""},
+    {"PRIV_SET_VIRTUALS_FLAG", IOCTL_PRIV_SET_VIRTUALS_FLAG, In::Word, 4, Out::None, 0, "0|1|2"},
+    {"PRIV_GET_EXTRA_HEIGHT", IOCTL_PRIV_GET_EXTRA_HEIGHT, In::Word, 4, Out::Words, 4,
+     "ROW (0xFFFFFFFF: current)"},
+    {"PRIV_GET_EXTRA_WIDTH", IOCTL_PRIV_GET_EXTRA_WIDTH, In::Word, 4, Out::Words, 4,
+     "ROW (0xFFFFFFFF: current)"},
+    {"PRIV_SELECT_BOARD", IOCTL_PRIV_SELECT_BOARD, In::Word, 4, Out::None, 0, "BOARD"},
+    {"PRIV_STALL", IOCTL_PRIV_STALL, In::Word, 4, Out::None, 0, "MICROSECONDS"},
+    {"PRIV_GET_NUM_BOARDS", IOCTL_PRIV_GET_NUM_BOARDS, In::None, 0, Out::Words, 4, ""},
+    {"PRIV_GET_BUS_TYPE", IOCTL_PRIV_GET_BUS_TYPE, In::None, 0, Out::Words, 4, ""},
+    {"PRIV_NOP", IOCTL_PRIV_NOP, In::Word, 4, Out::None, 0, "WORD"},
+    {"PRIV_SET_MCLOCK_INDEX", IOCTL_PRIV_SET_MCLOCK_INDEX, In::Word, 4, Out::None, 0, "MHZ"},
+    {"PRIV_GET_CHIP_NAME", IOCTL_PRIV_GET_CHIP_NAME, In::None, 0, Out::String, kStringOutput, ""},
+    {"PRIV_GET_DAC_NAME", IOCTL_PRIV_GET_DAC_NAME, In::None, 0, Out::String, kStringOutput, ""},
+    {"PRIV_GET_MEMORY_TYPE_NAME", IOCTL_PRIV_GET_MEMORY_TYPE_NAME, In::None, 0, Out::String,
+     kStringOutput, ""},
+    {"PRIV_GET_MEMORY_SIZE_MB", IOCTL_PRIV_GET_MEMORY_SIZE_MB, In::None, 0, Out::Words, 4, ""},
+    {"PRIV_GET_BUS_NAME", IOCTL_PRIV_GET_BUS_NAME, In::None, 0, Out::String, kStringOutput, ""},
+    {"PRIV_GET_CONSTANT_128", IOCTL_PRIV_GET_CONSTANT_128, In::None, 0, Out::Words, 4, ""},
+    {"PRIV_GET_CONSTANT_592", IOCTL_PRIV_GET_CONSTANT_592, In::None, 0, Out::Words, 4, ""},
+    {"PRIV_GET_BOARD_NAME", IOCTL_PRIV_GET_BOARD_NAME, In::None, 0, Out::String, kStringOutput, ""},
+    {"PRIV_SET_ALL_VIRTUAL_MODES", IOCTL_PRIV_SET_ALL_VIRTUAL_MODES, In::Byte, 1, Out::None, 0,
+     "0|1"},
+    {"PRIV_SET_CURSOR_COLOR", IOCTL_PRIV_SET_CURSOR_COLOR, In::Shorts, 6, Out::None, 0,
+     "RED GREEN BLUE"},
+    {"PRIV_APPLY_CURSOR_COLOR", IOCTL_PRIV_APPLY_CURSOR_COLOR, In::None, 0, Out::None, 0, ""},
+    {"PRIV_SET_DRIVER_OPTION", IOCTL_PRIV_SET_DRIVER_OPTION, In::Word, 4, Out::None, 0, "0..3"},
+    {"PRIV_GET_DRIVER_OPTION", IOCTL_PRIV_GET_DRIVER_OPTION, In::None, 0, Out::Words, 4, ""},
+    {"PRIV_SET_GAMMA_RAMP", IOCTL_PRIV_SET_GAMMA_RAMP, In::Gamma, 4, Out::None, 0,
+     "FIRST 0xBBGGRR00..."},
+    {"PRIV_GAMMA_CONTROL", IOCTL_PRIV_GAMMA_CONTROL, In::Word, 4, Out::Words, 4,
+     "1 (off) | 2 (on) | 4 (query)"},
+    {"PRIV_UPDATE_GAMMA", IOCTL_PRIV_UPDATE_GAMMA, In::None, 0, Out::None, 0, ""},
+    {"PRIV_GET_ALL_VIRTUAL_MODES", IOCTL_PRIV_GET_ALL_VIRTUAL_MODES, In::None, 0, Out::Words, 4,
+     ""},
+    {"PRIV_SET_CUSTOM_REFRESH", IOCTL_PRIV_SET_CUSTOM_REFRESH, In::Words, 12, Out::CustomRefresh,
+     kCustomRefreshOutput, "HZ PIXEL_CLOCK_HZ PLL_WORD"},
+    {"PRIV_TRY_REFRESH", IOCTL_PRIV_TRY_REFRESH, In::Words, 12, Out::Words, 4,
+     "HZ PIXEL_CLOCK_HZ PLL_WORD"},
+    {"PRIV_GET_TOTALS", IOCTL_PRIV_GET_TOTALS, In::None, 0, Out::Words, 4, ""},
+    {"PRIV_QUERY_REFRESH", IOCTL_PRIV_QUERY_REFRESH, In::Word, 4, Out::Words, 4, "HZ"},
+    {"PRIV_SET_TEST_MODES", IOCTL_PRIV_SET_TEST_MODES, In::Byte, 1, Out::None, 0, "0|1"},
+};
+
+std::string upper(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
+}
+
+const RequestInfo* find_exact(const std::string& name)
+{
+    for (const RequestInfo& r : kRequests)
+        if (name == r.name)
+            return &r;
+    return nullptr;
+}
+
+} // namespace
+
+std::span<const RequestInfo> request_catalogue()
+{
+    return kRequests;
+}
+
+const RequestInfo* find_request(ULONG code)
+{
+    for (const RequestInfo& r : kRequests)
+        if (r.code == code)
+            return &r;
+    return nullptr;
+}
+
+const RequestInfo* find_request(std::string_view name_or_code)
+{
+    if (auto code = parse_number(name_or_code))
+        return find_request(*code);
+    std::string name = upper(name_or_code);
+    if (name.rfind("IOCTL_", 0) == 0)
+        name.erase(0, 6);
+    if (const RequestInfo* r = find_exact(name))
+        return r;
+    if (const RequestInfo* r = find_exact("VIDEO_" + name))
+        return r;
+    return find_exact("PRIV_" + name);
+}
+
+std::string status_name(VP_STATUS status)
+{
+    switch (status) {
+    case NO_ERROR:
+        return "NO_ERROR";
+    case ERROR_INVALID_FUNCTION:
+        return "ERROR_INVALID_FUNCTION";
+    case ERROR_NOT_ENOUGH_MEMORY:
+        return "ERROR_NOT_ENOUGH_MEMORY";
+    case ERROR_DEV_NOT_EXIST:
+        return "ERROR_DEV_NOT_EXIST";
+    case ERROR_INVALID_PARAMETER:
+        return "ERROR_INVALID_PARAMETER";
+    case ERROR_INSUFFICIENT_BUFFER:
+        return "ERROR_INSUFFICIENT_BUFFER";
+    case ERROR_MORE_DATA:
+        return "ERROR_MORE_DATA";
+    default:
+        return "status " + std::to_string(status);
+    }
+}
+
+std::optional<uint32_t> parse_number(std::string_view text)
+{
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    } else if (text.size() > 1 && (text.back() == 'h' || text.back() == 'H')) {
+        text.remove_suffix(1);
+        base = 16;
+    }
+    if (text.empty())
+        return std::nullopt;
+    uint32_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+} // namespace sim

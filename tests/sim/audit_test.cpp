@@ -1,0 +1,134 @@
+// The audit against the mode database: its counts are the database's own,
+// its workers report what an in-process run finds, and it catches a driver
+// whose tables differ from the ones korvid-sim holds it to.
+#include "sim_fixture.h"
+
+#include "audit.h"
+#include "modes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+struct DatabaseCounts {
+    uint32_t valid = 0, all_virtual = 0, single = 0;
+};
+
+// What the miniport's own mode database says for a freshly booted board.
+DatabaseCounts database_counts(uint32_t code)
+{
+    Booted b(code);
+    auto* ext = static_cast<PBOARD_EXTENSION>(b.machine.devices.at(0));
+    DatabaseCounts c;
+    for (ULONG i = 0; i < num_display_modes; ++i)
+        c.valid += display_mode[i].fValid;
+    c.all_virtual = ulZorx_GetModes(ext, nullptr, num_display_modes);
+    ext->ulFlags = 0; // as after a mode set of row 0, a single-screen row
+    ext->ulCurrentMode = 0;
+    c.single = ulZorx_GetModes(ext, nullptr, num_display_modes);
+    return c;
+}
+
+TEST(Audit, CountsAgreeWithTheModeDatabase)
+{
+    // One code per memory size and type; bit 3 of a code changes neither.
+    for (uint32_t code :
+         {0x00u, 0x01u, 0x02u, 0x03u, 0x06u, 0x07u, 0x10u, 0x11u, 0x12u, 0x13u, 0x16u, 0x1Fu}) {
+        ksim::ConfigAudit a = ksim::audit_config(code, sim::host_miniport());
+        DatabaseCounts db = database_counts(code);
+        EXPECT_TRUE(a.error.empty()) << a.error;
+        EXPECT_EQ(a.valid_rows, db.valid) << "code " << code;
+        EXPECT_EQ(a.reported_all_virtual, db.all_virtual) << "code " << code;
+        EXPECT_EQ(a.reported_single, db.single) << "code " << code;
+    }
+}
+
+TEST(Audit, FindsTheRowsWhosePllMissesTheTablesClock)
+{
+    // 1600x1200 at 60 Hz: the PLL word gives 157.9 MHz where the table says 158.4.
+    ksim::ConfigAudit a = ksim::audit_config(0x11, sim::host_miniport());
+    EXPECT_EQ(a.valid_rows, 369u);
+    EXPECT_EQ(a.memory_type, "SGRAM");
+    ASSERT_FALSE(a.mismatches.empty());
+    for (const ksim::RowMismatch& m : a.mismatches) {
+        EXPECT_NE(m.mode.find("1600x1200"), std::string::npos) << m.mode;
+        ASSERT_EQ(m.differences.size(), 1u) << m.mode;
+        EXPECT_EQ(m.differences[0].field, "pixel_clock_hz");
+        EXPECT_EQ(m.differences[0].table, 158'400'000);
+    }
+    for (const ksim::RefreshOff& r : a.refresh_off)
+        EXPECT_GT(std::abs(r.refresh_hz - r.frequency), 1.0) << r.mode;
+}
+
+TEST(Audit, WorkersReportWhatOneProcessFinds)
+{
+    std::vector<uint32_t> codes = {0x11, 0x00, 0x07};
+    ksim::AuditRun parallel = ksim::run_audit(codes, sim::host_miniport(), 2);
+    EXPECT_EQ(parallel.workers, 2);
+    ASSERT_EQ(parallel.configs.size(), codes.size());
+    for (size_t i = 0; i < codes.size(); ++i) {
+        ksim::ConfigAudit alone = ksim::audit_config(codes[i], sim::host_miniport());
+        const ksim::ConfigAudit& got = parallel.configs[i];
+        EXPECT_EQ(got.code, codes[i]);
+        EXPECT_EQ(ksim::serialize(got), ksim::serialize(alone)) << "code " << codes[i];
+    }
+}
+
+TEST(Audit, ResultsSurviveTheTripBetweenProcesses)
+{
+    ksim::ConfigAudit a;
+    a.code = 0x13;
+    a.memory_type = "SGRAM";
+    a.memory_bytes = 0x1400000;
+    a.valid_rows = 392;
+    a.reported_all_virtual = 248;
+    a.reported_single = 62;
+    a.mismatches.push_back({93,
+                            "1600x1200x8@60:single",
+                            {{"pixel_clock_hz", 158.4e6, 157915909}, {"h_sync", 192, 184}}});
+    a.refresh_off.push_back({102, "1600x1200x8@75:single", 75, 77.0833333});
+    a.error = "the worker stopped";
+    auto back = ksim::deserialize(ksim::serialize(a));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(ksim::serialize(*back), ksim::serialize(a));
+    EXPECT_EQ(back->mismatches.at(0).differences.at(1).decoded, 184);
+    EXPECT_DOUBLE_EQ(back->refresh_off.at(0).refresh_hz, 77.0833333);
+    EXPECT_EQ(back->error, "the worker stopped");
+    EXPECT_FALSE(ksim::deserialize("D h_sync 1 2\nE\n"));
+}
+
+// korvid.sys with one timing record changed in a copy: the audit sees the
+// programmed registers disagree with the tables korvid-sim was built with.
+TEST(Audit, APatchedKorvidSysShowsAsMismatches)
+{
+    auto path = korvid_sys_path();
+    if (!path)
+        GTEST_SKIP() << "no korvid.sys: configure with -DKORVID_CROSS_DIR";
+    std::ifstream in(*path, std::ios::binary);
+    std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), {});
+    const MODE_TIMING& record = mode_1024_768_75;
+    auto* bytes = reinterpret_cast<const uint8_t*>(&record);
+    auto at = std::search(file.begin(), file.end(), bytes, bytes + sizeof record);
+    ASSERT_NE(at, file.end()) << "the 1024x768 75 Hz record is in the image";
+    MODE_TIMING patched = record;
+    patched.usHBlank += 2;
+    std::memcpy(&*at, &patched, sizeof patched);
+
+    std::string error;
+    auto image = sim::PeImage::load(file, &error);
+    ASSERT_TRUE(image) << error;
+    ksim::ConfigAudit a = ksim::audit_config(0x11, sim::sys_driver(image));
+    ksim::ConfigAudit clean = ksim::audit_config(0x11, sim::host_miniport());
+    ASSERT_GT(a.mismatches.size(), clean.mismatches.size());
+    bool blank = false;
+    for (const ksim::RowMismatch& m : a.mismatches)
+        for (const ksim::FieldDifference& d : m.differences)
+            blank |= d.field == "h_blank" && m.mode.rfind("1024x768", 0) == 0;
+    EXPECT_TRUE(blank);
+}
+
+} // namespace

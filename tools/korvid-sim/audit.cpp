@@ -1,0 +1,92 @@
+#include "audit.h"
+
+#include "reference.h"
+#include "sim/board.h"
+#include "sim/decode.h"
+#include "sim/miniport_client.h"
+
+#include "miniport/private_ioctl.h"
+
+#include <cmath>
+
+namespace ksim {
+
+namespace {
+
+void compare(std::vector<FieldDifference>& out, const char* field, double table, double decoded)
+{
+    if (table != decoded)
+        out.push_back({field, table, decoded});
+}
+
+std::vector<FieldDifference> differences(const TableRow& t, const sim::DisplayState& s)
+{
+    std::vector<FieldDifference> d;
+    compare(d, "bpp", t.bpp, s.bpp);
+    compare(d, "h_active", t.h[0], s.h_active);
+    compare(d, "h_blank", t.h[1], s.h_blank);
+    compare(d, "h_front_porch", t.h[2], s.h_front_porch);
+    compare(d, "h_sync", t.h[3], s.h_sync);
+    compare(d, "v_active", t.v[0], s.v_active);
+    compare(d, "v_blank", t.v[1], s.v_blank);
+    compare(d, "v_front_porch", t.v[2], s.v_front_porch);
+    compare(d, "v_sync", t.v[3], s.v_sync);
+    compare(d, "pitch", t.pitch, s.pitch);
+    compare(d, "start_offset", t.start, s.start);
+    double clock = std::round(s.pixel_clock_hz);
+    if (std::fabs(clock - t.pixel_clock_hz) > t.pixel_clock_hz * kClockTolerance)
+        d.push_back({"pixel_clock_hz", double(t.pixel_clock_hz), clock});
+    return d;
+}
+
+void check_row(ConfigAudit& a, const sim::Board& board, bool sgram, uint32_t row)
+{
+    sim::DisplayState s = sim::decode_display(board);
+    auto t = table_row(sgram, row);
+    if (!t) {
+        a.mismatches.push_back({row, "beyond-the-table", {}});
+        return;
+    }
+    if (auto d = differences(*t, s); !d.empty())
+        a.mismatches.push_back({row, t->name(), d});
+    if (t->frequency > 1 && std::fabs(s.refresh_hz - t->frequency) > kRefreshToleranceHz)
+        a.refresh_off.push_back({row, t->name(), t->frequency, s.refresh_hz});
+}
+
+} // namespace
+
+ConfigAudit audit_config(uint32_t code, const sim::DriverImage& driver)
+{
+    ConfigAudit a;
+    a.code = code;
+    sim::BoardSpec board;
+    board.config_code = code;
+    sim::Machine m({board});
+    m.trace.set_enabled(false);
+    a.memory_bytes = m.board(0).memory_size();
+    ULONG status = m.boot(driver);
+    if (status != NO_ERROR || m.devices.empty()) {
+        a.error = "the driver did not load (status " + std::to_string(status) + ")";
+        return a;
+    }
+    sim::MiniportClient c(m, 0);
+    a.memory_type = c.query_string(IOCTL_PRIV_GET_MEMORY_TYPE_NAME);
+    a.reported_all_virtual = c.count_modes().value_or(0);
+    const bool sgram = sim::is_sgram_code(code);
+    bool counted_single = false;
+    for (uint32_t row = 0; row < kRowsTried; ++row) {
+        if (c.set_mode(row) != NO_ERROR)
+            continue;
+        ++a.valid_rows;
+        check_row(a, m.board(0), sgram, row);
+        auto t = table_row(sgram, row);
+        if (!counted_single && t && t->single()) {
+            // The list a display driver sees once a single-screen mode is set.
+            a.reported_single = c.count_modes().value_or(0);
+            counted_single = true;
+        }
+    }
+    return a;
+}
+
+} // namespace ksim

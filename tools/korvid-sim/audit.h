@@ -1,0 +1,72 @@
+// The audit: every configuration code on a freshly booted machine, every
+// valid row set through the miniport and decoded from the board's registers,
+// and held against the mode database.
+#pragma once
+
+#include "sim/machine.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ksim {
+
+// Decoded and table clocks closer than this are the same clock: the tables
+// give the PLL's output rounded to whole hertz.
+constexpr double kClockTolerance = 1e-4;
+// A programmed refresh further than this from the row's rate is reported.
+constexpr double kRefreshToleranceHz = 1.0;
+// Rows tried per code: past the larger table, so that an index the driver
+// should refuse is tried too.
+constexpr uint32_t kRowsTried = 512;
+
+struct FieldDifference {
+    std::string field;
+    double table = 0, decoded = 0;
+};
+
+struct RowMismatch {
+    uint32_t index = 0;
+    std::string mode;
+    std::vector<FieldDifference> differences;
+};
+
+struct RefreshOff {
+    uint32_t index = 0;
+    std::string mode;
+    uint32_t frequency = 0;
+    double refresh_hz = 0;
+};
+
+struct ConfigAudit {
+    uint32_t code = 0;
+    std::string memory_type;
+    uint32_t memory_bytes = 0;
+    uint32_t valid_rows = 0;
+    uint32_t reported_all_virtual = 0;
+    uint32_t reported_single = 0;
+    std::vector<RowMismatch> mismatches;
+    std::vector<RefreshOff> refresh_off;
+    std::string error; // set when the code could not be audited
+};
+
+ConfigAudit audit_config(uint32_t code, const sim::DriverImage& driver);
+
+struct AuditRun {
+    std::vector<ConfigAudit> configs; // in the order of the codes asked for
+    double seconds = 0;
+    int workers = 1;
+};
+
+// Runs the codes in up to `workers` processes (each with its own machine and
+// driver), calling `progress(done, total)` as codes finish.
+AuditRun run_audit(const std::vector<uint32_t>& codes, const sim::DriverImage& driver, int workers,
+                   const std::function<void(size_t, size_t)>& progress = {});
+
+// One code's result as lines of text, and back: how workers report.
+std::string serialize(const ConfigAudit& a);
+std::optional<ConfigAudit> deserialize(const std::string& text);
+
+} // namespace ksim

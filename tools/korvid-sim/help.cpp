@@ -1,0 +1,45 @@
+// help: the command line, the mode syntax and the request names.
+#include "commands.h"
+#include "describe.h"
+
+#include "sim/miniport_requests.h"
+
+namespace ksim {
+
+std::string help_text()
+{
+    std::string out =
+        "korvid-sim: boots a simulated PCI machine with the korvid miniport, plays the display\n"
+        "driver's part, and shows what the boards do.\n\n"
+        "usage: korvid-sim [--board CODE]... [--json] [--driver PATH] [COMMAND [ARGS]]\n\n"
+        "  --board CODE   add a board with this configuration code, 0 to 31 in hex or decimal\n"
+        "                 (bits 0-2 memory size, bit 4 SGRAM); default one board, 0x11 (8 MiB "
+        "SGRAM)\n"
+        "  --json         print the result as JSON\n"
+        "  --driver PATH  run this korvid.sys instead of the host-built miniport\n\n"
+        "Without a command: boot, the boards, the mode list, a mode set of 1024x768x16@75 and\n"
+        "what the board then shows.\n\ncommands:\n";
+    for (const Command& c : commands())
+        out += format("  %-52s %s\n", c.usage, c.summary);
+    out += "\nMODE is a row of the mode table (as `modes` lists it) or WIDTHxHEIGHTxBPP[@HZ]"
+           "[:LAYOUT],\nLAYOUT single (default), wide, tall or both; without @HZ the lowest "
+           "listed rate.\n\n"
+           "A script has one command a line, '#' comments; `reboot` keeps the registry.\n"
+           "Requests for `ioctl` (IOCTL_ and VIDEO_/PRIV_ may be left out; numbers in hex or "
+           "decimal):\n";
+    for (const sim::RequestInfo& r : sim::request_catalogue())
+        out += format("  %-34s %s\n", r.name, r.arguments);
+    out += "\nexamples:\n"
+           "  korvid-sim set 1024x768x16@75\n"
+           "  korvid-sim --board 0x01 screenshot 1280x1024x32 shot.png --pattern grid\n"
+           "  korvid-sim trace set 640x480x8\n"
+           "  korvid-sim --json audit\n";
+    return out;
+}
+
+Result cmd_help(Context&, const Args&)
+{
+    return Result{Json::object().set("help", help_text()), help_text()};
+}
+
+} // namespace ksim

@@ -1,0 +1,19 @@
+// What a request's output means, decoded by the shape of its output.
+#pragma once
+
+#include "json.h"
+#include "sim/machine.h"
+#include "sim/miniport_client.h"
+#include "sim/miniport_requests.h"
+
+#include <string>
+
+namespace ksim {
+
+// Where an address the miniport handed out points: "board 0 fb +0x000400".
+std::string address_text(sim::Machine& m, uint32_t address);
+
+Json reply_json(sim::Machine& m, const sim::RequestInfo& request, const sim::Reply& reply);
+std::string reply_text(sim::Machine& m, const sim::RequestInfo& request, const sim::Reply& reply);
+
+} // namespace ksim

@@ -1,0 +1,96 @@
+#include "session.h"
+
+#include "errors.h"
+#include "sim/host_driver.h"
+#include "sim/miniport_requests.h"
+
+namespace ksim {
+
+std::string Driver::name() const
+{
+    return sys ? "korvid.sys from " + path : "the host-built miniport";
+}
+
+Driver load_driver(const std::string& path)
+{
+    Driver d;
+    if (path.empty()) {
+        d.image = sim::host_miniport();
+        return d;
+    }
+    std::string error;
+    d.sys = sim::PeImage::load_file(path, &error);
+    if (!d.sys)
+        throw UsageError("cannot load driver " + path + ": " + error);
+    d.image = sim::sys_driver(d.sys);
+    d.path = path;
+    return d;
+}
+
+Session::Session(std::vector<uint32_t> codes, Driver driver)
+    : codes_(std::move(codes)), driver_(std::move(driver))
+{
+    std::vector<sim::BoardSpec> boards;
+    for (uint32_t code : codes_) {
+        sim::BoardSpec board;
+        board.config_code = code;
+        boards.push_back(board);
+    }
+    machine_ = std::make_unique<sim::Machine>(boards);
+}
+
+void Session::after_load(ULONG status)
+{
+    boot_status_ = status;
+    booted_ = true;
+    clients_.clear();
+    selected_ = 0;
+    if (status != NO_ERROR || machine_->devices.empty())
+        throw Failure("the driver did not load: " +
+                      sim::status_name(static_cast<VP_STATUS>(status)));
+    for (size_t i = 0; i < machine_->devices.size(); ++i)
+        clients_.push_back(std::make_unique<sim::MiniportClient>(*machine_, static_cast<int>(i)));
+}
+
+void Session::ensure_booted()
+{
+    if (!booted_)
+        after_load(machine_->boot(driver_.image));
+}
+
+void Session::reboot()
+{
+    if (!booted_) {
+        ensure_booted();
+        return;
+    }
+    after_load(machine_->reboot());
+}
+
+sim::MiniportClient& Session::client()
+{
+    return client(selected_);
+}
+
+sim::MiniportClient& Session::client(int device)
+{
+    ensure_booted();
+    return *clients_.at(static_cast<size_t>(device));
+}
+
+sim::Board& Session::board(int device)
+{
+    ensure_booted();
+    return machine_->board(machine_->board_of_extension(machine_->devices.at(size_t(device))));
+}
+
+void Session::select(int board)
+{
+    ensure_booted();
+    if (board < 0 || static_cast<size_t>(board) >= clients_.size())
+        throw UsageError("there is no board " + std::to_string(board) + " (the machine has " +
+                         std::to_string(clients_.size()) + ")");
+    selected_ = board;
+}
+
+} // namespace ksim

@@ -1,5 +1,7 @@
 #include "miniport_client.h"
 
+#include "le_words.h"
+
 #include "miniport/private_ioctl.h"
 
 #include <algorithm>
@@ -9,60 +11,16 @@
 
 namespace sim {
 
+using le::get32;
+using le::pointer_at;
+using le::put16;
+using le::put32;
+
 namespace {
 
 constexpr uint32_t kCurrentRow = 0xFFFFFFFF;
-constexpr uint32_t kLargeSurface = 0x400000; // surfaces above 4 MiB start further in
-constexpr uint32_t kStartAlign = 128;
 constexpr size_t kModeRecord = sizeof(VIDEO_MODE_INFORMATION);
 constexpr size_t kStringOutput = 64;
-constexpr size_t kValueNameBytes = 32;
-constexpr size_t kCustomRefreshEntry = kValueNameBytes + 12;
-
-void put32(std::vector<uint8_t>& v, uint32_t w)
-{
-    for (int i = 0; i < 4; ++i)
-        v.push_back(static_cast<uint8_t>(w >> (8 * i)));
-}
-
-void put16(std::vector<uint8_t>& v, uint32_t w)
-{
-    v.push_back(static_cast<uint8_t>(w));
-    v.push_back(static_cast<uint8_t>(w >> 8));
-}
-
-uint32_t get32(const std::vector<uint8_t>& v, size_t at)
-{
-    uint32_t w = 0;
-    if (at + 4 <= v.size())
-        std::memcpy(&w, v.data() + at, 4);
-    return w;
-}
-
-template <typename T> T* pointer_at(const std::vector<uint8_t>& v, size_t at)
-{
-    return reinterpret_cast<T*>(static_cast<uintptr_t>(get32(v, at)));
-}
-
-bool wrong_count(const RequestInfo& r, size_t have, size_t least, size_t most, std::string* error)
-{
-    if (have >= least && have <= most)
-        return false;
-    *error = std::string(r.name) + " takes " +
-             (least == most ? std::to_string(least)
-                            : std::to_string(least) + " to " + std::to_string(most)) +
-             " argument" + (most == 1 ? "" : "s") + (*r.arguments ? ": " : "") + r.arguments;
-    return true;
-}
-
-bool too_big(const RequestInfo& r, uint32_t value, uint32_t limit, std::string* error)
-{
-    if (value <= limit)
-        return false;
-    *error = std::string(r.name) + ": " + std::to_string(value) + " does not fit (at most " +
-             std::to_string(limit) + ")";
-    return true;
-}
 
 std::string depth_list(const std::vector<ModeEntry>& list, uint32_t w, uint32_t h)
 {
@@ -83,136 +41,7 @@ std::string depth_list(const std::vector<ModeEntry>& list, uint32_t w, uint32_t 
     return out;
 }
 
-size_t least_arguments(RequestInput in)
-{
-    switch (in) {
-    case RequestInput::Word:
-    case RequestInput::Byte:
-    case RequestInput::Gamma:
-        return 1;
-    case RequestInput::Clut:
-        return 2;
-    case RequestInput::Shorts:
-    case RequestInput::Share:
-        return 3;
-    default:
-        return 0;
-    }
-}
-
 } // namespace
-
-// ---- layouts and wanted modes ------------------------------------------
-
-const char* layout_name(Layout l)
-{
-    switch (l) {
-    case Layout::Single:
-        return "single";
-    case Layout::Wide:
-        return "wide";
-    case Layout::Tall:
-        return "tall";
-    case Layout::Both:
-        return "both";
-    }
-    return "?";
-}
-
-std::optional<Layout> parse_layout(std::string_view name)
-{
-    for (Layout l : {Layout::Single, Layout::Wide, Layout::Tall, Layout::Both})
-        if (name == layout_name(l))
-            return l;
-    return std::nullopt;
-}
-
-std::optional<WantedMode> parse_wanted_mode(std::string_view text, std::string* error)
-{
-    auto fail = [&](const std::string& why) -> std::optional<WantedMode> {
-        *error = "bad mode '" + std::string(text) + "': " + why;
-        return std::nullopt;
-    };
-    WantedMode want;
-    std::string_view rest = text;
-    if (size_t colon = rest.find(':'); colon != std::string_view::npos) {
-        auto layout = parse_layout(rest.substr(colon + 1));
-        if (!layout)
-            return fail("the layout after ':' is single, wide, tall or both");
-        want.layout = *layout;
-        rest = rest.substr(0, colon);
-    }
-    if (size_t at = rest.find('@'); at != std::string_view::npos) {
-        auto hz = parse_number(rest.substr(at + 1));
-        if (!hz || *hz == 0)
-            return fail("the refresh after '@' is a rate in Hz");
-        want.frequency = *hz;
-        rest = rest.substr(0, at);
-    }
-    uint32_t* fields[] = {&want.width, &want.height, &want.bpp};
-    for (int i = 0; i < 3; ++i) {
-        size_t x = i < 2 ? rest.find('x') : rest.size();
-        if (x == std::string_view::npos)
-            return fail("expected WIDTHxHEIGHTxBPP, e.g. 1024x768x16@75");
-        auto v = parse_number(rest.substr(0, x));
-        if (!v || *v == 0)
-            return fail("expected WIDTHxHEIGHTxBPP, e.g. 1024x768x16@75");
-        *fields[i] = *v;
-        rest = i < 2 ? rest.substr(x + 1) : std::string_view{};
-    }
-    return want;
-}
-
-std::string to_string(const WantedMode& want)
-{
-    std::string s = std::to_string(want.width) + "x" + std::to_string(want.height) + "x" +
-                    std::to_string(want.bpp);
-    if (want.frequency)
-        s += "@" + std::to_string(want.frequency);
-    return s + ":" + layout_name(want.layout);
-}
-
-Layout ModeEntry::layout() const
-{
-    if (extra_width && extra_height)
-        return Layout::Both;
-    return extra_width ? Layout::Wide : extra_height ? Layout::Tall : Layout::Single;
-}
-
-uint32_t ModeEntry::pitch() const
-{
-    return info.ScreenStride + extra_width * bpp() / 8;
-}
-
-uint32_t ModeEntry::start_offset() const
-{
-    uint32_t p = pitch();
-    if (!p || uint64_t(height() + extra_height) * p <= kLargeSurface)
-        return 0;
-    return (kLargeSurface % p + kStartAlign - 1) & ~(kStartAlign - 1);
-}
-
-bool ModeEntry::matches(const WantedMode& s) const
-{
-    return width() == s.width && height() == s.height && bpp() == s.bpp &&
-           (s.frequency == 0 || frequency() == s.frequency) && layout() == s.layout;
-}
-
-WantedMode ModeEntry::as_wanted() const
-{
-    return {width(), height(), bpp(), frequency(), layout()};
-}
-
-uint32_t Reply::word(size_t i) const
-{
-    return get32(output, 4 * i);
-}
-
-std::string Reply::text() const
-{
-    auto nul = std::find(output.begin(), output.end(), 0);
-    return std::string(output.begin(), nul);
-}
 
 // ---- requests ------------------------------------------------------------
 
@@ -272,135 +101,6 @@ void MiniportClient::remember(const RequestInfo& request, const Reply& r)
 }
 
 // The display driver keeps a committed custom rate where the miniport reads
-// it at its next start: under the board's device key, by the name given.
-void MiniportClient::store_custom_refresh(const Reply& r)
-{
-    if (r.output.size() < kCustomRefreshEntry)
-        return;
-    std::u16string name;
-    for (size_t i = 0; i < kValueNameBytes && r.output[i]; ++i)
-        name.push_back(static_cast<char16_t>(r.output[i]));
-    std::vector<uint8_t> value(r.output.begin() + kValueNameBytes,
-                               r.output.begin() + kCustomRefreshEntry);
-    int board = machine_.board_of_extension(machine_.devices.at(size_t(device_)));
-    machine_.set_registry_binary(board, name, value);
-}
-
-std::optional<std::vector<uint8_t>> MiniportClient::build_input(const RequestInfo& r,
-                                                                const std::vector<uint32_t>& a,
-                                                                std::string* error)
-{
-    std::vector<uint8_t> in;
-    switch (r.input) {
-    case RequestInput::None:
-        if (wrong_count(r, a.size(), 0, 0, error))
-            return std::nullopt;
-        break;
-    case RequestInput::Word:
-        if (wrong_count(r, a.size(), 1, 1, error))
-            return std::nullopt;
-        put32(in, a[0]);
-        break;
-    case RequestInput::Byte:
-        if (wrong_count(r, a.size(), 1, 1, error) || too_big(r, a[0], 0xFF, error))
-            return std::nullopt;
-        in.push_back(static_cast<uint8_t>(a[0]));
-        break;
-    case RequestInput::Shorts:
-        if (wrong_count(r, a.size(), 3, 3, error))
-            return std::nullopt;
-        for (uint32_t v : a) {
-            if (too_big(r, v, 0xFFFF, error))
-                return std::nullopt;
-            put16(in, v);
-        }
-        break;
-    case RequestInput::Words:
-        if (wrong_count(r, a.size(), 0, r.input_length / 4, error))
-            return std::nullopt;
-        for (uint32_t v : a)
-            put32(in, v);
-        in.resize(r.input_length, 0);
-        break;
-    case RequestInput::Clut:
-        if (wrong_count(r, a.size(), 2, 257, error) || too_big(r, a[0], 0xFFFF, error))
-            return std::nullopt;
-        put16(in, static_cast<uint32_t>(a.size() - 1));
-        put16(in, a[0]);
-        for (size_t i = 1; i < a.size(); ++i) {
-            if (too_big(r, a[i], 0xFFFFFF, error))
-                return std::nullopt;
-            in.insert(in.end(), {uint8_t(a[i] >> 16), uint8_t(a[i] >> 8), uint8_t(a[i]), 0});
-        }
-        break;
-    case RequestInput::Gamma:
-        if (wrong_count(r, a.size(), 1, 257, error) || too_big(r, a[0], 0xFFFF, error))
-            return std::nullopt;
-        put32(in, a[0] | static_cast<uint32_t>(a.size() - 1) << 16);
-        for (size_t i = 1; i < a.size(); ++i)
-            put32(in, a[i]);
-        break;
-    case RequestInput::MapAddress:
-    case RequestInput::Mapping:
-        if (wrong_count(r, a.size(), 0, 1, error))
-            return std::nullopt;
-        if (r.input == RequestInput::Mapping && a.empty() && !last_mapping_) {
-            *error = std::string(r.name) + ": no video memory is mapped";
-            return std::nullopt;
-        }
-        put32(in, a.empty()
-                      ? static_cast<uint32_t>(r.input == RequestInput::Mapping ? last_mapping_ : 0)
-                      : a[0]);
-        break;
-    case RequestInput::Ranges:
-        if (wrong_count(r, a.size(), 0, 0, error))
-            return std::nullopt;
-        if (last_ranges_.empty()) {
-            *error = std::string(r.name) + ": no public access ranges were queried";
-            return std::nullopt;
-        }
-        in = last_ranges_;
-        break;
-    case RequestInput::Share:
-        if (wrong_count(r, a.size(), 3, 3, error))
-            return std::nullopt;
-        for (uint32_t v : {a[0], a[1], a[2], 0u})
-            put32(in, v);
-        break;
-    case RequestInput::Unshare:
-        if (wrong_count(r, a.size(), 0, 1, error))
-            return std::nullopt;
-        if (!last_share_) {
-            *error = std::string(r.name) + ": no video memory is shared";
-            return std::nullopt;
-        }
-        for (uint32_t v : {a.empty() ? 0u : a[0], 0u, 0u, static_cast<uint32_t>(last_share_)})
-            put32(in, v);
-        break;
-    }
-    return in;
-}
-
-std::optional<Reply> MiniportClient::send(const RequestInfo& request,
-                                          const std::vector<uint32_t>& args, std::string* error,
-                                          std::optional<uint32_t> input_length,
-                                          std::optional<uint32_t> output_length)
-{
-    // With the input length given, missing arguments are zeros: the point
-    // is then the buffer, not its contents.
-    std::vector<uint32_t> padded(args);
-    if (input_length)
-        padded.resize(std::max(padded.size(), least_arguments(request.input)), 0);
-    auto input = build_input(request, padded, error);
-    if (!input)
-        return std::nullopt;
-    if (input_length)
-        input->resize(*input_length, 0);
-    size_t out = request.output_length;
-    if (request.output == RequestOutput::Modes)
-        out = size_t(modes_counted_) * request.output_length;
-    return send(request.code, *input, output_length ? *output_length : out);
-}
 
 // ---- modes ---------------------------------------------------------------
 

@@ -10,7 +10,9 @@
 // registry, where the miniport reads it at its next start.
 //
 // The display-driver model turns a desktop-layout change into a mode set with
-// change_layout(): the same resolution, depth and refresh in the new layout.
+// change_layout(): the same resolution, depth and refresh in the new layout
+// (the escape's layout codes 0, 1 and 2 are Layout::Single, Wide and Tall).
+// It holds one client per board, each on the board's own device.
 #pragma once
 
 #include "image.h"

@@ -15,7 +15,7 @@ const Command kCommands[] = {
     {"state", cmd_state, "state", "the decoded display state, as it is", true},
     {"trace", cmd_trace, "trace COMMAND... | trace boot",
      "every device access of a command, one a line", true},
-    {"audit", cmd_audit, "audit [CODE...]",
+    {"audit", cmd_audit, "audit [CODE...] [--jobs N]",
      "every configuration code on a fresh machine: every valid row set and checked", true},
     {"screenshot", cmd_screenshot, "screenshot MODE FILE.png [--pattern bars|grid|text]",
      "set a mode, draw a pattern, write what the monitor shows", true},

@@ -6,6 +6,10 @@
 
 namespace ksim {
 
+namespace {
+constexpr size_t kUsageColumn = 30;
+} // namespace
+
 std::string help_text()
 {
     std::string out =
@@ -19,8 +23,13 @@ std::string help_text()
         "  --driver PATH  run this korvid.sys instead of the host-built miniport\n\n"
         "Without a command: boot, the boards, the mode list, a mode set of 1024x768x16@75 and\n"
         "what the board then shows.\n\ncommands:\n";
-    for (const Command& c : commands())
-        out += format("  %-52s %s\n", c.usage, c.summary);
+    for (const Command& c : commands()) {
+        std::string usage = c.usage;
+        if (usage.size() > kUsageColumn)
+            out += "  " + usage + "\n" + std::string(kUsageColumn + 3, ' ') + c.summary + "\n";
+        else
+            out += format("  %-*s %s\n", int(kUsageColumn), c.usage, c.summary);
+    }
     out += "\nMODE is a row of the mode table (as `modes` lists it) or WIDTHxHEIGHTxBPP[@HZ]"
            "[:LAYOUT],\nLAYOUT single (default), wide, tall or both; without @HZ the lowest "
            "listed rate.\n\n"
@@ -28,7 +37,8 @@ std::string help_text()
            "Requests for `ioctl` (IOCTL_ and VIDEO_/PRIV_ may be left out; numbers in hex or "
            "decimal):\n";
     for (const sim::RequestInfo& r : sim::request_catalogue())
-        out += format("  %-34s %s\n", r.name, r.arguments);
+        out +=
+            *r.arguments ? format("  %-34s %s\n", r.name, r.arguments) : format("  %s\n", r.name);
     out += "\nexamples:\n"
            "  korvid-sim set 1024x768x16@75\n"
            "  korvid-sim --board 0x01 screenshot 1280x1024x32 shot.png --pattern grid\n"

@@ -250,7 +250,8 @@ MachineChoice odd_boards()
     m.boards[1].spec.vga_compatible = false;
     m.boards[1].registry = kRegDoubleWide | kRegMclock;
     m.boards[1].mclock = 95;
-    m.boards[2].registry = kRegTwoTall;
+    m.boards[2].registry = kRegTwoTall | kRegCustomRate;
+    m.boards[2].mclock = 22; // a stored rate of 72 Hz
     return m;
 }
 

@@ -22,6 +22,11 @@ constexpr uint8_t kOutputFill = 0xCC;
 constexpr uint8_t kRegistryTwo = 2;
 constexpr VP_STATUS kMapFailure = ERROR_NOT_ENOUGH_MEMORY;
 constexpr VP_STATUS kInt10Failure = ERROR_INVALID_FUNCTION;
+constexpr uint32_t kCustomRateBase = 50;
+constexpr uint32_t kCustomRateSpread = 0x3F;
+constexpr uint32_t kCustomClockHz = 1'000'000;
+constexpr uint32_t kCustomPll = 0x0747;
+constexpr size_t kCustomLengthMask = 0xF;
 
 LoadTimeTables g_tables;
 // KORVID_FUZZ_TRACE set: each request and its outcome go to stderr.
@@ -32,6 +37,19 @@ unsigned long long g_requests = 0;
 void report_count()
 {
     std::fprintf(stderr, "request_fuzzer: %llu requests sent\n", g_requests);
+}
+
+// A custom rate as the display driver stores it: refresh, pixel clock, PLL
+// word, each drawn from the board's IBMMCLOCK byte.
+std::vector<uint8_t> custom_rate(const BoardChoice& b)
+{
+    const uint32_t words[] = {kCustomRateBase + (b.mclock & kCustomRateSpread),
+                              kCustomClockHz * b.mclock, kCustomPll ^ b.mclock};
+    std::vector<uint8_t> value(sizeof words);
+    std::memcpy(value.data(), words, sizeof words);
+    if (b.registry & kRegCustomOddLength)
+        value.resize(b.mclock & kCustomLengthMask, b.mclock);
+    return value;
 }
 
 void set_up_machine(sim::Machine& m, const MachineChoice& choice)
@@ -46,6 +64,8 @@ void set_up_machine(sim::Machine& m, const MachineChoice& choice)
             m.set_registry_dword(board, u"TwoTall", layout);
         if (b.registry & kRegMclock)
             m.set_registry_dword(board, u"IBMMCLOCK", b.mclock);
+        if (b.registry & kRegCustomRate)
+            m.set_registry_binary(board, u"VrelCustomRefresh.04000300", custom_rate(b));
     }
     if (choice.fault == kFaultMapMemory)
         m.faults.map_memory_status = kMapFailure;

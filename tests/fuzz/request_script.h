@@ -8,6 +8,7 @@
 //            selector (kFault* below, anything else: no fault)
 //   board    config code (0xF8 and up: an unknown code 32 + low bits),
 //            options (kOpt* bits), registry flags (kReg* bits), IBMMCLOCK
+//            (which also varies the stored custom rate)
 //   request  code selector, then device and buffer flags, input length,
 //            output length, input bytes; see read_request
 #pragma once
@@ -44,6 +45,10 @@ constexpr uint8_t kRegDoubleWide = 0x01;
 constexpr uint8_t kRegTwoTall = 0x02;
 constexpr uint8_t kRegMclock = 0x04;
 constexpr uint8_t kRegValueTwo = 0x08; // the layout values hold 2 rather than 1
+// A stored custom rate for 1024 x 768: 12 bytes, or with kRegCustomOddLength
+// as many bytes as the low four bits of the IBMMCLOCK byte say.
+constexpr uint8_t kRegCustomRate = 0x10;
+constexpr uint8_t kRegCustomOddLength = 0x20;
 
 // Code selector: below kSelectNeighbour a known code, below kSelectRaw a
 // known code with one bit flipped, else four raw bytes.

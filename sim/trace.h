@@ -8,7 +8,15 @@
 
 namespace sim {
 
-enum class Aperture : uint8_t { FrameBuffer, XyWindow, Registers, IoBlock, VgaPorts, Rom, PciConfig };
+enum class Aperture : uint8_t {
+    FrameBuffer,
+    XyWindow,
+    Registers,
+    IoBlock,
+    VgaPorts,
+    Rom,
+    PciConfig
+};
 
 enum class Op : uint8_t {
     Read,

@@ -18,25 +18,25 @@ constexpr uint32_t kBusyBits = 0x3;
 uint32_t memory_size_for_code(uint32_t code) { return kMemorySizeByCode[code & 7]; }
 bool is_sgram_code(uint32_t code) { return code & kSgramBit; }
 
-Board::Board(int index, const BoardSpec& spec)
-    : index_(index), spec_(spec), memory_size_(memory_size_for_code(spec.config_code)),
+Board::Board(int index, const BoardSpec& setup)
+    : index_(index), spec_(setup), memory_size_(memory_size_for_code(setup.config_code)),
       frame_buffer_(kFrameBufferApertureSize, memory_size_),
       registers_(kRegisterApertureSize, 0), io_block_(kIoBlockSize, 0),
       xy_window_(kXyApertureSize, 0)
 {
     set_config_dword(0x00, kVendorId | (uint32_t(kDeviceId) << 16));
-    set_config_dword(0x04, spec.command & 0xFFFF);
-    uint32_t subclass = spec.vga_compatible ? kSubclassVga : kSubclassOther;
-    set_config_dword(0x08, spec.revision | (subclass << 16) | (kClassDisplay << 24));
+    set_config_dword(0x04, setup.command & 0xFFFF);
+    uint32_t subclass = setup.vga_compatible ? kSubclassVga : kSubclassOther;
+    set_config_dword(0x08, setup.revision | (subclass << 16) | (kClassDisplay << 24));
     set_config_dword(0x10, fb_phys());
     set_config_dword(0x14, xy_b_phys());
     set_config_dword(0x18, xy_phys());
     set_config_dword(0x1C, 0);
     set_config_dword(0x20, reg_phys());
     set_config_dword(0x24, io_port() | 1);
-    set_config_dword(0x2C, kVendorId | (spec.config_code << 16));
-    io_[0x18 / 4] = spec.io18;
-    busy_polls_left_[0] = busy_polls_left_[1] = spec.busy_polls;
+    set_config_dword(0x2C, kVendorId | (setup.config_code << 16));
+    io_[0x18 / 4] = setup.io18;
+    busy_polls_left_[0] = busy_polls_left_[1] = setup.busy_polls;
 }
 
 uint32_t Board::fb_phys() const { return 0x80000000u + index_ * 0x4000000u; }

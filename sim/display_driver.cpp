@@ -30,8 +30,14 @@ std::vector<DisplayMode> standard_modes()
 
 DisplayDriver::DisplayDriver()
     : bios_texts{"Halcyra 3D BIOS", "Version 1.06", "08/14/97"},
-      modes(standard_modes()), current{1024, 768, 16, 75}
+      board_modes(standard_modes()), current{1024, 768, 16, 75}, registry_mode(current)
 {
+}
+
+void DisplayDriver::attach(DisplayBackend* boards)
+{
+    boards_ = boards;
+    listed_.clear();
 }
 
 int32_t DisplayDriver::escape(uint32_t code, uint32_t in_size, const void* in, uint32_t out_size,
@@ -100,10 +106,7 @@ int32_t DisplayDriver::answer(uint32_t code, uint32_t in_size, const void* in, u
     case kEscGetBoardIndex:
         return write_u32(out_size, out, board_index);
     case kEscSetVirtualLayout:
-        if (!has_input || input > kLayoutMultiBoard)
-            return 0;
-        layout = input;
-        return 1;
+        return has_input && set_layout(input);
     case kEscGetMultiBoard:
         return write_u32(out_size, out,
                          layout == kLayoutMultiBoard ? kMultiBoardOn : kMultiBoardOff);
@@ -114,13 +117,42 @@ int32_t DisplayDriver::answer(uint32_t code, uint32_t in_size, const void* in, u
     }
 }
 
+bool DisplayDriver::set_layout(uint32_t code)
+{
+    if (code > kLayoutMultiBoard || (boards_ && !boards_->set_layout(code)))
+        return false;
+    layout = code;
+    return true;
+}
+
+std::vector<DisplayMode> DisplayDriver::desktop_modes(uint32_t in_layout)
+{
+    if (boards_)
+        return boards_->desktop_modes(in_layout);
+    std::vector<DisplayMode> list;
+    for (DisplayMode m : board_modes) {
+        if (in_layout == kLayoutDoubleWide)
+            m.width *= 2;
+        else if (in_layout == kLayoutTwoTall)
+            m.height *= 2;
+        else if (in_layout == kLayoutMultiBoard)
+            m.width *= board_count;
+        list.push_back(m);
+    }
+    return list;
+}
+
 bool DisplayDriver::enum_mode(uint32_t index, DisplayMode& mode)
 {
-    if (index == 0)
-        ++mode_list_reads;
-    if (index >= modes.size())
+    if (fail_mode_list)
         return false;
-    mode = modes[index];
+    if (index == 0) {
+        ++mode_list_reads;
+        listed_ = desktop_modes(layout);
+    }
+    if (index >= listed_.size())
+        return false;
+    mode = listed_[index];
     return true;
 }
 
@@ -134,13 +166,19 @@ bool DisplayDriver::current_mode(DisplayMode& mode) const
 
 int32_t DisplayDriver::change_mode(const DisplayMode& mode, bool test, bool update_registry)
 {
-    int32_t result = change_fault;
+    int32_t result = test ? test_fault : change_fault;
     if (result == kDispChangeSuccessful) {
-        bool offered = std::find(modes.begin(), modes.end(), mode) != modes.end();
+        // Only what the list offered when it was last read can be set.
+        bool offered = std::find(listed_.begin(), listed_.end(), mode) != listed_.end();
         if (!offered)
             result = kDispChangeBadMode;
-        else if (!test)
-            current = mode;
+        else if (!test && boards_ && !boards_->set_desktop(mode, layout))
+            result = kDispChangeFailed;
+    }
+    if (result == kDispChangeSuccessful && !test) {
+        current = mode;
+        if (update_registry)
+            registry_mode = mode;
     }
     mode_changes.push_back({mode, test, update_registry, result});
     return result;

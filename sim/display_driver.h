@@ -1,8 +1,16 @@
 // The display driver of the board family, as far as the rest of the system
-// meets it: it answers the Control Panel applet's private escapes and keeps
-// the display modes that the system's display-settings calls list and set.
-// Every answer can be configured and every escape can be made to fail, so
-// that the applet can be exercised against well-behaved and broken drivers.
+// meets it: it answers the Control Panel applet's private escapes, keeps the
+// desktop layout, and lists and sets the display modes that the system's
+// display-settings calls ask for. Its mode list holds the desktop sizes of
+// the layout in force (twice the width for Double Wide, twice the height for
+// Two Tall, the width times the board count for Multi Board) and is built
+// afresh when mode 0 is asked for. Every answer can be configured and every
+// step made to fail, so that the applet can be exercised against
+// well-behaved and broken drivers.
+//
+// On its own the driver offers a fixed list of one-board modes; attached to
+// a DisplayBoards (display_boards.h) it takes them from the miniport and
+// sets every mode change on the simulated boards.
 #pragma once
 
 #include <array>
@@ -77,6 +85,18 @@ constexpr int32_t kDispChangeRestart = 1;
 constexpr int32_t kDispChangeFailed = -1;
 constexpr int32_t kDispChangeBadMode = -2;
 
+// What the display driver asks of the boards underneath it.
+class DisplayBackend {
+  public:
+    virtual ~DisplayBackend() = default;
+    // The layout changed (escape 4004); false when the boards refused it.
+    virtual bool set_layout(uint32_t layout) = 0;
+    // The desktop modes the boards offer in `layout`, in list order.
+    virtual std::vector<DisplayMode> desktop_modes(uint32_t layout) = 0;
+    // Shows the desktop `mode` in `layout`; false when the boards refused.
+    virtual bool set_desktop(const DisplayMode& mode, uint32_t layout) = 0;
+};
+
 class DisplayDriver {
   public:
     DisplayDriver();
@@ -101,24 +121,42 @@ class DisplayDriver {
     std::vector<EscapeCall> escapes;
 
     // ---- display modes -----------------------------------------------
-    // The modes the driver offers, in the order they are listed.
-    std::vector<DisplayMode> modes;
+    // The one-board modes in Normal Mode, when no boards are attached.
+    std::vector<DisplayMode> board_modes;
     DisplayMode current;
-    // Forced result of the next mode changes (kDispChangeSuccessful: none).
+    // The mode the last change with CDS_UPDATEREGISTRY stored.
+    DisplayMode registry_mode;
+    // Forced results (kDispChangeSuccessful: none) of mode tests and of
+    // real mode changes, and failures of the mode queries.
+    int32_t test_fault = kDispChangeSuccessful;
     int32_t change_fault = kDispChangeSuccessful;
     bool fail_current_mode = false;
+    bool fail_mode_list = false;
+
+    // The desktop sizes of `layout` at every one-board mode.
+    std::vector<DisplayMode> desktop_modes(uint32_t layout);
+    // The list as last built.
+    const std::vector<DisplayMode>& listed() const { return listed_; }
 
     // Mode number `index` of the list; false past its end. Asking for
     // mode 0 makes the driver build its list afresh.
     bool enum_mode(uint32_t index, DisplayMode& mode);
     bool current_mode(DisplayMode& mode) const;
+    // A mode change as ChangeDisplaySettingsA asks for it: a test only
+    // checks that the mode is listed.
     int32_t change_mode(const DisplayMode& mode, bool test, bool update_registry);
     unsigned mode_list_reads = 0;
     std::vector<ModeChange> mode_changes;
 
+    // Runs the driver on boards; null detaches them.
+    void attach(DisplayBackend* boards);
+
   private:
     int32_t answer(uint32_t code, uint32_t in_size, const void* in, uint32_t out_size, void* out);
+    bool set_layout(uint32_t code);
     std::map<uint32_t, EscapeFault> faults_;
+    std::vector<DisplayMode> listed_;
+    DisplayBackend* boards_ = nullptr;
 };
 
 } // namespace sim

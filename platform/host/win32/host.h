@@ -82,6 +82,9 @@ void delete_key(HKEY root, const std::string& path);
 bool key_exists(HKEY root, const std::string& path);
 // Opening the key fails with this status (0: opens normally).
 void deny_key(HKEY root, const std::string& path, LONG status = ERROR_ACCESS_DENIED);
+// The key opens, but every value written to it fails with this status (the
+// call is still recorded; 0: writes succeed).
+void refuse_writes(HKEY root, const std::string& path, LONG status = ERROR_ACCESS_DENIED);
 void set_value(HKEY root, const std::string& path, const std::string& name, DWORD type,
                const std::vector<uint8_t>& data);
 void set_dword(HKEY root, const std::string& path, const std::string& name, DWORD value);

@@ -146,6 +146,11 @@ void deny_key(HKEY root, const std::string& path, LONG status)
     state().keys[full_path(root, path)].deny = status;
 }
 
+void refuse_writes(HKEY root, const std::string& path, LONG status)
+{
+    state().keys[full_path(root, path)].refuse_writes = status;
+}
+
 void set_value(HKEY root, const std::string& path, const std::string& name, DWORD type,
                const std::vector<uint8_t>& data)
 {
@@ -269,6 +274,8 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWO
     std::vector<uint8_t> raw(lpData, lpData + cbData);
     record_call("RegSetValueExA " + name + " " + std::to_string(dwType) + " " +
                 describe(dwType, raw));
+    if (key->refuse_writes != ERROR_SUCCESS)
+        return key->refuse_writes;
     sim::RegistryValue v{dwType, to_stored(dwType, raw.data(), raw.size())};
     auto it = find_value(key->values(), name);
     if (it != key->values().end())

@@ -27,6 +27,7 @@ struct Key {
     sim::RegistryKey own;
     sim::RegistryKey* bound = nullptr;
     LONG deny = ERROR_SUCCESS;
+    LONG refuse_writes = ERROR_SUCCESS; // status of every RegSetValueExA
     sim::RegistryKey& values() { return bound ? *bound : own; }
 };
 

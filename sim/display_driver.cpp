@@ -119,7 +119,8 @@ int32_t DisplayDriver::answer(uint32_t code, uint32_t in_size, const void* in, u
 
 bool DisplayDriver::set_layout(uint32_t code)
 {
-    if (code > kLayoutMultiBoard || (boards_ && !boards_->set_layout(code)))
+    if (code > kLayoutMultiBoard || refused_layouts.count(code) ||
+        (boards_ && !boards_->set_layout(code)))
         return false;
     layout = code;
     return true;

@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -108,8 +109,10 @@ class DisplayDriver {
     std::array<std::string, 3> bios_texts;
     uint32_t board_index = 1;
     uint32_t board_count = 1;
-    // The layout in force (kEscSetVirtualLayout changes it).
+    // The layout in force (kEscSetVirtualLayout changes it), and layout
+    // codes the driver refuses.
     uint32_t layout = kLayoutNormal;
+    std::set<uint32_t> refused_layouts;
 
     // ---- misbehaviour ------------------------------------------------
     void set_fault(uint32_t escape, EscapeFault fault) { faults_[escape] = fault; }

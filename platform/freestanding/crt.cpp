@@ -1,5 +1,6 @@
-// The compiler may emit calls to these for block copies and clears; the
-// kernel image carries no C runtime, so the image provides its own.
+// The block routines of a C runtime, for the images that carry none: the
+// kernel-mode miniport and the applet, which links the system's DLLs only.
+// The compiler may still emit calls to these for block copies and clears.
 #include <stddef.h>
 
 extern "C" {

@@ -13,6 +13,9 @@ command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
 command -v clang++ >/dev/null || need+=(clang)
 [ -n "${KORVID_EXTRA_PACKAGES:-}" ] && need+=(${KORVID_EXTRA_PACKAGES})
 
+# The Wine test of the real applet runs when these can be had, else is skipped.
+bash "$(dirname "$0")/wine_deps.sh" || echo "deps: without Wine the Wine test is skipped" >&2
+
 if [ ${#need[@]} -eq 0 ]; then
   exit 0
 fi

@@ -1,0 +1,18 @@
+// The applet's display calls answered by an in-process display-driver
+// model: device contexts on "display" carry its escapes, and the display
+// settings calls list, test and set its modes.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "sim/display_driver.h"
+
+// Rebinds the applet's CreateDCA, ExtEscape, DeleteDC, EnumDisplaySettingsA
+// and ChangeDisplaySettingsA to `driver`, logging every call to `log`.
+// Returns false when one of them was not found among the applet's imports.
+bool bind_display_calls(HMODULE applet, sim::DisplayDriver& driver, FILE* log);
+
+// The model's state and what the calls did, one fact a line.
+void report_display_state(const sim::DisplayDriver& driver, FILE* out);

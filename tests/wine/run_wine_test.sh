@@ -191,7 +191,8 @@ wait_until() { # wait_until DESCRIPTION COMMAND...
   return 1
 }
 
-screenshot() { import -window root "$artifacts/$1.png"; }
+# The screen cut to what the windows cover (the rest is the bare root).
+screenshot() { import -window root -trim +repage "$artifacts/$1.png"; }
 
 # Closes the sheet with the button ID and checks how the host ended; a host
 # that does not end is stopped, so that the next run starts alone.

@@ -27,7 +27,10 @@ while [ $# -gt 0 ]; do
     *) echo "usage: $0 --cross DIR --out DIR" >&2; exit 2 ;;
   esac
 done
-[ -n "$cross" ] && [ -n "$out" ] || { echo "usage: $0 --cross DIR --out DIR" >&2; exit 2; }
+if [ -z "$cross" ] || [ -z "$out" ]; then
+  echo "usage: $0 --cross DIR --out DIR" >&2
+  exit 2
+fi
 
 host_exe=$cross/tests/wine/cpl_host.exe
 applet=$cross/applet/QV_CPL.cpl
@@ -81,7 +84,8 @@ start_display() {
     sleep 0.1
   done
   [ -s "$number_file" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
-  export DISPLAY=:$(head -n1 "$number_file")
+  DISPLAY=:$(head -n1 "$number_file")
+  export DISPLAY
 }
 
 start_wine() {

@@ -77,6 +77,7 @@ trap cleanup EXIT
 
 start_display() {
   local number_file=$out/display
+  rm -f "$number_file"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >"$artifacts/xvfb.log" 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 50); do
@@ -334,37 +335,45 @@ run_family3() {
 }
 
 # The MCD key missing: an error box, and Apply creates nothing.
+# Waits for the "ERROR" box, checks its text, keeps a screenshot and
+# dismisses it.
+expect_error_box() { # expect_error_box TEXT SCREENSHOT
+  wait_until "the error box" error_box_shown || return
+  local d box
+  d=$(dump)
+  box=$(top_of "$d" ERROR)
+  check "error box \"$1\"" "\"$1\"" \
+    "$(grep "^win top=$box .*class=\"Static\" .*text=\"[^\"]" "$d" | sed 's/.* text=\("[^"]*"\).*/\1/')"
+  screenshot "$2"
+  click_control $ID_OK "$box"
+}
+
 run_missing_mcd_key() {
   echo "== family 3 without the MCD key"
   reg_delete_key "$MCD_KEY"
   start_host no-mcd-key --family 3 --boards 1
   # The page opens the key when it is first shown: the box comes first.
   press_tab "Driver Options"
-  local d
-  wait_until "the error box" error_box_shown
-  d=$(dump)
-  local box
-  box=$(top_of "$d" ERROR)
-  check "error box text" '"Could not open QV 6 Registry Key"' \
-    "$(grep "^win top=$box .*class=\"Static\" .*text=\"Could" "$d" | sed 's/.* text=\("[^"]*"\).*/\1/')"
-  screenshot no-mcd-key-error
-  click_control $ID_OK "$box"
+  expect_error_box "Could not open QV 6 Registry Key" no-mcd-key-error
   wait_until "the options page" page_shown "Driver Options"
-  d=$(dump)
-  check "check box left unchecked" 0 "$(state_of "$d" 1033 checked)"
+  check "check box left unchecked" 0 "$(state_of "$(dump)" 1033 checked)"
   click_control 1033
   check "a click still enables Apply" 1 "$(state_of "$(dump)" $ID_APPLY enabled)"
   click_control $ID_APPLY
   wait_until "Apply to finish" apply_done
   check "the key is not created" no "$(reg_key_exists "$MCD_KEY")"
+  click_tab Desktop
+  check "Multi Board greyed with one board" 0 "$(state_of "$(dump)" 1004 enabled)"
   close_sheet $ID_OK
   check_model_hygiene
 }
 
 # Families 2 and 4: their own information templates and desktop pages.
+# Family 4 runs without its service key: the desktop page says so, then
+# shows no layout and greys nothing.
 run_other_family() { # run_other_family FAMILY SERVICE INDEX NAME MEMORY
   echo "== family $1"
-  reg_add_key "$SERVICES\\$2\\Device0"
+  [ "$1" == 2 ] && reg_add_key "$SERVICES\\$2\\Device0"
   reg_set_dword "$MCD_KEY" Enable 1
   start_host "family$1" --family "$1" --boards 1 --board-index "$3"
   local d
@@ -379,12 +388,17 @@ run_other_family() { # run_other_family FAMILY SERVICE INDEX NAME MEMORY
     check "control panel version" '"1.06"' "$(text_of "$d" 1013)"
   fi
   screenshot "family$1-info"
-  click_tab Desktop
-  d=$(dump)
   if [ "$1" == 2 ]; then
-    check "Multi Board hidden for family 2" "" "$(control "$d" 1004)"
+    click_tab Desktop
+    check "Multi Board hidden for family 2" "" "$(control "$(dump)" 1004)"
   else
-    check "Multi Board greyed with one board" 0 "$(state_of "$d" 1004 enabled)"
+    press_tab Desktop
+    expect_error_box "Could not open QV 2 Registry Key" "family$1-no-key-error"
+    wait_until "the desktop page" page_shown Desktop
+    d=$(dump)
+    check "no layout checked without the key" "0,0,0,0" \
+      "$(for id in 1001 1002 1003 1004; do state_of "$d" $id checked; done | paste -sd,)"
+    check "nothing greyed without the key" 1 "$(state_of "$d" 1004 enabled)"
   fi
   screenshot "family$1-desktop"
   click_tab "Driver Options"

@@ -1,5 +1,6 @@
 #include "pe_loader.h"
 
+#include "text_format.h"
 #include "videoport/exports.h"
 
 #include <sys/mman.h>
@@ -59,17 +60,6 @@ constexpr uint32_t kMaxImageSize = 64u << 20;
 constexpr size_t kMaxNameLength = 256;
 
 constexpr const char* kVideoPortDll = "videoprt.sys";
-
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string format(const char* fmt, ...)
-{
-    char buf[512];
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
 
 // Little-endian reads at byte offsets; callers check the bounds.
 uint16_t get16(const uint8_t* p)

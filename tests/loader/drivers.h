@@ -5,6 +5,8 @@
 #include "sim/machine.h"
 #include "sim/pe_loader.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -30,6 +32,20 @@ std::vector<DriverFactory> all_drivers();
 std::optional<std::string> korvid_sys_path(std::string* why);
 // korvid.sys as bytes, for tests that load patched copies.
 std::optional<std::vector<uint8_t>> korvid_sys_bytes(std::string* why);
+
+// A test on the bytes of korvid.sys; skipped when the cross build left none.
+class KorvidSysFile : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        std::string why;
+        auto bytes = korvid_sys_bytes(&why);
+        if (!bytes)
+            GTEST_SKIP() << why;
+        file = *bytes;
+    }
+    std::vector<uint8_t> file;
+};
 
 // Reading and patching copies of an image file, to show what the loader and
 // the suite catch.

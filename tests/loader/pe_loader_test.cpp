@@ -33,18 +33,7 @@ std::string refusal(std::vector<uint8_t> file)
     return why;
 }
 
-class KorvidSys : public ::testing::Test {
-  protected:
-    void SetUp() override
-    {
-        std::string why;
-        auto bytes = korvid_sys_bytes(&why);
-        if (!bytes)
-            GTEST_SKIP() << why;
-        file = *bytes;
-    }
-    std::vector<uint8_t> file;
-};
+using KorvidSys = KorvidSysFile;
 
 #define EXPECT_MENTIONS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
 

@@ -12,16 +12,8 @@ namespace {
 
 using namespace image_file;
 
-class ChangedImage : public ::testing::Test {
+class ChangedImage : public KorvidSysFile {
   protected:
-    void SetUp() override
-    {
-        std::string why;
-        auto bytes = korvid_sys_bytes(&why);
-        if (!bytes)
-            GTEST_SKIP() << why;
-        file = *bytes;
-    }
     // Replaces the byte pattern in the sections of one kind; returns how
     // many times it was found.
     int patch(const Bytes& from, const Bytes& to, bool in_code)
@@ -40,8 +32,6 @@ class ChangedImage : public ::testing::Test {
         EXPECT_NE(image, nullptr) << why;
         return image ? sim::sys_driver(image) : sim::DriverImage{};
     }
-
-    Bytes file;
 };
 
 Bytes halves(std::initializer_list<uint16_t> list)

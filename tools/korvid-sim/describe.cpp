@@ -7,16 +7,6 @@
 
 namespace ksim {
 
-std::string format(const char* fmt, ...)
-{
-    char buf[512];
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
-
 std::string mhz(double hz)
 {
     return format("%.3f MHz", hz / 1e6);

@@ -5,6 +5,7 @@
 #include "json.h"
 #include "sim/decode.h"
 #include "sim/miniport_client.h"
+#include "sim/text_format.h"
 
 #include <optional>
 #include <string>
@@ -14,7 +15,7 @@ namespace ksim {
 
 std::string pixel_format_name(const sim::DisplayState& s);
 std::string sync_text(const sim::DisplayState& s);
-std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+using sim::format;
 std::string mhz(double hz);
 
 // The decoded state, as `set` reports it; `row` is the row that was set.

@@ -1,0 +1,18 @@
+#include "text_format.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace sim {
+
+std::string format(const char* fmt, ...)
+{
+    char buf[512];
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
+}
+
+} // namespace sim

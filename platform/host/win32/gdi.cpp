@@ -22,6 +22,17 @@ void fail_create_dc(bool fail)
     state().fail_create_dc = fail;
 }
 
+void fail_create_dc_calls(std::set<int> calls)
+{
+    state().failing_dc_calls = std::move(calls);
+    state().dc_calls = 0;
+}
+
+void set_escape_hook(EscapeHook hook)
+{
+    state().escape_hook = std::move(hook);
+}
+
 DcCounts dc_counts()
 {
     return state().dc_counts;
@@ -56,8 +67,9 @@ extern "C" {
 HDC WINAPI CreateDCA(LPCSTR pwszDriver, LPCSTR pwszDevice, LPCSTR pszPort, CONST DEVMODEA*)
 {
     State& s = state();
+    bool failing = s.failing_dc_calls.count(++s.dc_calls) != 0;
     if (!pwszDriver || upper(pwszDriver) != "DISPLAY" || pwszDevice || pszPort || !s.display ||
-        s.fail_create_dc) {
+        s.fail_create_dc || failing) {
         record_call("CreateDCA failed");
         return nullptr;
     }
@@ -92,6 +104,9 @@ int WINAPI ExtEscape(HDC hdc, int iEscape, int cjInput, LPCSTR lpInData, int cjO
     if (cjInput >= 4)
         std::memcpy(&input, lpInData, 4);
     record_call("ExtEscape " + std::to_string(iEscape) + " in=" + std::to_string(input));
+    int result = 0;
+    if (s.escape_hook && s.escape_hook(iEscape, cjInput, lpInData, cjOutput, lpOutData, &result))
+        return result;
     return s.display->escape(static_cast<uint32_t>(iEscape), static_cast<uint32_t>(cjInput),
                              lpInData, static_cast<uint32_t>(cjOutput), lpOutData);
 }

@@ -14,6 +14,7 @@
 
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,9 @@ void deny_key(HKEY root, const std::string& path, LONG status = ERROR_ACCESS_DEN
 // The key opens, but every value written to it fails with this status (the
 // call is still recorded; 0: writes succeed).
 void refuse_writes(HKEY root, const std::string& path, LONG status = ERROR_ACCESS_DENIED);
+// The key opens for reading only: asking for any write right is refused
+// with ERROR_ACCESS_DENIED, as for a user without write access to it.
+void read_only_key(HKEY root, const std::string& path, bool read_only = true);
 void set_value(HKEY root, const std::string& path, const std::string& name, DWORD type,
                const std::vector<uint8_t>& data);
 void set_dword(HKEY root, const std::string& path, const std::string& name, DWORD value);
@@ -111,6 +115,15 @@ int live_allocations();
 void set_display_driver(sim::DisplayDriver* driver);
 sim::DisplayDriver* display_driver();
 void fail_create_dc(bool fail);
+// The CreateDCA calls, counted from now (1: the next one), that fail.
+void fail_create_dc_calls(std::set<int> calls);
+
+// Answers escapes in place of the display driver: the hook gets each call
+// that ExtEscape passes on and returns true with the result when it
+// answered, false to leave the call to the display driver. Empty: none.
+using EscapeHook = std::function<bool(int escape, int in_size, const void* in, int out_size,
+                                      void* out, int* result)>;
+void set_escape_hook(EscapeHook hook);
 
 struct DcCounts {
     int created = 0;

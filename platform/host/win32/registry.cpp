@@ -151,6 +151,11 @@ void refuse_writes(HKEY root, const std::string& path, LONG status)
     state().keys[full_path(root, path)].refuse_writes = status;
 }
 
+void read_only_key(HKEY root, const std::string& path, bool read_only)
+{
+    state().keys[full_path(root, path)].read_only = read_only;
+}
+
 void set_value(HKEY root, const std::string& path, const std::string& name, DWORD type,
                const std::vector<uint8_t>& data)
 {
@@ -220,6 +225,9 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesire
         return ERROR_FILE_NOT_FOUND;
     if (key->deny != ERROR_SUCCESS)
         return key->deny;
+    constexpr REGSAM kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
+    if (key->read_only && (samDesired & kWriteRights))
+        return ERROR_ACCESS_DENIED;
     HKEY h = reinterpret_cast<HKEY>(state().next_key++);
     state().open_keys[h] = OpenKey{full, samDesired};
     *phkResult = h;
@@ -253,7 +261,8 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
         return ERROR_SUCCESS;
     if (room < data.size())
         return ERROR_MORE_DATA;
-    std::memcpy(lpData, data.data(), data.size());
+    if (!data.empty()) // an empty value has no bytes to copy from
+        std::memcpy(lpData, data.data(), data.size());
     return ERROR_SUCCESS;
 }
 

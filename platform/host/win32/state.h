@@ -28,6 +28,7 @@ struct Key {
     sim::RegistryKey* bound = nullptr;
     LONG deny = ERROR_SUCCESS;
     LONG refuse_writes = ERROR_SUCCESS; // status of every RegSetValueExA
+    bool read_only = false;             // write rights are refused at opening
     sim::RegistryKey& values() { return bound ? *bound : own; }
 };
 
@@ -50,6 +51,9 @@ struct State {
 
     sim::DisplayDriver* display = nullptr;
     bool fail_create_dc = false;
+    std::set<int> failing_dc_calls; // numbers of CreateDCA calls since they were set
+    int dc_calls = 0;
+    EscapeHook escape_hook;
     std::set<HDC> dcs;
     uintptr_t next_dc = 0x2000;
     DcCounts dc_counts;

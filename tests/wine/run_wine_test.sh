@@ -199,7 +199,7 @@ click_tab() {
   press_tab "$1"
   wait_until "page \"$1\" shown" page_shown "$1"
 }
-page_shown() { grep -q "^win top=[^ ]* depth=1 id=0 class=\"#32770\" text=\"$1\" .*visible=1" "$(dump)"; }
+page_shown() { grep -q "^win top=[^ ]* depth=1 id=0 class=\"#32770\" kind=other text=\"$1\" .*visible=1" "$(dump)"; }
 apply_done() { [ "$(state_of "$(dump)" $ID_APPLY enabled)" == 0 ]; }
 error_box_shown() { [ -n "$(top_of "$(dump)" ERROR)" ]; }
 
@@ -217,6 +217,44 @@ wait_until() { # wait_until DESCRIPTION COMMAND...
 
 # The screen cut to what the windows cover (the rest is the bare root).
 screenshot() { import -window root -trim +repage "$artifacts/$1.png"; }
+
+# The controls of the page shown: "id kind fits left top right bottom".
+page_controls() {
+  grep "^win top=$2 depth=2 .*visible=1 " "$1" |
+    sed -n 's/.* id=\([-0-9]*\) .* kind=\([a-z]*\) .* fits=\([-0-9]*\) rect=\(.*\)$/\1 \2 \3 \4/p' |
+    tr , ' '
+}
+
+# The page as laid out on the screen: every text fits its control, every
+# control lies on the page, and no two controls other than group boxes
+# cover each other.
+check_layout() { # check_layout DUMP PAGE
+  local top controls page_rect
+  top=$(top_of "$1" "$SHEET_CAPTION")
+  controls=$(page_controls "$1" "$top")
+  page_rect=$(grep "^win top=$top depth=1 id=0 .* text=\"$2\" .*visible=1 " "$1" |
+    sed 's/.* rect=//' | tr , ' ')
+  check "$2: texts fit their controls" "" \
+    "$(awk '$3 == 0 {print $1}' <<<"$controls" | paste -sd,)"
+  check "$2: sheet buttons fit their texts" "" "$(grep "^win top=$top depth=1 .*kind=push .*visible=1 " \
+    "$1" | grep 'fits=0' | sed 's/.* text=\("[^"]*"\).*/\1/' | paste -sd,)"
+  check "$2: controls inside the page" "" "$(awk -v page="$page_rect" '
+    BEGIN { split(page, p, " ") }
+    $4 < p[1] || $5 < p[2] || $6 > p[3] || $7 > p[4] { print $1 }' <<<"$controls" | paste -sd,)"
+  check "$2: no controls overlap" "" "$(awk '
+    $2 != "group" { n++; id[n] = $1; l[n] = $4; t[n] = $5; r[n] = $6; b[n] = $7 }
+    END {
+      for (i = 1; i <= n; i++)
+        for (j = i + 1; j <= n; j++)
+          if (l[i] < r[j] && l[j] < r[i] && t[i] < b[j] && t[j] < b[i]) print id[i] "/" id[j]
+    }' <<<"$controls" | paste -sd,)"
+}
+
+# A screenshot of the page shown, and its layout checked.
+look_at_page() { # look_at_page SCREENSHOT PAGE
+  screenshot "$1"
+  check_layout "$(dump)" "$2"
+}
 
 # Closes the sheet with the button ID and checks how the host ended; a host
 # that does not end is stopped, so that the next run starts alone.
@@ -262,7 +300,7 @@ run_family0() {
   pictures=$(grep 'depth=2 .*class="Static" .*image=1 ' "$d" | sed 's/.* rect=//' |
     awk -F, '{print $3 - $1 "x" $4 - $2}' | paste -sd,)
   check "small logo in both corners" "71x71,71x71" "$pictures"
-  screenshot family0-info
+  look_at_page family0-info "Quorvane Info"
   close_sheet $ID_CANCEL
 
   check "CPL_INIT" "CPL_INIT -> 1" "$(log_line CPL_INIT)"
@@ -303,14 +341,14 @@ run_family3() {
   check "memory of row 20" '"4 MB + 16 MB SGRAM"' "$(text_of "$d" 1009)"
   check "control panel version" '"1.06"' "$(text_of "$d" 1013)"
   check "driver fields enabled" 1 "$(state_of "$d" 1007 enabled)"
-  screenshot family3-info
+  look_at_page family3-info "Quorvane Info"
 
   click_tab Desktop
   d=$(dump)
   check "Normal Mode checked" 1 "$(state_of "$d" 1001 checked)"
   check "Multi Board offered with two boards" 1 "$(state_of "$d" 1004 enabled)"
   check "Apply starts greyed" 0 "$(state_of "$d" $ID_APPLY enabled)"
-  screenshot family3-desktop
+  look_at_page family3-desktop Desktop
   click_control 1002
   check_soon "Double Wide checked" 1 current_state 1002 checked
   check_soon "a new layout enables Apply" 1 current_state $ID_APPLY enabled
@@ -320,7 +358,7 @@ run_family3() {
   check "MCD Acceleration starts as stored (off)" 0 "$(state_of "$d" 1033 checked)"
   click_control 1033
   check_soon "MCD Acceleration checked" 1 current_state 1033 checked
-  screenshot family3-options
+  look_at_page family3-options "Driver Options"
   click_control $ID_APPLY
   wait_until "Apply to finish" apply_done
   d=$(dump)
@@ -333,7 +371,7 @@ run_family3() {
 
   click_tab Desktop
   check "Double Wide stays checked" 1 "$(state_of "$(dump)" 1002 checked)"
-  screenshot family3-desktop-applied
+  look_at_page family3-desktop-applied Desktop
   close_sheet $ID_OK
 
   check "driver in Double Wide" 1 "$(model layout)"
@@ -400,7 +438,7 @@ run_other_family() { # run_other_family FAMILY SERVICE INDEX NAME MEMORY
   else
     check "control panel version" '"1.06"' "$(text_of "$d" 1013)"
   fi
-  screenshot "family$1-info"
+  look_at_page "family$1-info" "Quorvane Info"
   if [ "$1" == 2 ]; then
     click_tab Desktop
     check "Multi Board hidden for family 2" "" "$(control "$(dump)" 1004)"
@@ -413,7 +451,7 @@ run_other_family() { # run_other_family FAMILY SERVICE INDEX NAME MEMORY
       "$(for id in 1001 1002 1003 1004; do state_of "$d" $id checked; done | paste -sd,)"
     check "nothing greyed without the key" 1 "$(state_of "$d" 1004 enabled)"
   fi
-  screenshot "family$1-desktop"
+  look_at_page "family$1-desktop" Desktop
   click_tab "Driver Options"
   check "MCD Acceleration starts as stored (on)" 1 "$(state_of "$(dump)" 1033 checked)"
   close_sheet $ID_CANCEL

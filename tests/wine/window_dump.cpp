@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+#include "control_layout.h"
+
 namespace {
 
 constexpr DWORD kPollMs = 50;
@@ -51,19 +53,12 @@ std::string quoted(const char* text)
     return out + "\"";
 }
 
-// A picture's text is its resource number, not something to read.
-bool is_picture(HWND window, const char* class_name)
-{
-    LONG type = GetWindowLongA(window, GWL_STYLE) & SS_TYPEMASK;
-    return lstrcmpiA(class_name, "Static") == 0 && (type == SS_BITMAP || type == SS_ICON);
-}
-
 std::string window_text(HWND window)
 {
     char text[kTextSize] = {};
     ask(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
     text[kTextSize - 1] = '\0';
-    return quoted(text);
+    return text;
 }
 
 int depth_of(HWND window)
@@ -94,26 +89,30 @@ void dump_tabs(FILE* out, HWND tabs)
 }
 
 // Every line names its top-level window, so that the lines of a message
-// box can be told from those of the sheet.
+// box can be told from those of the sheet. A picture's text is its resource
+// number, not something to read.
 void dump_window(FILE* out, HWND window)
 {
     char class_name[kTextSize] = {};
     GetClassNameA(window, class_name, sizeof class_name);
     RECT rect = {};
     GetWindowRect(window, &rect);
-    std::string check = "-";
-    if (lstrcmpiA(class_name, "Button") == 0)
-        check = std::to_string(ask(window, BM_GETCHECK, 0, 0));
-    bool picture = is_picture(window, class_name);
-    std::string text = picture ? quoted("") : window_text(window);
+    ControlKind kind = control_kind(window);
+    bool button = kind == ControlKind::Radio || kind == ControlKind::Check ||
+                  kind == ControlKind::Push || kind == ControlKind::Group;
+    std::string check = button ? std::to_string(ask(window, BM_GETCHECK, 0, 0)) : "-";
+    bool picture = kind == ControlKind::Picture;
+    std::string text = picture ? "" : window_text(window);
     int image = picture ? ask(window, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0 : 0;
+    int fits = text_fits(window, kind, text.c_str());
     std::fprintf(out,
-                 "win top=%p depth=%d id=%d class=%s text=%s enabled=%d visible=%d checked=%s "
-                 "image=%d rect=%ld,%ld,%ld,%ld\n",
+                 "win top=%p depth=%d id=%d class=%s kind=%s text=%s enabled=%d visible=%d "
+                 "checked=%s image=%d fits=%d rect=%ld,%ld,%ld,%ld\n",
                  static_cast<void*>(GetAncestor(window, GA_ROOT)), depth_of(window),
-                 GetDlgCtrlID(window), quoted(class_name).c_str(), text.c_str(),
-                 IsWindowEnabled(window) ? 1 : 0, IsWindowVisible(window) ? 1 : 0, check.c_str(),
-                 image, rect.left, rect.top, rect.right, rect.bottom);
+                 GetDlgCtrlID(window), quoted(class_name).c_str(), kind_name(kind),
+                 quoted(text.c_str()).c_str(), IsWindowEnabled(window) ? 1 : 0,
+                 IsWindowVisible(window) ? 1 : 0, check.c_str(), image, fits, rect.left, rect.top,
+                 rect.right, rect.bottom);
     if (lstrcmpiA(class_name, WC_TABCONTROLA) == 0)
         dump_tabs(out, window);
 }

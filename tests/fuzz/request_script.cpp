@@ -1,8 +1,9 @@
 #include "request_script.h"
 
-#include "private_ioctl.h"
+#include "../request_codes.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace korvid_fuzz {
 
@@ -20,53 +21,8 @@ constexpr uint8_t kDeviceMask = 0x0F;
 
 const std::vector<ULONG>& known_codes()
 {
-    static const std::vector<ULONG> codes = {
-        IOCTL_VIDEO_QUERY_AVAIL_MODES,
-        IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES,
-        IOCTL_VIDEO_QUERY_CURRENT_MODE,
-        IOCTL_VIDEO_SET_CURRENT_MODE,
-        IOCTL_VIDEO_RESET_DEVICE,
-        IOCTL_VIDEO_SET_COLOR_REGISTERS,
-        IOCTL_VIDEO_MAP_VIDEO_MEMORY,
-        IOCTL_VIDEO_UNMAP_VIDEO_MEMORY,
-        IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES,
-        IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES,
-        IOCTL_VIDEO_SHARE_VIDEO_MEMORY,
-        IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY,
-        IOCTL_PRIV_MAP_BIOS_ROM,
-        IOCTL_PRIV_GET_BOARD_CONFIG,
-        IOCTL_PRIV_SET_VIRTUALS_FLAG,
-        IOCTL_PRIV_GET_EXTRA_HEIGHT,
-        IOCTL_PRIV_GET_EXTRA_WIDTH,
-        IOCTL_PRIV_SELECT_BOARD,
-        IOCTL_PRIV_STALL,
-        IOCTL_PRIV_GET_NUM_BOARDS,
-        IOCTL_PRIV_GET_BUS_TYPE,
-        IOCTL_PRIV_NOP,
-        IOCTL_PRIV_SET_MCLOCK_INDEX,
-        IOCTL_PRIV_GET_CHIP_NAME,
-        IOCTL_PRIV_GET_DAC_NAME,
-        IOCTL_PRIV_GET_MEMORY_TYPE_NAME,
-        IOCTL_PRIV_GET_MEMORY_SIZE_MB,
-        IOCTL_PRIV_GET_BUS_NAME,
-        IOCTL_PRIV_GET_CONSTANT_128,
-        IOCTL_PRIV_GET_CONSTANT_592,
-        IOCTL_PRIV_GET_BOARD_NAME,
-        IOCTL_PRIV_SET_ALL_VIRTUAL_MODES,
-        IOCTL_PRIV_SET_CURSOR_COLOR,
-        IOCTL_PRIV_APPLY_CURSOR_COLOR,
-        IOCTL_PRIV_SET_DRIVER_OPTION,
-        IOCTL_PRIV_GET_DRIVER_OPTION,
-        IOCTL_PRIV_SET_GAMMA_RAMP,
-        IOCTL_PRIV_GAMMA_CONTROL,
-        IOCTL_PRIV_UPDATE_GAMMA,
-        IOCTL_PRIV_GET_ALL_VIRTUAL_MODES,
-        IOCTL_PRIV_SET_CUSTOM_REFRESH,
-        IOCTL_PRIV_TRY_REFRESH,
-        IOCTL_PRIV_GET_TOTALS,
-        IOCTL_PRIV_QUERY_REFRESH,
-        IOCTL_PRIV_SET_TEST_MODES,
-    };
+    static const std::vector<ULONG> codes(std::begin(korvid_tests::kRequestCodes),
+                                          std::end(korvid_tests::kRequestCodes));
     return codes;
 }
 

@@ -5,6 +5,9 @@
 // the same way, and never writes outside a buffer.
 #include "e2e.h"
 
+#include "../request_codes.h"
+
+#include <iterator>
 #include <random>
 
 namespace e2e {
@@ -15,57 +18,16 @@ constexpr unsigned kSeed = 0x4B56;
 constexpr int kRequests = 3000;
 
 // Every code the miniport answers, and a few it does not.
-const ULONG kCodes[] = {
-    IOCTL_VIDEO_QUERY_AVAIL_MODES,
-    IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES,
-    IOCTL_VIDEO_QUERY_CURRENT_MODE,
-    IOCTL_VIDEO_SET_CURRENT_MODE,
-    IOCTL_VIDEO_RESET_DEVICE,
-    IOCTL_VIDEO_SET_COLOR_REGISTERS,
-    IOCTL_VIDEO_MAP_VIDEO_MEMORY,
-    IOCTL_VIDEO_UNMAP_VIDEO_MEMORY,
-    IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES,
-    IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES,
-    IOCTL_VIDEO_SHARE_VIDEO_MEMORY,
-    IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY,
-    IOCTL_PRIV_MAP_BIOS_ROM,
-    IOCTL_PRIV_GET_BOARD_CONFIG,
-    IOCTL_PRIV_SET_VIRTUALS_FLAG,
-    IOCTL_PRIV_GET_EXTRA_HEIGHT,
-    IOCTL_PRIV_GET_EXTRA_WIDTH,
-    IOCTL_PRIV_SELECT_BOARD,
-    IOCTL_PRIV_STALL,
-    IOCTL_PRIV_GET_NUM_BOARDS,
-    IOCTL_PRIV_GET_BUS_TYPE,
-    IOCTL_PRIV_NOP,
-    IOCTL_PRIV_SET_MCLOCK_INDEX,
-    IOCTL_PRIV_GET_CHIP_NAME,
-    IOCTL_PRIV_GET_DAC_NAME,
-    IOCTL_PRIV_GET_MEMORY_TYPE_NAME,
-    IOCTL_PRIV_GET_MEMORY_SIZE_MB,
-    IOCTL_PRIV_GET_BUS_NAME,
-    IOCTL_PRIV_GET_CONSTANT_128,
-    IOCTL_PRIV_GET_CONSTANT_592,
-    IOCTL_PRIV_GET_BOARD_NAME,
-    IOCTL_PRIV_SET_ALL_VIRTUAL_MODES,
-    IOCTL_PRIV_SET_CURSOR_COLOR,
-    IOCTL_PRIV_APPLY_CURSOR_COLOR,
-    IOCTL_PRIV_SET_DRIVER_OPTION,
-    IOCTL_PRIV_GET_DRIVER_OPTION,
-    IOCTL_PRIV_SET_GAMMA_RAMP,
-    IOCTL_PRIV_GAMMA_CONTROL,
-    IOCTL_PRIV_UPDATE_GAMMA,
-    IOCTL_PRIV_GET_ALL_VIRTUAL_MODES,
-    IOCTL_PRIV_SET_CUSTOM_REFRESH,
-    IOCTL_PRIV_TRY_REFRESH,
-    IOCTL_PRIV_GET_TOTALS,
-    IOCTL_PRIV_QUERY_REFRESH,
-    IOCTL_PRIV_SET_TEST_MODES,
-    KORVID_PRIVATE_IOCTL(0xEBA),
-    KORVID_PRIVATE_IOCTL(0xEC7),
-    KORVID_PRIVATE_IOCTL(0xEF3),
-    0,
-};
+std::vector<ULONG> request_codes()
+{
+    std::vector<ULONG> codes(std::begin(korvid_tests::kRequestCodes),
+                             std::end(korvid_tests::kRequestCodes));
+    for (ULONG unknown : {KORVID_PRIVATE_IOCTL(0xEBA), KORVID_PRIVATE_IOCTL(0xEC7),
+                          KORVID_PRIVATE_IOCTL(0xEF3), 0UL})
+        codes.push_back(unknown);
+    return codes;
+}
+const std::vector<ULONG> kCodes = request_codes();
 
 // Buffer lengths around the sizes the requests check.
 const size_t kLengths[] = {0, 1, 3, 4, 5, 6, 7, 8, 11, 12, 15, 16, 31, 32, 43, 44, 79, 80, 95, 96};
@@ -113,7 +75,7 @@ class Conversation {
 
     void send_one(Session& s)
     {
-        const ULONG code = kCodes[below(std::size(kCodes))];
+        const ULONG code = kCodes[below(static_cast<uint32_t>(kCodes.size()))];
         size_t out = kLengths[below(std::size(kLengths))];
         if (code == IOCTL_VIDEO_QUERY_AVAIL_MODES && below(2))
             out = 80 * below(300);

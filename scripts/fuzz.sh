@@ -37,6 +37,6 @@ for target in request applet; do
   [ "$workers" -gt 1 ] && options+=(-fork="$workers")
   "$bin" "${options[@]}" "$work" "$seeds" 2>"$findings/$target.log" ||
     { tail -n 60 "$findings/$target.log"; exit 1; }
-  grep -E '^stat::(number_of_executed_units|average_exec_per_sec)|requests sent|cycles' \
+  grep -E '^stat::(number_of_executed_units|average_exec_per_sec)|requests sent|sheets opened|cycles' \
        "$findings/$target.log" | sed "s/^/fuzz: $target: /" || true
 done

@@ -2,9 +2,9 @@
 // decides every answer the applet gets (escape results and output bytes,
 // BIOS texts with or without their terminating zero, board family, index and
 // count, layout flags, display-settings results, the MCD and layout keys and
-// their values, device contexts that cannot be created) and plays the user through the Control Panel item and its
-// sheet: pages, clicks, Apply, OK and Cancel. The checks of applet_checks.h
-// run after every step.
+// their values, device contexts that cannot be created) and plays the user through the Control
+// Panel item and its sheet: pages, clicks, Apply, OK and Cancel. The checks of applet_checks.h run
+// after every step.
 #include "applet_checks.h"
 #include "applet_driver.h"
 #include "applet_script.h"
@@ -37,6 +37,15 @@ constexpr size_t kNotificationCount = sizeof kNotifications / sizeof kNotificati
 HINSTANCE g_module;
 // KORVID_FUZZ_TRACE set: the platform calls of each input go to stderr.
 bool g_trace = false;
+// Sheets opened and escapes answered in this process, reported at exit.
+unsigned long long g_sheets = 0;
+unsigned long long g_escapes = 0;
+
+void report_counts()
+{
+    std::fprintf(stderr, "applet_fuzzer: %llu sheets opened, %llu escapes answered\n", g_sheets,
+                 g_escapes);
+}
 
 sim::DisplayMode mode_of(const ModeChoice& m)
 {
@@ -145,6 +154,7 @@ class Session {
     void open_sheet()
     {
         ++sheets_;
+        ++g_sheets;
         driver_.forget();
         win32_host::set_sheet_script([this](win32_host::Sheet& sheet) { play(sheet); });
         CPlApplet(kControlPanel, CPL_DBLCLK, 0, 0);
@@ -270,6 +280,7 @@ void trace_calls()
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     g_trace = std::getenv("KORVID_FUZZ_TRACE") != nullptr;
+    std::atexit(report_counts);
     g_module = win32_host::load_module(QV_CPL_RESOURCES);
     return 0;
 }
@@ -283,6 +294,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     start_process(model, in);
     win32_host::set_escape_hook(
         [&driver](int escape, int in_size, const void* input, int out_size, void* out, int* r) {
+            ++g_escapes;
             *r = driver.answer(escape, in_size, input, out_size, out);
             return true;
         });

@@ -324,4 +324,18 @@ TEST_F(DesktopPage, ARefusedWriteIsReportedAndUndone)
     expect_back_in_normal_mode();
 }
 
+TEST_F(DesktopPage, AModeListThatCannotBeReadLeavesNothingToChangeInto)
+{
+    in_force(sim::kLayoutNormal, 1024, 768);
+    driver.fail_mode_list = true;
+    std::vector<std::string> want = {layout_escape(LAYOUT_TWO_TALL),
+                                     mode_change(1024, 1536, kTest)};
+    auto tail = restored_then("Could not test change into the requested mode");
+    want.insert(want.end(), tail.begin(), tail.end());
+    EXPECT_EQ(choose_and_apply(IDC_TWO_TALL), want);
+    EXPECT_EQ(driver.layout, sim::kLayoutNormal);
+    EXPECT_EQ(driver.current.height, 768u);
+    EXPECT_EQ(stored("TwoTall"), 0u);
+}
+
 } // namespace

@@ -15,14 +15,19 @@ constexpr uint32_t kSubclassOther = 0x80;
 constexpr uint32_t kBusyBits = 0x3;
 } // namespace
 
-uint32_t memory_size_for_code(uint32_t code) { return kMemorySizeByCode[code & 7]; }
-bool is_sgram_code(uint32_t code) { return code & kSgramBit; }
+uint32_t memory_size_for_code(uint32_t code)
+{
+    return kMemorySizeByCode[code & 7];
+}
+bool is_sgram_code(uint32_t code)
+{
+    return code & kSgramBit;
+}
 
-Board::Board(int index, const BoardSpec& setup)
-    : index_(index), spec_(setup), memory_size_(memory_size_for_code(setup.config_code)),
-      frame_buffer_(kFrameBufferApertureSize, memory_size_),
-      registers_(kRegisterApertureSize, 0), io_block_(kIoBlockSize, 0),
-      xy_window_(kXyApertureSize, 0)
+Board::Board(int index, const BoardSetup& setup)
+    : index_(index), setup_(setup), memory_size_(memory_size_for_code(setup.config_code)),
+      frame_buffer_(kFrameBufferApertureSize, memory_size_), registers_(kRegisterApertureSize, 0),
+      io_block_(kIoBlockSize, 0), xy_window_(kXyApertureSize, 0)
 {
     set_config_dword(0x00, kVendorId | (uint32_t(kDeviceId) << 16));
     set_config_dword(0x04, setup.command & 0xFFFF);
@@ -39,11 +44,26 @@ Board::Board(int index, const BoardSpec& setup)
     busy_polls_left_[0] = busy_polls_left_[1] = setup.busy_polls;
 }
 
-uint32_t Board::fb_phys() const { return 0x80000000u + index_ * 0x4000000u; }
-uint32_t Board::xy_phys() const { return 0xD0000000u + index_ * 0x1000000u; }
-uint32_t Board::xy_b_phys() const { return 0xE0000000u + index_ * 0x1000000u; }
-uint32_t Board::reg_phys() const { return 0xF0000000u + index_ * 0x10000u; }
-uint32_t Board::io_port() const { return 0x8000u + index_ * 0x100u; }
+uint32_t Board::fb_phys() const
+{
+    return 0x80000000u + index_ * 0x4000000u;
+}
+uint32_t Board::xy_phys() const
+{
+    return 0xD0000000u + index_ * 0x1000000u;
+}
+uint32_t Board::xy_b_phys() const
+{
+    return 0xE0000000u + index_ * 0x1000000u;
+}
+uint32_t Board::reg_phys() const
+{
+    return 0xF0000000u + index_ * 0x10000u;
+}
+uint32_t Board::io_port() const
+{
+    return 0x8000u + index_ * 0x100u;
+}
 
 uint32_t Board::config_dword(uint32_t offset) const
 {
@@ -60,8 +80,8 @@ void Board::set_config_dword(uint32_t offset, uint32_t value)
 uint32_t Board::read_busy(uint32_t offset)
 {
     int which = offset == chip::BusyCount ? 1 : 0;
-    bool busy = spec_.never_idle || busy_polls_left_[which] > 0;
-    if (!spec_.never_idle && busy_polls_left_[which] > 0)
+    bool busy = setup_.never_idle || busy_polls_left_[which] > 0;
+    if (!setup_.never_idle && busy_polls_left_[which] > 0)
         --busy_polls_left_[which];
     if (which == 1)
         return busy ? 1 : 0;
@@ -96,14 +116,14 @@ void Board::write_register(uint32_t offset, int width, uint32_t value)
     if (offset == chip::MemoryConfig && (value & chip::MemConfigGraphics))
         text_mode_ = false;
     // Work handed to the chip keeps it busy for a while.
-    busy_polls_left_[0] = busy_polls_left_[1] = spec_.busy_polls;
+    busy_polls_left_[0] = busy_polls_left_[1] = setup_.busy_polls;
 }
 
 uint32_t Board::read_io(uint32_t offset)
 {
     offset &= kIoBlockSize - 1;
     uint32_t v = io_[offset / 4];
-    return offset == chip::IoConfig ? v & ~spec_.io_config_read_as_zero : v;
+    return offset == chip::IoConfig ? v & ~setup_.io_config_read_as_zero : v;
 }
 
 void Board::write_io(uint32_t offset, uint32_t value)

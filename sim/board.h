@@ -46,13 +46,13 @@ constexpr uint32_t MemConfigWram = 0x40000;     // 64-bit WRAM words
 constexpr uint32_t IoConfig = 0x1C;
 } // namespace chip
 
-struct BoardSpec {
-    uint32_t config_code = 0x11;   // PCI subsystem id
-    bool vga_compatible = true;    // PCI sub-class 0 (VGA) or 0x80 (other display)
-    uint32_t io18 = 0x01;          // I/O +0x18 as read: bits 0-2 clear select the fixed memory clock
-    uint32_t busy_polls = 0;       // polls of each busy register before it reads idle
-    bool never_idle = false;       // busy bits never clear
-    uint32_t command = 0x0000;     // PCI command register at power-up
+struct BoardSetup {
+    uint32_t config_code = 0x11; // PCI subsystem id
+    bool vga_compatible = true;  // PCI sub-class 0 (VGA) or 0x80 (other display)
+    uint32_t io18 = 0x01;        // I/O +0x18 as read: bits 0-2 clear select the fixed memory clock
+    uint32_t busy_polls = 0;     // polls of each busy register before it reads idle
+    bool never_idle = false;     // busy bits never clear
+    uint32_t command = 0x0000;   // PCI command register at power-up
     uint8_t revision = 1;
     // Bits of the I/O configuration register (+0x1C) that never read back set.
     uint32_t io_config_read_as_zero = 0;
@@ -64,10 +64,10 @@ bool is_sgram_code(uint32_t code);
 
 class Board {
   public:
-    Board(int index, const BoardSpec& spec);
+    Board(int index, const BoardSetup& setup);
 
     int index() const { return index_; }
-    const BoardSpec& spec() const { return spec_; }
+    const BoardSetup& setup() const { return setup_; }
     uint32_t memory_size() const { return memory_size_; }
 
     // PCI configuration space (256 bytes, little-endian).
@@ -109,7 +109,7 @@ class Board {
     uint32_t read_busy(uint32_t offset);
 
     int index_;
-    BoardSpec spec_;
+    BoardSetup setup_;
     uint32_t memory_size_;
     std::array<uint8_t, 256> config_{};
     std::array<uint32_t, kRegisterApertureSize / 4> regs_{};

@@ -9,8 +9,8 @@ Machine* g_current = nullptr;
 constexpr uint32_t kVgaPortsSize = 0x20;
 } // namespace
 
-Machine::Machine(const std::vector<BoardSpec>& specs)
-    : specs_(specs), vga_ports_(kVgaPortsSize, 0), rom_(kRomSize, kRomSize)
+Machine::Machine(const std::vector<BoardSetup>& setups)
+    : setups_(setups), vga_ports_(kVgaPortsSize, 0), rom_(kRomSize, kRomSize)
 {
     power_cycle();
     // A video BIOS image: its signature and a little text.
@@ -40,9 +40,9 @@ void Machine::make_current()
 void Machine::power_cycle()
 {
     boards_.clear();
-    for (size_t i = 0; i < specs_.size(); ++i)
-        boards_.push_back(std::make_unique<Board>(static_cast<int>(i), specs_[i]));
-    claimed.assign(specs_.size(), false);
+    for (size_t i = 0; i < setups_.size(); ++i)
+        boards_.push_back(std::make_unique<Board>(static_cast<int>(i), setups_[i]));
+    claimed.assign(setups_.size(), false);
     get_access_ranges_calls = 0;
     find_adapter_status.clear();
     find_adapter_config.clear();

@@ -65,7 +65,7 @@ struct Location {
 
 class Machine {
   public:
-    explicit Machine(const std::vector<BoardSpec>& specs);
+    explicit Machine(const std::vector<BoardSetup>& setups);
     ~Machine();
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
@@ -121,7 +121,7 @@ class Machine {
   private:
     void power_cycle();
 
-    std::vector<BoardSpec> specs_;
+    std::vector<BoardSetup> setups_;
     std::vector<std::unique_ptr<Board>> boards_;
     std::map<int, RegistryKey> registry_;
     Region vga_ports_;

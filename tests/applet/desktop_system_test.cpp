@@ -28,7 +28,7 @@ class DesktopSystem : public DesktopTest {
     void SetUp() override
     {
         DesktopTest::SetUp();
-        machine_.emplace(std::vector<sim::BoardSpec>(board_total()));
+        machine_.emplace(std::vector<sim::BoardSetup>(board_total()));
         ASSERT_EQ(machine().boot(sim::host_miniport()), 0u);
         ASSERT_EQ(machine().devices.size(), board_total());
         driver.board_count = static_cast<uint32_t>(board_total());

@@ -42,10 +42,10 @@ uint64_t floor_ns(sim::Machine& m, bool wram, bool fixed_clock)
 
 Result measure(uint32_t code, bool fixed_clock)
 {
-    sim::BoardSpec spec;
-    spec.config_code = code;
-    spec.io18 = fixed_clock ? kStrapFixedClock : kStrapTableClock;
-    sim::Machine m({spec});
+    sim::BoardSetup setup;
+    setup.config_code = code;
+    setup.io18 = fixed_clock ? kStrapFixedClock : kStrapTableClock;
+    sim::Machine m({setup});
     m.trace.set_enabled(false);
     m.boot(sim::host_miniport());
     Result r;
@@ -76,7 +76,7 @@ Result measure(uint32_t code, bool fixed_clock)
 
 void report_device_time()
 {
-    sim::Machine probe(std::vector<sim::BoardSpec>{});
+    sim::Machine probe(std::vector<sim::BoardSetup>{});
     std::printf("Simulated device time of every mode set against its floor\n"
                 "(fixed delays plus one clear of video memory at %.0f MB/s)\n\n",
                 probe.clear_rate_bytes_per_s / 1e6);

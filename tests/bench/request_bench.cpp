@@ -23,9 +23,9 @@ constexpr ULONG kGammaEntries = 256;
 struct Booted {
     Booted()
     {
-        sim::BoardSpec spec;
-        spec.config_code = kSgram24;
-        machine = std::make_unique<sim::Machine>(std::vector<sim::BoardSpec>{spec});
+        sim::BoardSetup setup;
+        setup.config_code = kSgram24;
+        machine = std::make_unique<sim::Machine>(std::vector<sim::BoardSetup>{setup});
         machine->trace.set_enabled(false);
         machine->boot(sim::host_miniport());
     }

@@ -22,15 +22,15 @@ constexpr size_t kVisHeightWord = 3;
 
 } // namespace
 
-std::vector<sim::BoardSpec> boards(std::initializer_list<uint32_t> codes)
+std::vector<sim::BoardSetup> boards(std::initializer_list<uint32_t> codes)
 {
-    std::vector<sim::BoardSpec> specs;
+    std::vector<sim::BoardSetup> setups;
     for (uint32_t c : codes) {
-        sim::BoardSpec s;
+        sim::BoardSetup s;
         s.config_code = c;
-        specs.push_back(s);
+        setups.push_back(s);
     }
-    return specs;
+    return setups;
 }
 
 Reply call(sim::Machine& m, ULONG code, const std::vector<uint8_t>& in, size_t out)

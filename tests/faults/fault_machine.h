@@ -15,7 +15,7 @@
 
 namespace korvid_faults {
 
-std::vector<sim::BoardSpec> boards(std::initializer_list<uint32_t> codes);
+std::vector<sim::BoardSetup> boards(std::initializer_list<uint32_t> codes);
 
 inline PBOARD_EXTENSION device(sim::Machine& m, int i = 0)
 {

@@ -37,10 +37,10 @@ uint64_t clear_ns(const Machine& m, uint32_t bytes)
 
 TEST(HardwareFaults, ChipThatNeverIdlesGetsItsModeWithinTheWaitBound)
 {
-    BoardSpec stuck;
+    BoardSetup stuck;
     stuck.config_code = 0x11;
     stuck.never_idle = true;
-    BoardSpec healthy;
+    BoardSetup healthy;
     healthy.config_code = 0x11;
     Machine m({healthy, stuck});
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);

@@ -31,10 +31,10 @@ std::vector<uint8_t> words(std::initializer_list<uint32_t> list)
 struct Booted {
     explicit Booted(const MachineChoice& choice)
     {
-        std::vector<sim::BoardSpec> specs;
+        std::vector<sim::BoardSetup> setups;
         for (const BoardChoice& b : choice.boards)
-            specs.push_back(b.spec);
-        machine = std::make_unique<sim::Machine>(specs);
+            setups.push_back(b.setup);
+        machine = std::make_unique<sim::Machine>(setups);
         machine->boot(sim::host_miniport());
     }
     ULONG modes()
@@ -244,10 +244,10 @@ MachineChoice with_fault(MachineChoice m, uint8_t fault)
 MachineChoice odd_boards()
 {
     MachineChoice m = plain_machine({0x04, 0x11, 0x02});
-    m.boards[0].spec.io18 = 0x08;                  // fixed memory clock
-    m.boards[0].spec.io_config_read_as_zero = 0x4; // WRAM bit refused
-    m.boards[1].spec.busy_polls = 5;
-    m.boards[1].spec.vga_compatible = false;
+    m.boards[0].setup.io18 = 0x08;                  // fixed memory clock
+    m.boards[0].setup.io_config_read_as_zero = 0x4; // WRAM bit refused
+    m.boards[1].setup.busy_polls = 5;
+    m.boards[1].setup.vga_compatible = false;
     m.boards[1].registry = kRegDoubleWide | kRegMclock;
     m.boards[1].mclock = 95;
     m.boards[2].registry = kRegTwoTall | kRegCustomRate;

@@ -120,7 +120,7 @@ BootState::BootState(sim::Machine& m) : table_(display_mode), table_rows_(num_di
         if (map.kernel)
             kernel_mappings_.push_back(map);
     for (const auto& b : m.boards())
-        any_never_idle_ = any_never_idle_ || b->spec().never_idle;
+        any_never_idle_ = any_never_idle_ || b->setup().never_idle;
 }
 
 void BootState::check_board(sim::Machine& m, size_t i) const

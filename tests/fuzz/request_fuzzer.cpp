@@ -161,10 +161,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     ByteReader in(data, size);
     MachineChoice choice = read_machine(in);
-    std::vector<sim::BoardSpec> specs;
+    std::vector<sim::BoardSetup> setups;
     for (const BoardChoice& b : choice.boards)
-        specs.push_back(b.spec);
-    sim::Machine m(specs);
+        setups.push_back(b.setup);
+    sim::Machine m(setups);
     m.trace.set_enabled(false);
     set_up_machine(m, choice);
     m.boot(sim::host_miniport());

@@ -64,14 +64,14 @@ BoardChoice read_board(ByteReader& in)
 {
     BoardChoice b;
     uint8_t code = in.byte();
-    b.spec.config_code =
+    b.setup.config_code =
         code < kUnknownConfigFirst ? code & kConfigMask : kUnknownConfigBase + (code & 7);
     uint8_t options = in.byte();
-    b.spec.vga_compatible = !(options & kOptNotVga);
-    b.spec.io18 = (options & kOptDeclock) ? kStrapDeclock : kStrapTable;
-    b.spec.io_config_read_as_zero = (options & kOptWramBitRefused) ? kConfigWramBit : 0;
-    b.spec.busy_polls = (options >> kOptBusyShift) & kOptBusyMask;
-    b.spec.never_idle = (options & kOptNeverIdle) == kOptNeverIdle;
+    b.setup.vga_compatible = !(options & kOptNotVga);
+    b.setup.io18 = (options & kOptDeclock) ? kStrapDeclock : kStrapTable;
+    b.setup.io_config_read_as_zero = (options & kOptWramBitRefused) ? kConfigWramBit : 0;
+    b.setup.busy_polls = (options >> kOptBusyShift) & kOptBusyMask;
+    b.setup.never_idle = (options & kOptNeverIdle) == kOptNeverIdle;
     b.registry = in.byte();
     b.mclock = in.byte();
     return b;
@@ -116,16 +116,16 @@ ScriptWriter::ScriptWriter(const MachineChoice& machine)
     bytes_.push_back(static_cast<uint8_t>((machine.boards.size() - 1) | (machine.fault << 2)));
     for (const BoardChoice& b : machine.boards) {
         uint8_t options = 0;
-        if (!b.spec.vga_compatible)
+        if (!b.setup.vga_compatible)
             options |= kOptNotVga;
-        if ((b.spec.io18 & 7) == 0)
+        if ((b.setup.io18 & 7) == 0)
             options |= kOptDeclock;
-        if (b.spec.io_config_read_as_zero & kConfigWramBit)
+        if (b.setup.io_config_read_as_zero & kConfigWramBit)
             options |= kOptWramBitRefused;
-        options |= (std::min<uint32_t>(b.spec.busy_polls, kOptBusyMask)) << kOptBusyShift;
-        if (b.spec.never_idle)
+        options |= (std::min<uint32_t>(b.setup.busy_polls, kOptBusyMask)) << kOptBusyShift;
+        if (b.setup.never_idle)
             options |= kOptNeverIdle;
-        uint32_t code = b.spec.config_code;
+        uint32_t code = b.setup.config_code;
         bytes_.push_back(static_cast<uint8_t>(
             code < kUnknownConfigBase ? code : kUnknownConfigFirst + (code & 7)));
         bytes_.push_back(options);
@@ -169,7 +169,7 @@ MachineChoice plain_machine(std::initializer_list<uint32_t> codes)
     MachineChoice m;
     for (uint32_t code : codes) {
         BoardChoice b;
-        b.spec.config_code = code;
+        b.setup.config_code = code;
         m.boards.push_back(b);
     }
     return m;

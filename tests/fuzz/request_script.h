@@ -63,7 +63,7 @@ constexpr uint8_t kDevEmptyBuffer = 0x20; // a zero length comes with a buffer, 
 constexpr uint8_t kLengthEscape = 0xF0;
 
 struct BoardChoice {
-    sim::BoardSpec spec;
+    sim::BoardSetup setup;
     uint8_t registry = 0;
     uint8_t mclock = 0;
 };

@@ -56,17 +56,17 @@ void EndToEnd::play(Scenario scenario)
     EXPECT_TRUE(same_transcript(host.transcript, got)) << "korvid.sys and the host build differ";
 }
 
-sim::BoardSpec board(uint32_t code, bool vga_compatible)
+sim::BoardSetup board(uint32_t code, bool vga_compatible)
 {
-    sim::BoardSpec b;
+    sim::BoardSetup b;
     b.config_code = code;
     b.vga_compatible = vga_compatible;
     return b;
 }
 
-std::vector<sim::BoardSpec> boards(std::initializer_list<uint32_t> codes)
+std::vector<sim::BoardSetup> boards(std::initializer_list<uint32_t> codes)
 {
-    std::vector<sim::BoardSpec> list;
+    std::vector<sim::BoardSetup> list;
     for (uint32_t code : codes)
         list.push_back(board(code));
     return list;

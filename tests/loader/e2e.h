@@ -39,8 +39,8 @@ class EndToEnd : public ::testing::TestWithParam<DriverFactory> {
 
 // Board configuration codes: SGRAM when bit 4 is set, memory size from the
 // low three bits.
-sim::BoardSpec board(uint32_t code, bool vga_compatible = true);
-std::vector<sim::BoardSpec> boards(std::initializer_list<uint32_t> codes);
+sim::BoardSetup board(uint32_t code, bool vga_compatible = true);
+std::vector<sim::BoardSetup> boards(std::initializer_list<uint32_t> codes);
 
 // The mode list as the display driver fetches it: count, then records.
 std::vector<VIDEO_MODE_INFORMATION> list_modes(Session& s, int device = 0);

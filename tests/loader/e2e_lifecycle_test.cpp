@@ -148,7 +148,7 @@ TEST_P(EndToEnd, RefusesBoardsItCannotUse)
 // when the strap says so, and the board's own on WRAM.
 void memory_clock_options(Session& s)
 {
-    sim::BoardSpec fixed = board(0x11);
+    sim::BoardSetup fixed = board(0x11);
     fixed.io18 = 0x08;
     sim::Machine& m = s.power_on({board(0x11), fixed, board(0x11)});
     m.set_registry_dword(0, u"IBMMCLOCK", 125);
@@ -187,14 +187,14 @@ void wait_for_idle(Session& s)
     const ULONG mode = find_mode(s, 800, 600, 8, 60);
     const uint64_t idle = step_stalls(set_mode(s, mode));
 
-    sim::BoardSpec busy = board(0x11);
+    sim::BoardSetup busy = board(0x11);
     busy.busy_polls = 3;
     ASSERT_EQ(s.boot({busy}), NO_ERROR);
     // Both busy registers are polled in each of the two waits.
     EXPECT_EQ(step_stalls(set_mode(s, mode)), idle + 2 * 2 * 3);
     EXPECT_TRUE(s.display(0).native);
 
-    sim::BoardSpec stuck = board(0x11);
+    sim::BoardSetup stuck = board(0x11);
     stuck.never_idle = true;
     ASSERT_EQ(s.boot({stuck}), NO_ERROR);
     Reply r = set_mode(s, mode);

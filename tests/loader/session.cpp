@@ -154,13 +154,13 @@ std::string Reply::text() const
 Session::Session(sim::DriverImage driver) : driver_(std::move(driver)) {}
 Session::~Session() = default;
 
-sim::Machine& Session::power_on(const std::vector<sim::BoardSpec>& boards)
+sim::Machine& Session::power_on(const std::vector<sim::BoardSetup>& boards)
 {
     machine_ = std::make_unique<sim::Machine>(boards);
     traced_ = 0;
     handed_out_.clear();
     std::string line = "power on:";
-    for (const sim::BoardSpec& b : boards)
+    for (const sim::BoardSetup& b : boards)
         line += " " + format_code(b.config_code) + (b.vga_compatible ? "" : "(not VGA)");
     note(line);
     return *machine_;
@@ -174,7 +174,7 @@ ULONG Session::boot()
     return status;
 }
 
-ULONG Session::boot(const std::vector<sim::BoardSpec>& boards)
+ULONG Session::boot(const std::vector<sim::BoardSetup>& boards)
 {
     power_on(boards);
     return boot();

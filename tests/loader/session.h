@@ -50,10 +50,10 @@ class Session {
 
     // A fresh machine with these boards, powered on but not booted, so that
     // registry values and faults can be set up first.
-    sim::Machine& power_on(const std::vector<sim::BoardSpec>& boards);
+    sim::Machine& power_on(const std::vector<sim::BoardSetup>& boards);
     ULONG boot();
     // power_on and boot in one.
-    ULONG boot(const std::vector<sim::BoardSpec>& boards);
+    ULONG boot(const std::vector<sim::BoardSetup>& boards);
     // Unload and load again; the registry keeps what was written.
     ULONG reboot();
 

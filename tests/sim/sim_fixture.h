@@ -27,9 +27,9 @@ struct Booted {
         EXPECT_EQ(machine.boot(driver), 0u);
     }
 
-    static std::vector<sim::BoardSpec> boards(uint32_t code)
+    static std::vector<sim::BoardSetup> boards(uint32_t code)
     {
-        sim::BoardSpec s;
+        sim::BoardSetup s;
         s.config_code = code;
         return {s};
     }

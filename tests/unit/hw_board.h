@@ -72,7 +72,7 @@ struct HwBoard {
     sim::Machine machine;
     BOARD_EXTENSION ext{};
 
-    explicit HwBoard(uint32_t code, sim::BoardSpec setup = {})
+    explicit HwBoard(uint32_t code, sim::BoardSetup setup = {})
         : machine({(setup.config_code = code, setup)})
     {
         sim::Board& b = board();

@@ -21,15 +21,15 @@ PBOARD_EXTENSION device(Machine& m, int i)
     return static_cast<PBOARD_EXTENSION>(m.devices.at(i));
 }
 
-std::vector<BoardSpec> codes(std::initializer_list<uint32_t> list)
+std::vector<BoardSetup> codes(std::initializer_list<uint32_t> list)
 {
-    std::vector<BoardSpec> specs;
+    std::vector<BoardSetup> setups;
     for (uint32_t c : list) {
-        BoardSpec s;
+        BoardSetup s;
         s.config_code = c;
-        specs.push_back(s);
+        setups.push_back(s);
     }
-    return specs;
+    return setups;
 }
 
 std::vector<uint8_t> wide_bytes(const char* s, bool terminator = true)
@@ -56,8 +56,8 @@ std::vector<uint8_t> refresh_value(uint32_t refresh, uint32_t clock, uint32_t pl
 TEST(Discovery, BootsZeroToThreeBoardsAndChainsThemInOrder)
 {
     for (uint32_t n = 0; n <= 3; ++n) {
-        std::vector<BoardSpec> specs(n);
-        Machine m(specs);
+        std::vector<BoardSetup> setups(n);
+        Machine m(setups);
         ULONG status = m.boot(host_miniport());
         EXPECT_EQ(status, n ? NO_ERROR : ERROR_DEV_NOT_EXIST);
         std::vector<VP_STATUS> want(n, NO_ERROR);
@@ -169,9 +169,9 @@ TEST(Initialisation, DerivesMemoryAndProgramsTheConfigurationRegisters)
 
 TEST(Initialisation, StrapChoosesTheFixedOrTheTableMemoryClock)
 {
-    BoardSpec fixed;
+    BoardSetup fixed;
     fixed.io18 = 0x08;
-    BoardSpec table;
+    BoardSetup table;
     table.io18 = 0x01;
     Machine m({fixed, table});
     m.set_registry_dword(0, u"IBMMCLOCK", 125);

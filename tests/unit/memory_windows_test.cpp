@@ -69,7 +69,7 @@ TEST(VgaReturn, SequencesByMemoryTypeClockAndBoardClass)
         {0x04, false, 0, 1, TRUE, Events{W32(0x5C, 0)} + wram_reset(0x30) + dac_to_vga()},
     };
     for (Case& c : cases) {
-        sim::BoardSpec setup;
+        sim::BoardSetup setup;
         setup.vga_compatible = c.vga_board;
         HwBoard hw(c.code, setup);
         hw.ext.ulMemConfig = c.mem_config;

@@ -117,7 +117,7 @@ TEST(ModeSet, ClockAndBusyVariantsSpendExactlyTheirWaits)
     };
     DISPLAY_MODE row = row_of(&t640, 32);
     for (const auto& c : cases) {
-        sim::BoardSpec setup;
+        sim::BoardSetup setup;
         setup.busy_polls = c.busy_polls;
         setup.never_idle = c.never_idle;
         HwBoard hw(c.code, setup);
@@ -128,7 +128,7 @@ TEST(ModeSet, ClockAndBusyVariantsSpendExactlyTheirWaits)
         EXPECT_EQ(hw.board().reg(0x2C), 2560u);
         EXPECT_EQ(hw.machine.trace.count(Op::ZeroMemory), 1u);
     }
-    sim::BoardSpec refusing;
+    sim::BoardSetup refusing;
     refusing.io_config_read_as_zero = 0x4; // the WRAM configuration bit does not stick
     HwBoard fallback(0x04, refusing);
     Zorx_set_mode(&fallback.ext, &row);

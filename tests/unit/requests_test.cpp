@@ -38,13 +38,13 @@ class Requests : public ::testing::Test {
   protected:
     explicit Requests(std::vector<uint32_t> codes = {0x11})
     {
-        std::vector<BoardSpec> specs;
+        std::vector<BoardSetup> setups;
         for (uint32_t c : codes) {
-            BoardSpec s;
+            BoardSetup s;
             s.config_code = c;
-            specs.push_back(s);
+            setups.push_back(s);
         }
-        m = std::make_unique<Machine>(specs);
+        m = std::make_unique<Machine>(setups);
         m->boot(host_miniport());
     }
     Reply call(ULONG code, const std::vector<uint8_t>& in = {}, size_t out = 0, bool shared = false)
@@ -314,7 +314,7 @@ TEST_F(Requests, ResetCallsTheBiosOnlyOnAVgaBoard)
     EXPECT_EQ(call(IOCTL_VIDEO_RESET_DEVICE).status, NO_ERROR);
     ASSERT_EQ(m->int10_calls.size(), 1u);
     EXPECT_EQ(m->int10_calls[0].Eax, 3u);
-    BoardSpec other;
+    BoardSetup other;
     other.vga_compatible = false;
     Machine second({other});
     second.boot(host_miniport());
@@ -378,7 +378,7 @@ TEST_F(Requests, WordAnswersAndSetters)
 
 TEST(WramRequests, MemoryClockIndexIsIgnored)
 {
-    Machine m({BoardSpec{0x01}});
+    Machine m({BoardSetup{0x01}});
     m.boot(host_miniport());
     EXPECT_EQ(send(m, IOCTL_PRIV_SET_MCLOCK_INDEX, words({90}), 0).status, NO_ERROR);
     EXPECT_EQ(device(m)->ulMclockIndex, 0u);
@@ -533,7 +533,7 @@ TEST_F(Requests, BiosImageIsMappedOnceAndFailuresAreReported)
     EXPECT_EQ(a.word(), reinterpret_cast<uintptr_t>(m->rom().base()));
     EXPECT_EQ(b.word(), a.word());
     EXPECT_EQ(m->mappings.size(), kernel + 1);
-    Machine failing({BoardSpec{}});
+    Machine failing({BoardSetup{}});
     failing.faults.fail_rom_mapping = true;
     failing.boot(host_miniport());
     Reply f = send(failing, IOCTL_PRIV_MAP_BIOS_ROM, {}, 4);

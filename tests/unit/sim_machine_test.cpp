@@ -20,7 +20,7 @@ PUCHAR reg_base(Machine& m, int board)
 
 TEST(SimDac, IndexedWritesAutoIncrementOnlyWhenEnabled)
 {
-    Machine m({BoardSpec{}});
+    Machine m({BoardSetup{}});
     PUCHAR r = reg_base(m, 0);
     VideoPortWriteRegisterUchar(r + dac_port::IndexHigh, 0);
     VideoPortWriteRegisterUchar(r + dac_port::IndexControl, 1);
@@ -44,7 +44,7 @@ TEST(SimDac, IndexedWritesAutoIncrementOnlyWhenEnabled)
 
 TEST(SimDac, PaletteTakesThreeWritesPerEntryAndAdvances)
 {
-    Machine m({BoardSpec{}});
+    Machine m({BoardSetup{}});
     PUCHAR r = reg_base(m, 0);
     VideoPortWriteRegisterUchar(r + dac_port::PaletteWriteAddress, 254);
     for (UCHAR v : {1, 2, 3, 4, 5, 6, 7})
@@ -58,7 +58,7 @@ TEST(SimDac, PaletteTakesThreeWritesPerEntryAndAdvances)
 
 TEST(SimBus, EnumerationClaimsEachBoardOnceAndKeepsUnfilledEntries)
 {
-    Machine m({BoardSpec{0x11}, BoardSpec{0x04}});
+    Machine m({BoardSetup{0x11}, BoardSetup{0x04}});
     USHORT vendor = KORVID_PCI_VENDOR_ID, device = KORVID_PCI_DEVICE_ID;
     std::vector<ULONG> slots;
     for (int i = 0; i < 3; ++i) {
@@ -81,7 +81,7 @@ TEST(SimBus, EnumerationClaimsEachBoardOnceAndKeepsUnfilledEntries)
 
 TEST(SimBus, OtherVendorsAreNotOffered)
 {
-    Machine m({BoardSpec{}});
+    Machine m({BoardSetup{}});
     USHORT vendor = 0x1234, device = KORVID_PCI_DEVICE_ID;
     VIDEO_ACCESS_RANGE ranges[8] = {};
     ULONG slot = 0;
@@ -91,7 +91,7 @@ TEST(SimBus, OtherVendorsAreNotOffered)
 
 TEST(SimBusDeathTest, DirectRegisterDereferenceFaults)
 {
-    Machine m({BoardSpec{}});
+    Machine m({BoardSetup{}});
     volatile ULONG* r = reinterpret_cast<volatile ULONG*>(reg_base(m, 0) + 0x58);
     EXPECT_DEATH(
         {
@@ -103,14 +103,14 @@ TEST(SimBusDeathTest, DirectRegisterDereferenceFaults)
 
 TEST(SimBusDeathTest, AccessOutsideEveryApertureIsReported)
 {
-    Machine m({BoardSpec{}});
+    Machine m({BoardSetup{}});
     static ULONG not_a_device;
     EXPECT_DEATH(VideoPortWriteRegisterUlong(&not_a_device, 1), "lies in no device aperture");
 }
 
 TEST(SimTrace, RecordsWidthOrderAndStalls)
 {
-    Machine m({BoardSpec{}});
+    Machine m({BoardSetup{}});
     PUCHAR r = reg_base(m, 0);
     VideoPortWriteRegisterUchar(r + dac_port::IndexLow, 0x15);
     VideoPortStallExecution(50);
@@ -129,9 +129,9 @@ TEST(SimTrace, RecordsWidthOrderAndStalls)
 
 TEST(SimTrace, BusyRegistersClearAfterTheConfiguredPolls)
 {
-    BoardSpec spec;
-    spec.busy_polls = 2;
-    Machine m({spec});
+    BoardSetup setup;
+    setup.busy_polls = 2;
+    Machine m({setup});
     PULONG busy = reinterpret_cast<PULONG>(reg_base(m, 0) + chip::BusyCount);
     EXPECT_NE(VideoPortReadRegisterUlong(busy), 0u);
     EXPECT_NE(VideoPortReadRegisterUlong(busy), 0u);
@@ -149,7 +149,7 @@ TEST(SimDecode, PllWordsGiveTheirFrequencies)
 
 TEST(SimDriver, ReloadRestoresEveryGlobal)
 {
-    Machine m({BoardSpec{0x11}, BoardSpec{0x11}});
+    Machine m({BoardSetup{0x11}, BoardSetup{0x11}});
     m.boot(host_miniport());
     EXPECT_EQ(num_boards, 2u);
     EXPECT_NE(memory_type, 0u);

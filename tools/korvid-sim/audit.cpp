@@ -59,7 +59,7 @@ ConfigAudit audit_config(uint32_t code, const sim::DriverImage& driver)
 {
     ConfigAudit a;
     a.code = code;
-    sim::BoardSpec board;
+    sim::BoardSetup board;
     board.config_code = code;
     sim::Machine m({board});
     m.trace.set_enabled(false);

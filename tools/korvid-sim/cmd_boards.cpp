@@ -32,7 +32,7 @@ BoardFacts gather(Session& s, int device)
     f.bus_type = c.query_word(IOCTL_PRIV_GET_BUS_TYPE).value_or(0);
     int board = s.machine().board_of_extension(s.machine().devices.at(device));
     f.memory_bytes = s.machine().board(board).memory_size();
-    f.vga_compatible = s.machine().board(board).spec().vga_compatible;
+    f.vga_compatible = s.machine().board(board).setup().vga_compatible;
     return f;
 }
 

@@ -30,9 +30,9 @@ Driver load_driver(const std::string& path)
 Session::Session(std::vector<uint32_t> codes, Driver driver)
     : codes_(std::move(codes)), driver_(std::move(driver))
 {
-    std::vector<sim::BoardSpec> boards;
+    std::vector<sim::BoardSetup> boards;
     for (uint32_t code : codes_) {
-        sim::BoardSpec board;
+        sim::BoardSetup board;
         board.config_code = code;
         boards.push_back(board);
     }

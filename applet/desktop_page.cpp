@@ -4,6 +4,7 @@
 #include "applet.h"
 #include "desktop.h"
 #include "escapes.h"
+#include "registry_value.h"
 #include "resource.h"
 
 DESKTOP_SETTINGS desktop_settings;
@@ -46,15 +47,7 @@ void open_layout_key()
 // A stored flag that is missing or not a 4-byte number counts as 0.
 DWORD stored_flag(const char* name)
 {
-    DWORD type = REG_NONE;
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (!desktop_settings.hKey ||
-        RegQueryValueExA(desktop_settings.hKey, name, NULL, &type, reinterpret_cast<LPBYTE>(&value),
-                         &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof value)
-        return 0;
-    return value;
+    return desktop_settings.hKey ? read_stored_dword(desktop_settings.hKey, name) : 0;
 }
 
 // Double Wide and Two Tall in force. A driver that cannot say leaves the

@@ -1,5 +1,6 @@
 // The driver options page: the system's OpenGL mini-client-driver switch.
 #include "applet.h"
+#include "registry_value.h"
 #include "resource.h"
 
 MCD_SETTINGS mcd_settings;
@@ -12,14 +13,7 @@ const char ENABLE_VALUE[] = "Enable";
 // A missing value, a failed read or a value of another type counts as off.
 DWORD read_enable(HKEY key)
 {
-    DWORD type = REG_NONE;
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (RegQueryValueExA(key, ENABLE_VALUE, NULL, &type, reinterpret_cast<LPBYTE>(&value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof value)
-        return 0;
-    return value != 0 ? 1 : 0;
+    return read_stored_dword(key, ENABLE_VALUE) != 0 ? 1 : 0;
 }
 
 void start_page(HWND dialog)

@@ -1,0 +1,18 @@
+// Reading the applet's stored switches: 4-byte numbers under an open key.
+#pragma once
+
+#include "win32.h"
+
+// The value as stored; 0 when it is missing, cannot be read, or is not a
+// 4-byte REG_DWORD.
+inline DWORD read_stored_dword(HKEY key, const char* name)
+{
+    DWORD type = REG_NONE;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegQueryValueExA(key, name, NULL, &type, reinterpret_cast<LPBYTE>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        return 0;
+    return value;
+}

@@ -77,6 +77,13 @@ inline VOID Zorx_clear_io_bits(PBOARD_EXTENSION ext, ULONG offset, ULONG bits)
     Zorx_write_io(ext, offset, Zorx_read_io(ext, offset) & ~bits);
 }
 
+// The native configuration: CONFIG_KEEP survives of the old word, the
+// native-mode bits are set.
+inline VOID Zorx_native_configuration(PBOARD_EXTENSION ext)
+{
+    Zorx_write_io(ext, IO_CONFIG, (Zorx_read_io(ext, IO_CONFIG) & CONFIG_KEEP) | CONFIG_NATIVE);
+}
+
 // Busy wait of `microseconds` (a multiple of the step).
 inline VOID Zorx_delay(ULONG microseconds)
 {

@@ -84,7 +84,7 @@ KORVID_API VP_STATUS Zorx_FindAdapter(PVOID HwDeviceExtension, PVOID, PWSTR,
                                       PVIDEO_PORT_CONFIG_INFO ConfigInfo, PUCHAR Again)
 {
     PBOARD_EXTENSION ext = static_cast<PBOARD_EXTENSION>(HwDeviceExtension);
-    if (ConfigInfo->Length < kConfigInfoSizeNt4)
+    if (ConfigInfo->Length < CONFIG_INFO_SIZE_NT4)
         return ERROR_INVALID_PARAMETER;
     if (!Zorx_get_access_ranges(ext))
         return ERROR_DEV_NOT_EXIST;

@@ -4,8 +4,8 @@
 KORVID_API ULONG DriverEntry(PVOID Context1, PVOID Context2)
 {
     VIDEO_HW_INITIALIZATION_DATA init;
-    VideoPortZeroMemory(&init, kHwInitDataSizeNt4);
-    init.HwInitDataSize = kHwInitDataSizeNt4;
+    VideoPortZeroMemory(&init, HW_INIT_DATA_SIZE_NT4);
+    init.HwInitDataSize = HW_INIT_DATA_SIZE_NT4;
     init.AdapterInterfaceType = PCIBus;
     init.HwFindAdapter = Zorx_FindAdapter;
     init.HwInitialize = Zorx_Initialize;

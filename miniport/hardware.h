@@ -18,6 +18,8 @@ VOID Zorx_set_mclock(PBOARD_EXTENSION ext, ULONG selector);
 VOID Zorx_enable_mw0(PBOARD_EXTENSION ext);
 VOID Zorx_enable_xyA(PBOARD_EXTENSION ext);
 VOID Zorx_enable_xyB(PBOARD_EXTENSION ext);
+// Frame-buffer window 0, then XY windows A and B.
+VOID Zorx_open_windows(PBOARD_EXTENSION ext);
 VOID Zorx_reset_wram(PBOARD_EXTENSION ext);
 VOID Zorx_set_vga_mode(PBOARD_EXTENSION ext, BOOLEAN callBios);
 

@@ -55,7 +55,7 @@ KORVID_API BOOLEAN Zorx_Initialize(PVOID HwDeviceExtension)
     // Validation runs before the registry's custom rates are applied.
     Zorx_init_mode_info(ext);
 
-    Zorx_write_io(ext, IO_CONFIG, (Zorx_read_io(ext, IO_CONFIG) & CONFIG_KEEP) | CONFIG_NATIVE);
+    Zorx_native_configuration(ext);
     ext->fDeclock = (Zorx_read_io(ext, IO_MCLOCK_STRAP) & MCLOCK_STRAP_MASK) == 0 ? 1 : 0;
 
     Zorx_set_registry_parameters(ext);
@@ -66,9 +66,7 @@ KORVID_API BOOLEAN Zorx_Initialize(PVOID HwDeviceExtension)
     else
         Zorx_set_mclock(ext, MCLOCK_SELECT_GRAPHICS);
 
-    Zorx_enable_mw0(ext);
-    Zorx_enable_xyA(ext);
-    Zorx_enable_xyB(ext);
+    Zorx_open_windows(ext);
     program_memory_type(ext);
 
     ext->ulCursorColor = CURSOR_COLOR_WHITE;

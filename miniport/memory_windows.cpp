@@ -61,3 +61,10 @@ VOID Zorx_enable_xyB(PBOARD_EXTENSION ext)
 {
     enable_xy(ext, REG_XYB_CONTROL, CONFIG_ENABLE_XYB);
 }
+
+VOID Zorx_open_windows(PBOARD_EXTENSION ext)
+{
+    Zorx_enable_mw0(ext);
+    Zorx_enable_xyA(ext);
+    Zorx_enable_xyB(ext);
+}

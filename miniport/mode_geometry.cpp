@@ -5,9 +5,9 @@
 namespace {
 
 // A surface that fits in the first 4 MiB is shown from the start of memory.
-constexpr ULONG kFirstBankBytes = 0x400000;
+constexpr ULONG FIRST_BANK_BYTES = 0x400000;
 // Display starts are kept to multiples of this many bytes.
-constexpr ULONG kStartAlignBytes = 128;
+constexpr ULONG START_ALIGN_BYTES = 128;
 
 } // namespace
 
@@ -24,11 +24,11 @@ ULONG ModeSurfaceSize(const DISPLAY_MODE* mode)
 
 ULONG ModeStartOffset(const DISPLAY_MODE* mode)
 {
-    if (ModeSurfaceSize(mode) <= kFirstBankBytes)
+    if (ModeSurfaceSize(mode) <= FIRST_BANK_BYTES)
         return 0;
     // Shifting a larger surface by the remainder makes a scan line begin
     // exactly at the 4 MiB boundary instead of straddling it (with a pitch
     // that is a multiple of 128, as every built-in row's is).
-    ULONG remainder = kFirstBankBytes % ModePitch(mode);
-    return (remainder + kStartAlignBytes - 1) & ~(kStartAlignBytes - 1);
+    ULONG remainder = FIRST_BANK_BYTES % ModePitch(mode);
+    return (remainder + START_ALIGN_BYTES - 1) & ~(START_ALIGN_BYTES - 1);
 }

@@ -10,10 +10,10 @@ KORVID_DATA ULONG num_selectable_modes = 0;
 namespace {
 
 // Video memory every mode leaves free beyond its surface.
-constexpr ULONG kMemoryReserveBytes = 0x10000;
+constexpr ULONG MEMORY_RESERVE_BYTES = 0x10000;
 
 // The DAC's highest pixel clock; a row at or above it cannot be shown.
-constexpr ULONG kPixelClockCeilingHz = 220'000'000;
+constexpr ULONG PIXEL_CLOCK_CEILING_HZ = 220'000'000;
 
 // Pixel data rate each memory type sustains. The divisor is the memory word
 // width in bits; the pixel clock is quartered before it is multiplied by the
@@ -22,8 +22,8 @@ struct Bandwidth {
     ULONG limit;
     ULONG wordBits;
 };
-constexpr Bandwidth kSgramBandwidth = {25'000'000, 32};
-constexpr Bandwidth kWramBandwidth = {20'750'000, 64};
+constexpr Bandwidth SGRAM_BANDWIDTH = {25'000'000, 32};
+constexpr Bandwidth WRAM_BANDWIDTH = {20'750'000, 64};
 
 bool is_sgram(const BOARD_EXTENSION* ext)
 {
@@ -32,13 +32,13 @@ bool is_sgram(const BOARD_EXTENSION* ext)
 
 bool fits_memory(const BOARD_EXTENSION* ext, const DISPLAY_MODE* row)
 {
-    ULONG need = ModeSurfaceSize(row) + ModeStartOffset(row) + kMemoryReserveBytes;
+    ULONG need = ModeSurfaceSize(row) + ModeStartOffset(row) + MEMORY_RESERVE_BYTES;
     return need <= board_memory_size(ext);
 }
 
 bool within_bandwidth(const BOARD_EXTENSION* ext, const DISPLAY_MODE* row)
 {
-    const Bandwidth& bw = is_sgram(ext) ? kSgramBandwidth : kWramBandwidth;
+    const Bandwidth& bw = is_sgram(ext) ? SGRAM_BANDWIDTH : WRAM_BANDWIDTH;
     ULONG rate = (row->pTiming->ulPixelClock >> 2) * row->ModeInformation.BitsPerPlane;
     return rate / bw.wordBits <= bw.limit;
 }
@@ -47,7 +47,7 @@ bool board_can_carry(const BOARD_EXTENSION* ext, const DISPLAY_MODE* row)
 {
     // The clock ceiling comes before the bandwidth test: it also keeps the
     // bandwidth product from overflowing.
-    return fits_memory(ext, row) && row->pTiming->ulPixelClock < kPixelClockCeilingHz &&
+    return fits_memory(ext, row) && row->pTiming->ulPixelClock < PIXEL_CLOCK_CEILING_HZ &&
            within_bandwidth(ext, row);
 }
 

@@ -35,12 +35,9 @@ constexpr ULONG BUSY_COUNT_BITS = 0xFFFFFFFF;
 // after one second of polling and the mode set carries on.
 constexpr ULONG IDLE_WAIT_STEPS = 1000000 / STALL_STEP_US;
 
-// Configuration reset: only CONFIG_KEEP survives of the old configuration
-// (the window enables do not; they are reopened at once), then the
-// native-mode bits 8 to 12 are set.
+// Configuration reset: a pulse of the reset bit, then the native
+// configuration (the window enables are lost; they are reopened at once).
 constexpr ULONG CONFIG_PULSE_US = 100;
-constexpr ULONG CONFIG_KEEP = 0xF3003F1D;
-constexpr ULONG CONFIG_NATIVE = 0x1F00;
 constexpr ULONG CONTROL_NATIVE_CLEAR = 0x0D;
 
 // Width in bits of one memory word, which carries 32 / bpp or 64 / bpp pixels.
@@ -130,7 +127,7 @@ VOID reset_configuration(PBOARD_EXTENSION ext)
     Zorx_delay(CONFIG_PULSE_US);
     Zorx_clear_io_bits(ext, IO_CONFIG, CONFIG_RESET);
     Zorx_delay(CONFIG_PULSE_US);
-    Zorx_write_io(ext, IO_CONFIG, (Zorx_read_io(ext, IO_CONFIG) & CONFIG_KEEP) | CONFIG_NATIVE);
+    Zorx_native_configuration(ext);
     if (ext->ulMemoryType == MEMORY_TYPE_WRAM)
         Zorx_set_io_bits(ext, IO_CONFIG, CONFIG_WRAM);
 }
@@ -245,19 +242,12 @@ VOID program_dac(PBOARD_EXTENSION ext, const DISPLAY_MODE* mode)
     Zorx_dac_port_write(ext, DAC_PIXEL_MASK, DAC_PIXEL_MASK_ALL);
 }
 
-VOID open_windows(PBOARD_EXTENSION ext)
-{
-    Zorx_enable_mw0(ext);
-    Zorx_enable_xyA(ext);
-    Zorx_enable_xyB(ext);
-}
-
 } // namespace
 
 VOID Zorx_set_mode(PBOARD_EXTENSION ext, PDISPLAY_MODE mode)
 {
     reset_configuration(ext);
-    open_windows(ext);
+    Zorx_open_windows(ext);
     if (ext->fDeclock)
         Zorx_set_declock(ext, DECLOCK_PLL_WORD);
     HSCALE scale = horizontal_scale(ext, mode);

@@ -7,17 +7,17 @@
 namespace {
 
 // Slot flags of a timing record.
-constexpr ULONG kPlain = 0;
-constexpr ULONG kCustom = TIMING_CUSTOM_SLOT;
-constexpr ULONG kTest = TIMING_TEST_SLOT;
+constexpr ULONG PLAIN = 0;
+constexpr ULONG CUSTOM = TIMING_CUSTOM_SLOT;
+constexpr ULONG TEST = TIMING_TEST_SLOT;
 
 // Display control words; bits 0 and 1 set give positive horizontal and
 // vertical sync, both clear negative.
-constexpr ULONG kSyncPos = 0x73;
-constexpr ULONG kSyncNeg = 0x70;
+constexpr ULONG SYNC_POS = 0x73;
+constexpr ULONG SYNC_NEG = 0x70;
 
 // Carried by every record; the mode set picks its memory configuration itself.
-constexpr ULONG kMemCfg = 0x00040100;
+constexpr ULONG MEM_CFG = 0x00040100;
 
 } // namespace
 
@@ -30,115 +30,115 @@ constexpr ULONG kMemCfg = 0x00040100;
 // 1600 x 1200, where the 60 Hz record has a slower clock than the slots.
 // clang-format off
 KORVID_DATA MODE_TIMING mode_640_480_01 =
-    {kCustom, kSyncNeg, kMemCfg, 0x0907, 0x0907, 8,  80,  20,  2, 12,  480,  45, 10, 2, 0,  25'175'000,  25'174'998};
+    {CUSTOM,  SYNC_NEG, MEM_CFG, 0x0907, 0x0907, 8,  80,  20,  2, 12,  480,  45, 10, 2, 0,  25'175'000,  25'174'998};
 KORVID_DATA MODE_TIMING mode_800_600_01 =
-    {kCustom, kSyncPos, kMemCfg, 0x060B, 0x060B, 4, 200,  64, 10, 32,  600,  28,  1, 4, 0,  40'000'000,  39'860'404};
+    {CUSTOM,  SYNC_POS, MEM_CFG, 0x060B, 0x060B, 4, 200,  64, 10, 32,  600,  28,  1, 4, 0,  40'000'000,  39'860'404};
 KORVID_DATA MODE_TIMING mode_1024_768_01 =
-    {kCustom, kSyncNeg, kMemCfg, 0x0747, 0x0747, 4, 256,  80,  6, 34,  768,  38,  3, 6, 0,  65'000'000,  64'735'704};
+    {CUSTOM,  SYNC_NEG, MEM_CFG, 0x0747, 0x0747, 4, 256,  80,  6, 34,  768,  38,  3, 6, 0,  65'000'000,  64'735'704};
 KORVID_DATA MODE_TIMING mode_1152_864_01 =
-    {kCustom, kSyncPos, kMemCfg, 0x064B, 0x064B, 4, 288,  82,  8, 20,  864,  36,  1, 3, 0,  80'000'000,  79'720'808};
+    {CUSTOM,  SYNC_POS, MEM_CFG, 0x064B, 0x064B, 4, 288,  82,  8, 20,  864,  36,  1, 3, 0,  80'000'000,  79'720'808};
 KORVID_DATA MODE_TIMING mode_1280_1024_01 =
-    {kCustom, kSyncPos, kMemCfg, 0x0555, 0x0555, 8, 160,  52,  8, 16, 1024,  42,  1, 3, 0, 108'000'000, 108'252'500};
+    {CUSTOM,  SYNC_POS, MEM_CFG, 0x0555, 0x0555, 8, 160,  52,  8, 16, 1024,  42,  1, 3, 0, 108'000'000, 108'252'500};
 KORVID_DATA MODE_TIMING mode_1280_2048_01 =
-    {kCustom, kSyncNeg, kMemCfg, 0x08C6, 0x08C6, 8, 160,  60,  2, 12, 2048,  66,  0, 3, 0, 223'430'000, 223'428'125};
+    {CUSTOM,  SYNC_NEG, MEM_CFG, 0x08C6, 0x08C6, 8, 160,  60,  2, 12, 2048,  66,  0, 3, 0, 223'430'000, 223'428'125};
 KORVID_DATA MODE_TIMING mode_1600_1200_01 =
-    {kCustom, kSyncPos, kMemCfg, 0x0BC6, 0x0BC6, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 162'000'000, 162'493'156};
+    {CUSTOM,  SYNC_POS, MEM_CFG, 0x0BC6, 0x0BC6, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 162'000'000, 162'493'156};
 KORVID_DATA MODE_TIMING mode_1920_1080_01 =
-    {kCustom, kSyncNeg, kMemCfg, 0x0BC5, 0x0BC5, 8, 240,  56,  4, 18, 1080,  45,  3, 3, 0, 160'020'452, 160'204'520};
+    {CUSTOM,  SYNC_NEG, MEM_CFG, 0x0BC5, 0x0BC5, 8, 240,  56,  4, 18, 1080,  45,  3, 3, 0, 160'020'452, 160'204'520};
 KORVID_DATA MODE_TIMING mode_640_480_00 =
-    {kTest,   kSyncNeg, kMemCfg, 0x0907, 0x0907, 8,  80,  20,  2, 12,  480,  45, 10, 2, 0,  25'175'000,  25'174'998};
+    {TEST,    SYNC_NEG, MEM_CFG, 0x0907, 0x0907, 8,  80,  20,  2, 12,  480,  45, 10, 2, 0,  25'175'000,  25'174'998};
 KORVID_DATA MODE_TIMING mode_800_600_00 =
-    {kTest,   kSyncPos, kMemCfg, 0x060B, 0x060B, 4, 200,  64, 10, 32,  600,  28,  1, 4, 0,  40'000'000,  39'860'404};
+    {TEST,    SYNC_POS, MEM_CFG, 0x060B, 0x060B, 4, 200,  64, 10, 32,  600,  28,  1, 4, 0,  40'000'000,  39'860'404};
 KORVID_DATA MODE_TIMING mode_1024_768_00 =
-    {kTest,   kSyncNeg, kMemCfg, 0x0747, 0x0747, 4, 256,  80,  6, 34,  768,  38,  3, 6, 0,  65'000'000,  64'735'704};
+    {TEST,    SYNC_NEG, MEM_CFG, 0x0747, 0x0747, 4, 256,  80,  6, 34,  768,  38,  3, 6, 0,  65'000'000,  64'735'704};
 KORVID_DATA MODE_TIMING mode_1152_864_00 =
-    {kTest,   kSyncPos, kMemCfg, 0x064B, 0x064B, 4, 288,  82,  8, 20,  864,  36,  1, 3, 0,  80'000'000,  79'720'808};
+    {TEST,    SYNC_POS, MEM_CFG, 0x064B, 0x064B, 4, 288,  82,  8, 20,  864,  36,  1, 3, 0,  80'000'000,  79'720'808};
 KORVID_DATA MODE_TIMING mode_1280_1024_00 =
-    {kTest,   kSyncPos, kMemCfg, 0x0555, 0x0555, 8, 160,  52,  8, 16, 1024,  42,  1, 3, 0, 108'000'000, 108'252'500};
+    {TEST,    SYNC_POS, MEM_CFG, 0x0555, 0x0555, 8, 160,  52,  8, 16, 1024,  42,  1, 3, 0, 108'000'000, 108'252'500};
 KORVID_DATA MODE_TIMING mode_1280_2048_00 =
-    {kTest,   kSyncNeg, kMemCfg, 0x08C6, 0x08C6, 8, 160,  60,  2, 12, 2048,  66,  0, 3, 0, 223'430'000, 223'428'125};
+    {TEST,    SYNC_NEG, MEM_CFG, 0x08C6, 0x08C6, 8, 160,  60,  2, 12, 2048,  66,  0, 3, 0, 223'430'000, 223'428'125};
 KORVID_DATA MODE_TIMING mode_1600_1200_00 =
-    {kTest,   kSyncPos, kMemCfg, 0x0BC6, 0x0BC6, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 162'000'000, 162'493'156};
+    {TEST,    SYNC_POS, MEM_CFG, 0x0BC6, 0x0BC6, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 162'000'000, 162'493'156};
 KORVID_DATA MODE_TIMING mode_1920_1080_00 =
-    {kTest,   kSyncNeg, kMemCfg, 0x0BC5, 0x0BC5, 8, 240,  56,  4, 18, 1080,  45,  3, 3, 0, 160'020'452, 160'204'520};
+    {TEST,    SYNC_NEG, MEM_CFG, 0x0BC5, 0x0BC5, 8, 240,  56,  4, 18, 1080,  45,  3, 3, 0, 160'020'452, 160'204'520};
 KORVID_DATA MODE_TIMING mode_640_480_60 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x0907, 0x0907, 8,  80,  20,  2, 12,  480,  45, 10, 2, 0,  25'175'000,  25'174'998};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x0907, 0x0907, 8,  80,  20,  2, 12,  480,  45, 10, 2, 0,  25'175'000,  25'174'998};
 KORVID_DATA MODE_TIMING mode_800_600_60 =
-    {kPlain,  kSyncPos, kMemCfg, 0x060B, 0x060B, 4, 200,  64, 10, 32,  600,  28,  1, 4, 0,  40'000'000,  39'860'404};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x060B, 0x060B, 4, 200,  64, 10, 32,  600,  28,  1, 4, 0,  40'000'000,  39'860'404};
 KORVID_DATA MODE_TIMING mode_1024_768_60 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x0747, 0x0747, 4, 256,  80,  6, 34,  768,  38,  3, 6, 0,  65'000'000,  64'735'704};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x0747, 0x0747, 4, 256,  80,  6, 34,  768,  38,  3, 6, 0,  65'000'000,  64'735'704};
 KORVID_DATA MODE_TIMING mode_1152_864_60 =
-    {kPlain,  kSyncPos, kMemCfg, 0x064B, 0x064B, 4, 288,  82,  8, 20,  864,  36,  1, 3, 0,  80'000'000,  79'720'808};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x064B, 0x064B, 4, 288,  82,  8, 20,  864,  36,  1, 3, 0,  80'000'000,  79'720'808};
 KORVID_DATA MODE_TIMING mode_1280_1024_60 =
-    {kPlain,  kSyncPos, kMemCfg, 0x0555, 0x0555, 8, 160,  52,  8, 16, 1024,  42,  1, 3, 0, 108'000'000, 108'252'500};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x0555, 0x0555, 8, 160,  52,  8, 16, 1024,  42,  1, 3, 0, 108'000'000, 108'252'500};
 KORVID_DATA MODE_TIMING mode_1280_2048_60 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x08C6, 0x08C6, 8, 160,  60,  2, 12, 2048,  66,  0, 3, 0, 223'430'000, 223'428'125};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x08C6, 0x08C6, 8, 160,  60,  2, 12, 2048,  66,  0, 3, 0, 223'430'000, 223'428'125};
 KORVID_DATA MODE_TIMING mode_1600_1200_60 =
-    {kPlain,  kSyncPos, kMemCfg, 0x0BC4, 0x0BC4, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 158'400'000, 158'400'000};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x0BC4, 0x0BC4, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 158'400'000, 158'400'000};
 KORVID_DATA MODE_TIMING mode_1920_1080_60 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x0BC5, 0x0BC5, 8, 240,  56,  4, 18, 1080,  45,  3, 3, 0, 160'020'452, 160'204'520};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x0BC5, 0x0BC5, 8, 240,  56,  4, 18, 1080,  45,  3, 3, 0, 160'020'452, 160'204'520};
 KORVID_DATA MODE_TIMING mode_1600_1200_65 =
-    {kPlain,  kSyncPos, kMemCfg, 0x0583, 0x0583, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 171'600'000, 171'190'000};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x0583, 0x0583, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 171'600'000, 171'190'000};
 KORVID_DATA MODE_TIMING mode_1024_768_70 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x0752, 0x0752, 4, 256,  76,  6, 34,  768,  38,  3, 6, 0,  75'000'000,  74'625'881};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x0752, 0x0752, 4, 256,  76,  6, 34,  768,  38,  3, 6, 0,  75'000'000,  74'625'881};
 KORVID_DATA MODE_TIMING mode_1152_864_70 =
-    {kPlain,  kSyncPos, kMemCfg, 0x054A, 0x054A, 4, 288,  80,  8, 24,  864,  50,  1, 3, 0,  94'500'000,  94'406'250};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x054A, 0x054A, 4, 288,  80,  8, 24,  864,  50,  1, 3, 0,  94'500'000,  94'406'250};
 KORVID_DATA MODE_TIMING mode_1600_1200_70 =
-    {kPlain,  kSyncPos, kMemCfg, 0x058A, 0x058A, 8, 200,  70,  8, 24, 1200,  50,  1, 3, 0, 189'000'000, 188'812'500};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x058A, 0x058A, 8, 200,  70,  8, 24, 1200,  50,  1, 3, 0, 189'000'000, 188'812'500};
 KORVID_DATA MODE_TIMING mode_1800_1440_71 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x048E, 0x048E, 8, 225,  70, 16, 16, 1440,  54,  3, 6, 0, 249'500'000, 248'603'125};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x048E, 0x048E, 8, 225,  70, 16, 16, 1440,  54,  3, 6, 0, 249'500'000, 248'603'125};
 KORVID_DATA MODE_TIMING mode_640_480_72 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x0705, 0x0705, 8,  80,  24,  3,  5,  480,  40,  9, 3, 0,  31'500'000,  31'468'745};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x0705, 0x0705, 8,  80,  24,  3,  5,  480,  40,  9, 3, 0,  31'500'000,  31'468'745};
 KORVID_DATA MODE_TIMING mode_800_600_72 =
-    {kPlain,  kSyncPos, kMemCfg, 0x061E, 0x061E, 4, 200,  60, 14, 30,  600,  66, 37, 6, 0,  50'000'000,  49'825'505};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x061E, 0x061E, 4, 200,  60, 14, 30,  600,  66, 37, 6, 0,  50'000'000,  49'825'505};
 KORVID_DATA MODE_TIMING mode_1024_1280_72 =
-    {kPlain,  kSyncPos, kMemCfg, 0x0DC2, 0x0DC2, 8, 128,  43,  8, 16, 1280,  40,  0, 2, 0, 130'070'800, 129'748'046};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x0DC2, 0x0DC2, 8, 128,  43,  8, 16, 1280,  40,  0, 2, 0, 130'070'800, 129'748'046};
 KORVID_DATA MODE_TIMING mode_1920_1080_72 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x0484, 0x0484, 8, 240,  80,  6, 27, 1080,  92,  3, 3, 0, 218'023'000, 217'134'375};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x0484, 0x0484, 8, 240,  80,  6, 27, 1080,  92,  3, 3, 0, 218'023'000, 217'134'375};
 KORVID_DATA MODE_TIMING mode_1920_1060_73 =
-    {kPlain,  kSyncPos, kMemCfg, 0x0484, 0x0484, 8, 240,  80,  6, 27, 1060, 112, 11, 3, 0, 218'183'300, 217'134'375};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x0484, 0x0484, 8, 240,  80,  6, 27, 1060, 112, 11, 3, 0, 218'183'300, 217'134'375};
 KORVID_DATA MODE_TIMING mode_640_480_75 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x0705, 0x0705, 8,  80,  25,  2,  8,  480,  20,  1, 3, 0,  31'500'000,  31'468'745};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x0705, 0x0705, 8,  80,  25,  2,  8,  480,  20,  1, 3, 0,  31'500'000,  31'468'745};
 KORVID_DATA MODE_TIMING mode_800_600_75 =
-    {kPlain,  kSyncPos, kMemCfg, 0x050E, 0x050E, 4, 200,  64,  4, 20,  600,  25,  1, 3, 0,  49'500'000,  49'720'625};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x050E, 0x050E, 4, 200,  64,  4, 20,  600,  25,  1, 3, 0,  49'500'000,  49'720'625};
 KORVID_DATA MODE_TIMING mode_1024_768_75 =
-    {kPlain,  kSyncPos, kMemCfg, 0x064A, 0x064A, 4, 256,  72,  4, 24,  768,  32,  1, 3, 0,  78'750'000,  78'671'850};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x064A, 0x064A, 4, 256,  72,  4, 24,  768,  32,  1, 3, 0,  78'750'000,  78'671'850};
 KORVID_DATA MODE_TIMING mode_1152_864_75 =
-    {kPlain,  kSyncPos, kMemCfg, 0x0555, 0x0555, 4, 288, 112, 16, 32,  864,  36,  1, 3, 0, 108'000'000, 108'252'500};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x0555, 0x0555, 4, 288, 112, 16, 32,  864,  36,  1, 3, 0, 108'000'000, 108'252'500};
 KORVID_DATA MODE_TIMING mode_1280_1024_75 =
-    {kPlain,  kSyncPos, kMemCfg, 0x0DC5, 0x0DC5, 8, 160,  51,  2, 18, 1024,  42,  1, 3, 0, 135'000'000, 135'557'660};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x0DC5, 0x0DC5, 8, 160,  51,  2, 18, 1024,  42,  1, 3, 0, 135'000'000, 135'557'660};
 KORVID_DATA MODE_TIMING mode_1600_1200_75 =
-    {kPlain,  kSyncPos, kMemCfg, 0x06A0, 0x06A0, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 202'500'000, 203'497'852};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x06A0, 0x06A0, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 202'500'000, 203'497'852};
 KORVID_DATA MODE_TIMING mode_1600_1024_76 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x0583, 0x0583, 8, 200,  62,  4, 20, 1024,  46,  3, 3, 0, 170'447'000, 171'190'000};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x0583, 0x0583, 8, 200,  62,  4, 20, 1024,  46,  3, 3, 0, 170'447'000, 171'190'000};
 KORVID_DATA MODE_TIMING mode_1920_1200_76 =
-    {kPlain,  kSyncPos, kMemCfg, 0x048D, 0x048D, 8, 240,  83,  8, 32, 1200,  50,  3, 3, 0, 245'456'200, 245'456'250};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x048D, 0x048D, 8, 240,  83,  8, 32, 1200,  50,  3, 3, 0, 245'456'200, 245'456'250};
 KORVID_DATA MODE_TIMING mode_1600_1200_80 =
-    {kPlain,  kSyncPos, kMemCfg, 0x09CC, 0x09CC, 8, 200,  70,  8, 24, 1200,  50,  1, 3, 0, 216'000'000, 215'386'094};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x09CC, 0x09CC, 8, 200,  70,  8, 24, 1200,  50,  1, 3, 0, 216'000'000, 215'386'094};
 KORVID_DATA MODE_TIMING mode_1600_1200_83 =
-    {kPlain,  kSyncPos, kMemCfg, 0x0596, 0x0596, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 219'700'000, 219'022'500};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x0596, 0x0596, 8, 200,  64,  8, 24, 1200,  50,  1, 3, 0, 219'700'000, 219'022'500};
 KORVID_DATA MODE_TIMING mode_640_480_85 =
-    {kPlain,  kSyncNeg, kMemCfg, 0x070F, 0x070F, 8,  80,  24,  7,  7,  480,  29,  1, 3, 0,  36'000'000,  35'964'280};
+    {PLAIN,   SYNC_NEG, MEM_CFG, 0x070F, 0x070F, 8,  80,  24,  7,  7,  480,  29,  1, 3, 0,  36'000'000,  35'964'280};
 KORVID_DATA MODE_TIMING mode_800_600_85 =
-    {kPlain,  kSyncPos, kMemCfg, 0x0A58, 0x0A58, 4, 200,  62,  8, 16,  600,  31,  1, 3, 0,  56'250'000,  56'014'375};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x0A58, 0x0A58, 4, 200,  62,  8, 16,  600,  31,  1, 3, 0,  56'250'000,  56'014'375};
 KORVID_DATA MODE_TIMING mode_1024_768_85 =
-    {kPlain,  kSyncPos, kMemCfg, 0x054A, 0x054A, 4, 256,  88, 12, 24,  768,  40,  1, 3, 0,  94'500'000,  94'406'250};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x054A, 0x054A, 4, 256,  88, 12, 24,  768,  40,  1, 3, 0,  94'500'000,  94'406'250};
 KORVID_DATA MODE_TIMING mode_1152_864_85 =
-    {kPlain,  kSyncPos, kMemCfg, 0x088C, 0x088C, 4, 288, 104, 16, 32,  864,  47,  1, 3, 0, 121'500'000, 121'154'649};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x088C, 0x088C, 4, 288, 104, 16, 32,  864,  47,  1, 3, 0, 121'500'000, 121'154'649};
 KORVID_DATA MODE_TIMING mode_1280_1024_85 =
-    {kPlain,  kSyncPos, kMemCfg, 0x0BC4, 0x0BC4, 8, 160,  56,  6, 20, 1024,  48,  1, 3, 0, 157'500'000, 157'915'884};
+    {PLAIN,   SYNC_POS, MEM_CFG, 0x0BC4, 0x0BC4, 8, 160,  56,  6, 20, 1024,  48,  1, 3, 0, 157'500'000, 157'915'884};
 // clang-format on
 
 namespace {
 
 // Each line of a mode's visible screen is padded to this many bytes.
-constexpr ULONG kStrideAlignBytes = 128;
+constexpr ULONG STRIDE_ALIGN_BYTES = 128;
 // A virtual layout widens each line by the visible width rounded down to this.
-constexpr ULONG kExtraWidthAlignPixels = 128;
+constexpr ULONG EXTRA_WIDTH_ALIGN_PIXELS = 128;
 
 // The physical size every row reports.
-constexpr ULONG kScreenWidthMm = 320;
-constexpr ULONG kScreenHeightMm = 240;
+constexpr ULONG SCREEN_WIDTH_MM = 320;
+constexpr ULONG SCREEN_HEIGHT_MM = 240;
 
 struct Depth {
     ULONG bitsPerPixel;
@@ -147,14 +147,14 @@ struct Depth {
     ULONG attributes;
 };
 
-constexpr ULONG kDirectColor = VIDEO_MODE_COLOR | VIDEO_MODE_GRAPHICS;
-constexpr ULONG kPaletteColor =
-    kDirectColor | VIDEO_MODE_PALETTE_DRIVEN | VIDEO_MODE_MANAGED_PALETTE;
+constexpr ULONG DIRECT_COLOR = VIDEO_MODE_COLOR | VIDEO_MODE_GRAPHICS;
+constexpr ULONG PALETTE_COLOR =
+    DIRECT_COLOR | VIDEO_MODE_PALETTE_DRIVEN | VIDEO_MODE_MANAGED_PALETTE;
 
-constexpr Depth kDepths[] = {
-    {8, 8, 8, 8, 0, 0, 0, kPaletteColor},
-    {16, 5, 6, 5, 0xF800, 0x07E0, 0x001F, kDirectColor},
-    {32, 8, 8, 8, 0x00FF0000, 0x0000FF00, 0x000000FF, kDirectColor},
+constexpr Depth DEPTHS[] = {
+    {8, 8, 8, 8, 0, 0, 0, PALETTE_COLOR},
+    {16, 5, 6, 5, 0xF800, 0x07E0, 0x001F, DIRECT_COLOR},
+    {32, 8, 8, 8, 0x00FF0000, 0x0000FF00, 0x000000FF, DIRECT_COLOR},
 };
 
 // One refresh value of a resolution and the timing record its rows share.
@@ -165,38 +165,38 @@ struct Refresh {
     bool wram32bpp = true;
 };
 
-constexpr ULONG kMaxRefreshes = 7;
+constexpr ULONG MAX_REFRESHES = 7;
 
 // A resolution's refresh values end at the first entry without a timing.
 struct Resolution {
     ULONG width;
     ULONG height;
-    Refresh refreshes[kMaxRefreshes];
+    Refresh refreshes[MAX_REFRESHES];
 };
 
-constexpr ULONG kTest0 = FREQUENCY_TEST_SLOT;
-constexpr ULONG kCustom1 = FREQUENCY_CUSTOM_SLOT;
+constexpr ULONG TEST_HZ = FREQUENCY_TEST_SLOT;
+constexpr ULONG CUSTOM_HZ = FREQUENCY_CUSTOM_SLOT;
 
 // Resolutions in table order, each with its refresh values in table order.
 // clang-format off
-constexpr Resolution kResolutions[] = {
-    {640, 480, {{kTest0, &mode_640_480_00}, {kCustom1, &mode_640_480_01}, {60, &mode_640_480_60},
+constexpr Resolution RESOLUTIONS[] = {
+    {640, 480, {{TEST_HZ, &mode_640_480_00}, {CUSTOM_HZ, &mode_640_480_01}, {60, &mode_640_480_60},
                 {72, &mode_640_480_72}, {75, &mode_640_480_75}, {85, &mode_640_480_85}}},
-    {800, 600, {{kTest0, &mode_800_600_00}, {kCustom1, &mode_800_600_01}, {60, &mode_800_600_60},
+    {800, 600, {{TEST_HZ, &mode_800_600_00}, {CUSTOM_HZ, &mode_800_600_01}, {60, &mode_800_600_60},
                 {72, &mode_800_600_72}, {75, &mode_800_600_75}, {85, &mode_800_600_85}}},
-    {1024, 768, {{kTest0, &mode_1024_768_00}, {kCustom1, &mode_1024_768_01},
+    {1024, 768, {{TEST_HZ, &mode_1024_768_00}, {CUSTOM_HZ, &mode_1024_768_01},
                  {60, &mode_1024_768_60}, {70, &mode_1024_768_70}, {75, &mode_1024_768_75},
                  {85, &mode_1024_768_85}}},
-    {1152, 864, {{kTest0, &mode_1152_864_00}, {kCustom1, &mode_1152_864_01},
+    {1152, 864, {{TEST_HZ, &mode_1152_864_00}, {CUSTOM_HZ, &mode_1152_864_01},
                  {60, &mode_1152_864_60}, {70, &mode_1152_864_70}, {75, &mode_1152_864_75},
                  {85, &mode_1152_864_85}}},
-    {1280, 1024, {{kTest0, &mode_1280_1024_00}, {kCustom1, &mode_1280_1024_01},
+    {1280, 1024, {{TEST_HZ, &mode_1280_1024_00}, {CUSTOM_HZ, &mode_1280_1024_01},
                   {60, &mode_1280_1024_60}, {75, &mode_1280_1024_75}, {85, &mode_1280_1024_85}}},
-    {1600, 1200, {{kTest0, &mode_1600_1200_00}, {kCustom1, &mode_1600_1200_01},
+    {1600, 1200, {{TEST_HZ, &mode_1600_1200_00}, {CUSTOM_HZ, &mode_1600_1200_01},
                   {60, &mode_1600_1200_60}, {65, &mode_1600_1200_65},
                   {70, &mode_1600_1200_70, false}, {75, &mode_1600_1200_75, false},
                   {80, &mode_1600_1200_80, false}}},
-    {1920, 1080, {{kTest0, &mode_1920_1080_00}, {kCustom1, &mode_1920_1080_01},
+    {1920, 1080, {{TEST_HZ, &mode_1920_1080_00}, {CUSTOM_HZ, &mode_1920_1080_01},
                   {60, &mode_1920_1080_60}}},
 };
 // clang-format on
@@ -208,7 +208,7 @@ struct Layout {
     bool tall;
 };
 
-constexpr Layout kLayouts[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+constexpr Layout LAYOUTS[] = {{false, false}, {true, false}, {false, true}, {true, true}};
 
 enum class Memory { Sgram, Wram };
 
@@ -234,12 +234,12 @@ constexpr DISPLAY_MODE make_row(const Layout& layout, const Resolution& res, con
     info.Length = sizeof(VIDEO_MODE_INFORMATION);
     info.VisScreenWidth = res.width;
     info.VisScreenHeight = res.height;
-    info.ScreenStride = round_up(res.width * depth.bitsPerPixel / 8, kStrideAlignBytes);
+    info.ScreenStride = round_up(res.width * depth.bitsPerPixel / 8, STRIDE_ALIGN_BYTES);
     info.NumberOfPlanes = 1;
     info.BitsPerPlane = depth.bitsPerPixel;
     info.Frequency = refresh.frequency;
-    info.XMillimeter = kScreenWidthMm;
-    info.YMillimeter = kScreenHeightMm;
+    info.XMillimeter = SCREEN_WIDTH_MM;
+    info.YMillimeter = SCREEN_HEIGHT_MM;
     info.NumberRedBits = depth.redBits;
     info.NumberGreenBits = depth.greenBits;
     info.NumberBlueBits = depth.blueBits;
@@ -250,7 +250,7 @@ constexpr DISPLAY_MODE make_row(const Layout& layout, const Resolution& res, con
     info.VideoMemoryBitmapWidth = res.width;
     row.pTiming = refresh.timing;
     row.fValid = 1;
-    row.ulExtraWidth = layout.wide ? round_down(res.width, kExtraWidthAlignPixels) : 0;
+    row.ulExtraWidth = layout.wide ? round_down(res.width, EXTRA_WIDTH_ALIGN_PIXELS) : 0;
     row.ulExtraHeight = layout.tall ? res.height : 0;
     return row;
 }
@@ -259,10 +259,10 @@ constexpr DISPLAY_MODE make_row(const Layout& layout, const Resolution& res, con
 // resolution, then refresh, then depth.
 template <typename Visit> constexpr void for_each_row(Memory memory, Visit visit)
 {
-    for (const Layout& layout : kLayouts)
-        for (const Resolution& res : kResolutions)
-            for (ULONG r = 0; r < kMaxRefreshes && res.refreshes[r].timing; ++r)
-                for (const Depth& depth : kDepths)
+    for (const Layout& layout : LAYOUTS)
+        for (const Resolution& res : RESOLUTIONS)
+            for (ULONG r = 0; r < MAX_REFRESHES && res.refreshes[r].timing; ++r)
+                for (const Depth& depth : DEPTHS)
                     if (has_row(memory, res.refreshes[r], depth))
                         visit(make_row(layout, res, res.refreshes[r], depth));
 }

@@ -26,8 +26,8 @@
 #define KORVID_API extern "C" NTAPI
 
 // The NT 4.0 sizes of the two records the entry code exchanges.
-constexpr ULONG kHwInitDataSizeNt4 = 40;
-constexpr ULONG kConfigInfoSizeNt4 = 72;
+constexpr ULONG HW_INIT_DATA_SIZE_NT4 = 40;
+constexpr ULONG CONFIG_INFO_SIZE_NT4 = 72;
 
 static_assert(sizeof(VIDEO_MODE_INFORMATION) == 80);
 static_assert(sizeof(VIDEO_ACCESS_RANGE) == 16);

@@ -11,7 +11,6 @@ namespace {
 
 constexpr ULONG WORD_BYTES = 4;
 constexpr ULONG CURRENT_MODE_ROW = 0xFFFFFFFF;
-constexpr ULONG NO_ROW = 0xFFFFFFFF;
 constexpr ULONG MAX_STALL_US = 50;
 constexpr ULONG CURSOR_COLOR_INPUT_BYTES = 6;
 constexpr ULONG GAMMA_HEADER_BYTES = 4;
@@ -29,14 +28,14 @@ constexpr ULONG BIOS_ROM_LENGTH = 0x8000;
 // The BIOS image is mapped once and the mapping kept for the driver's life.
 KORVID_DATA PVOID bios_rom = nullptr;
 
-const CHAR kChipName[] = "Orvanel(tm), Rev. 1";
-const CHAR kDacRgb526[] = "IBM RGB 526";
-const CHAR kDacRgb528[] = "IBM RGB 528";
-const CHAR kUnknown[] = "UNKOWN";
-const CHAR kWram[] = "WRAM";
-const CHAR kSgram[] = "SGRAM";
-const CHAR kBusName[] = "PCI";
-const CHAR kBoardName[] = "Halcyra(tm) 3D";
+const CHAR CHIP_NAME[] = "Orvanel(tm), Rev. 1";
+const CHAR DAC_RGB526_NAME[] = "IBM RGB 526";
+const CHAR DAC_RGB528_NAME[] = "IBM RGB 528";
+const CHAR UNKNOWN_NAME[] = "UNKOWN";
+const CHAR WRAM_NAME[] = "WRAM";
+const CHAR SGRAM_NAME[] = "SGRAM";
+const CHAR BUS_NAME[] = "PCI";
+const CHAR BOARD_NAME[] = "Halcyra(tm) 3D";
 
 ULONG input_word(PVIDEO_REQUEST_PACKET p, ULONG index = 0)
 {
@@ -49,20 +48,6 @@ VP_STATUS return_word(PVIDEO_REQUEST_PACKET p, ULONG value)
     if (!output_fits(p, WORD_BYTES))
         return ERROR_INSUFFICIENT_BUFFER;
     store_ulong(p->OutputBuffer, value);
-    return NO_ERROR;
-}
-
-VP_STATUS return_string(PVIDEO_REQUEST_PACKET p, const CHAR* text)
-{
-    if (p->OutputBufferLength == 0) {
-        // Nothing can be returned; tell the caller the room it needs.
-        ULONG length = 0;
-        while (text[length])
-            ++length;
-        p->StatusBlock->Information = length + 1;
-        return ERROR_INSUFFICIENT_BUFFER;
-    }
-    IOReturnString(p, text);
     return NO_ERROR;
 }
 
@@ -177,7 +162,7 @@ VP_STATUS set_mclock_index(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 
 VP_STATUS get_chip_name(PBOARD_EXTENSION, PVIDEO_REQUEST_PACKET p)
 {
-    return return_string(p, kChipName);
+    return IOReturnString(p, CHIP_NAME);
 }
 
 VP_STATUS get_dac_name(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
@@ -185,11 +170,11 @@ VP_STATUS get_dac_name(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
     switch (ext->ulDacType) {
     case DAC_TYPE_RGB526:
     case DAC_TYPE_RGB526_DRAM:
-        return return_string(p, kDacRgb526);
+        return IOReturnString(p, DAC_RGB526_NAME);
     case DAC_TYPE_RGB528:
-        return return_string(p, kDacRgb528);
+        return IOReturnString(p, DAC_RGB528_NAME);
     default:
-        return return_string(p, kUnknown);
+        return IOReturnString(p, UNKNOWN_NAME);
     }
 }
 
@@ -197,11 +182,11 @@ VP_STATUS get_memory_type_name(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {
     switch (ext->ulMemoryType) {
     case MEMORY_TYPE_WRAM:
-        return return_string(p, kWram);
+        return IOReturnString(p, WRAM_NAME);
     case MEMORY_TYPE_SGRAM:
-        return return_string(p, kSgram);
+        return IOReturnString(p, SGRAM_NAME);
     default:
-        return return_string(p, kUnknown);
+        return IOReturnString(p, UNKNOWN_NAME);
     }
 }
 
@@ -212,7 +197,7 @@ VP_STATUS get_memory_size_mb(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 
 VP_STATUS get_bus_name(PBOARD_EXTENSION, PVIDEO_REQUEST_PACKET p)
 {
-    return return_string(p, kBusName);
+    return IOReturnString(p, BUS_NAME);
 }
 
 VP_STATUS get_constant_128(PBOARD_EXTENSION, PVIDEO_REQUEST_PACKET p)
@@ -227,7 +212,7 @@ VP_STATUS get_constant_592(PBOARD_EXTENSION, PVIDEO_REQUEST_PACKET p)
 
 VP_STATUS get_board_name(PBOARD_EXTENSION, PVIDEO_REQUEST_PACKET p)
 {
-    return return_string(p, kBoardName);
+    return IOReturnString(p, BOARD_NAME);
 }
 
 VP_STATUS set_flag_from_byte(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p, ULONG flag)
@@ -347,17 +332,7 @@ VP_STATUS set_custom_refresh(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
     REFRESH_INPUT in = read_refresh_input(p);
     if (!output_fits(p, sizeof(CUSTOM_REFRESH_ENTRY)))
         return ERROR_INSUFFICIENT_BUFFER;
-    const ULONG same_resolution =
-        COMPARE_IGNORE_VIRTUAL | COMPARE_IGNORE_DEPTH | COMPARE_IGNORE_REFRESH;
-    ULONG found = NO_ROW;
-    for (ULONG row = 0; row < num_display_modes; ++row) {
-        if (!(display_mode[row].pTiming->ulTimingFlags & TIMING_CUSTOM_SLOT) ||
-            !CompareModes(ext->ulCurrentMode, row, same_resolution))
-            continue;
-        UpdateCustomRefresh(row, in.refresh, in.pll_word, in.pixel_clock);
-        if (CompareModes(ext->ulCurrentMode, row, COMPARE_IGNORE_REFRESH))
-            found = row;
-    }
+    ULONG found = fill_custom_slots(ext->ulCurrentMode, in.refresh, in.pll_word, in.pixel_clock);
     if (found == NO_ROW)
         return ERROR_INVALID_PARAMETER;
     PCUSTOM_REFRESH_ENTRY out = static_cast<PCUSTOM_REFRESH_ENTRY>(p->OutputBuffer);
@@ -375,15 +350,11 @@ VP_STATUS try_refresh(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
     REFRESH_INPUT in = read_refresh_input(p);
     if (!output_fits(p, WORD_BYTES))
         return ERROR_INSUFFICIENT_BUFFER;
-    for (ULONG row = 0; row < num_display_modes; ++row) {
-        if (!(display_mode[row].pTiming->ulTimingFlags & TIMING_TEST_SLOT) ||
-            !CompareModes(ext->ulCurrentMode, row, COMPARE_IGNORE_REFRESH))
-            continue;
-        UpdateCustomRefresh(row, in.refresh, in.pll_word, in.pixel_clock);
-        store_ulong(p->OutputBuffer, ulZorx_GetModes(ext, nullptr, row + 1));
-        return NO_ERROR;
-    }
-    return ERROR_INVALID_PARAMETER;
+    ULONG row = fill_trial_slot(ext->ulCurrentMode, in.refresh, in.pll_word, in.pixel_clock);
+    if (row == NO_ROW)
+        return ERROR_INVALID_PARAMETER;
+    store_ulong(p->OutputBuffer, ulZorx_GetModes(ext, nullptr, row + 1));
+    return NO_ERROR;
 }
 
 VP_STATUS get_totals(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
@@ -407,7 +378,7 @@ VP_STATUS query_refresh(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
     return return_word(p, exists);
 }
 
-const REQUEST_ENTRY kPrivateRequests[] = {
+const REQUEST_ENTRY PRIVATE_REQUESTS[] = {
     {IOCTL_PRIV_MAP_BIOS_ROM, map_bios_rom},
     {IOCTL_PRIV_GET_BOARD_CONFIG, get_board_config},
     {IOCTL_PRIV_SET_VIRTUALS_FLAG, set_virtuals_flag},
@@ -447,7 +418,7 @@ const REQUEST_ENTRY kPrivateRequests[] = {
 
 REQUEST_HANDLER find_private_request(ULONG code)
 {
-    for (const REQUEST_ENTRY& entry : kPrivateRequests)
+    for (const REQUEST_ENTRY& entry : PRIVATE_REQUESTS)
         if (entry.IoControlCode == code)
             return entry.Handler;
     return nullptr;

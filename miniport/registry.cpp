@@ -11,20 +11,20 @@ namespace {
 
 constexpr ULONG REGISTRY_DWORD_BYTES = 4;
 
-WCHAR kChipType[] = KTEXT("ORV");
-WCHAR kAdapterString[] = KTEXT("Quorvane");
-WCHAR kDacRgb526Sgram[] = KTEXT("IBM RGB526 SGRAM");
-WCHAR kDacRgb526Wram[] = KTEXT("IBM RGB526 WRAM");
-WCHAR kDacRgb528[] = KTEXT("IBM RGB528 VRAM");
-WCHAR kDacRgb526Dram[] = KTEXT("IBM RGB526 DRAM");
+WCHAR CHIP_TYPE[] = KTEXT("ORV");
+WCHAR ADAPTER_STRING[] = KTEXT("Quorvane");
+WCHAR DAC_RGB526_SGRAM[] = KTEXT("IBM RGB526 SGRAM");
+WCHAR DAC_RGB526_WRAM[] = KTEXT("IBM RGB526 WRAM");
+WCHAR DAC_RGB528[] = KTEXT("IBM RGB528 VRAM");
+WCHAR DAC_RGB526_DRAM[] = KTEXT("IBM RGB526 DRAM");
 
-WCHAR kValueChipType[] = KTEXT("HardwareInformation.ChipType");
-WCHAR kValueDacType[] = KTEXT("HardwareInformation.DacType");
-WCHAR kValueMemorySize[] = KTEXT("HardwareInformation.MemorySize");
-WCHAR kValueAdapterString[] = KTEXT("HardwareInformation.AdapterString");
-WCHAR kValueDoubleWide[] = KTEXT("DoubleWide");
-WCHAR kValueTwoTall[] = KTEXT("TwoTall");
-WCHAR kValueMclock[] = KTEXT("IBMMCLOCK");
+WCHAR VALUE_CHIP_TYPE[] = KTEXT("HardwareInformation.ChipType");
+WCHAR VALUE_DAC_TYPE[] = KTEXT("HardwareInformation.DacType");
+WCHAR VALUE_MEMORY_SIZE[] = KTEXT("HardwareInformation.MemorySize");
+WCHAR VALUE_ADAPTER_STRING[] = KTEXT("HardwareInformation.AdapterString");
+WCHAR VALUE_DOUBLE_WIDE[] = KTEXT("DoubleWide");
+WCHAR VALUE_TWO_TALL[] = KTEXT("TwoTall");
+WCHAR VALUE_MCLOCK[] = KTEXT("IBMMCLOCK");
 
 void set_value(PBOARD_EXTENSION ext, PWSTR name, PVOID data, ULONG length)
 {
@@ -37,17 +37,17 @@ PWSTR dac_type_string(PBOARD_EXTENSION ext, ULONG* length)
     switch (ext->ulDacType) {
     case DAC_TYPE_RGB526:
         if (ext->ulMemoryType == MEMORY_TYPE_SGRAM) {
-            *length = sizeof kDacRgb526Sgram;
-            return kDacRgb526Sgram;
+            *length = sizeof DAC_RGB526_SGRAM;
+            return DAC_RGB526_SGRAM;
         }
-        *length = sizeof kDacRgb526Wram;
-        return kDacRgb526Wram;
+        *length = sizeof DAC_RGB526_WRAM;
+        return DAC_RGB526_WRAM;
     case DAC_TYPE_RGB528:
-        *length = sizeof kDacRgb528;
-        return kDacRgb528;
+        *length = sizeof DAC_RGB528;
+        return DAC_RGB528;
     case DAC_TYPE_RGB526_DRAM:
-        *length = sizeof kDacRgb526Dram;
-        return kDacRgb526Dram;
+        *length = sizeof DAC_RGB526_DRAM;
+        return DAC_RGB526_DRAM;
     default:
         return nullptr;
     }
@@ -82,23 +82,23 @@ void load_custom_refresh(PBOARD_EXTENSION ext)
 
 VOID Zorx_set_registry_parameters(PBOARD_EXTENSION ext)
 {
-    set_value(ext, kValueChipType, kChipType, sizeof kChipType);
+    set_value(ext, VALUE_CHIP_TYPE, CHIP_TYPE, sizeof CHIP_TYPE);
     ULONG dac_length = 0;
     if (PWSTR dac = dac_type_string(ext, &dac_length))
-        set_value(ext, kValueDacType, dac, dac_length);
+        set_value(ext, VALUE_DAC_TYPE, dac, dac_length);
     ULONG memory_size = board_memory_size(ext);
-    set_value(ext, kValueMemorySize, &memory_size, sizeof memory_size);
-    set_value(ext, kValueAdapterString, kAdapterString, sizeof kAdapterString);
+    set_value(ext, VALUE_MEMORY_SIZE, &memory_size, sizeof memory_size);
+    set_value(ext, VALUE_ADAPTER_STRING, ADAPTER_STRING, sizeof ADAPTER_STRING);
 }
 
 VOID Zorx_get_registry_parameters(PBOARD_EXTENSION ext)
 {
     load_custom_refresh(ext);
     gVirtualsFlag = VIRTUALS_NONE;
-    ULONG double_wide = read_dword_value(ext, kValueDoubleWide);
-    ULONG two_tall = read_dword_value(ext, kValueTwoTall);
+    ULONG double_wide = read_dword_value(ext, VALUE_DOUBLE_WIDE);
+    ULONG two_tall = read_dword_value(ext, VALUE_TWO_TALL);
     if (ext->ulMemoryType == MEMORY_TYPE_SGRAM)
-        ext->ulMclockIndex = read_dword_value(ext, kValueMclock);
+        ext->ulMclockIndex = read_dword_value(ext, VALUE_MCLOCK);
     if (double_wide == 1)
         gVirtualsFlag = VIRTUALS_DOUBLE_WIDE;
     else if (two_tall == 1)

@@ -29,4 +29,6 @@ inline BOOLEAN input_fits(PVIDEO_REQUEST_PACKET packet, ULONG needed)
     return packet->InputBufferLength >= needed;
 }
 
-VOID IOReturnString(PVIDEO_REQUEST_PACKET packet, const CHAR* text);
+// A NUL-terminated string as the output, cut to fit; an empty output buffer
+// is refused with the size the whole string needs.
+VP_STATUS IOReturnString(PVIDEO_REQUEST_PACKET packet, const CHAR* text);

@@ -193,7 +193,7 @@ VP_STATUS unshare_video_memory(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
     return VideoPortUnmapMemory(ext, in->RequestedVirtualAddress, in->ProcessHandle);
 }
 
-const REQUEST_ENTRY kStandardRequests[] = {
+const REQUEST_ENTRY STANDARD_REQUESTS[] = {
     {IOCTL_VIDEO_QUERY_AVAIL_MODES, query_avail_modes},
     {IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, query_num_avail_modes},
     {IOCTL_VIDEO_QUERY_CURRENT_MODE, query_current_mode},
@@ -212,7 +212,7 @@ const REQUEST_ENTRY kStandardRequests[] = {
 
 REQUEST_HANDLER find_standard_request(ULONG code)
 {
-    for (const REQUEST_ENTRY& entry : kStandardRequests)
+    for (const REQUEST_ENTRY& entry : STANDARD_REQUESTS)
         if (entry.IoControlCode == code)
             return entry.Handler;
     return nullptr;

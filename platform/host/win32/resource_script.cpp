@@ -1,4 +1,4 @@
-// The module's resources on the host come from the very resource script the
+// The resource-script parser. The module's resources on the host come from the very resource script the
 // resource compiler builds into the real binary: dialog templates (DIALOG and
 // DIALOGEX), the string table, icons and bitmaps, with the symbols of the
 // headers the script includes. Only the statements the script language has
@@ -717,24 +717,6 @@ class Parser {
 Module parse_resource_script(const std::string& path)
 {
     return Parser(path).parse();
-}
-
-HINSTANCE load_module(const std::string& resource_script)
-{
-    State& s = state();
-    for (auto& m : s.modules)
-        if (m->script == resource_script)
-            return reinterpret_cast<HINSTANCE>(m.get());
-    s.modules.push_back(std::make_unique<Module>(parse_resource_script(resource_script)));
-    return reinterpret_cast<HINSTANCE>(s.modules.back().get());
-}
-
-const Module& module(HINSTANCE instance)
-{
-    for (auto& m : state().modules)
-        if (reinterpret_cast<HINSTANCE>(m.get()) == instance)
-            return *m;
-    throw std::runtime_error("no module loaded at this instance handle");
 }
 
 } // namespace win32_host

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 using namespace hwtest;
@@ -188,12 +187,13 @@ TEST_P(AllRows, EveryValidRowIsEnteredAsItsRecordSays)
         for (uint32_t at : marks)
             EXPECT_EQ(fb[at], 0) << i;
         EXPECT_EQ(hw.machine.time_ns, cost_ns(hw.ext.ulMemoryType ? 2700 : 2900, size)) << i;
-        const double refresh = hw.decoded().refresh_hz;
         const ULONG rate = row.ModeInformation.Frequency;
-        if (rate > 1 && std::fabs(refresh - rate) > 1.0)
-            std::printf("  row %lu %lux%lu %lu bpp: %lu Hz listed, %.2f Hz programmed\n", i,
-                        row.ModeInformation.VisScreenWidth, row.ModeInformation.VisScreenHeight,
-                        row.ModeInformation.BitsPerPlane, rate, refresh);
+        if (rate <= 1)
+            continue; // a slot row: its rate is whatever was stored last
+        // The 1600 x 1200 75 Hz record's pixel clock gives 77.08 Hz on the
+        // monitor; the table carries it as it is.
+        const bool fast_1600 = row.ModeInformation.VisScreenWidth == 1600 && rate == 75;
+        EXPECT_NEAR(hw.decoded().refresh_hz, fast_1600 ? 77.08 : rate, fast_1600 ? 0.01 : 1.0) << i;
     }
 }
 

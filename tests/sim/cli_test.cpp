@@ -5,8 +5,6 @@
 
 #include "json.h"
 
-#include <sys/wait.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,40 +12,6 @@
 #include <sstream>
 
 namespace {
-
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string quote(const std::string& s)
-{
-    return "'" + s + "'";
-}
-
-// Runs korvid-sim through the shell; `pipe` post-processes its standard output.
-Outcome run(const std::string& args, const std::string& pipe = "")
-{
-    std::string out = temp_path("out"), err = temp_path("err");
-    std::string cmd = std::string(KORVID_SIM_EXE) + " " + args + " 2>" + quote(err) +
-                      (pipe.empty() ? "" : " | " + pipe) + " >" + quote(out);
-    int raw = std::system(cmd.c_str());
-    Outcome r;
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = slurp(out);
-    r.err = slurp(err);
-    std::remove(out.c_str());
-    std::remove(err.c_str());
-    return r;
-}
 
 bool have_python()
 {
@@ -110,7 +74,13 @@ TEST(Cli, BadInputExitsWithStatusTwoAndOneLine)
                              "trace",
                              "trace audit",
                              "board 1",
-                             "boards extra"}) {
+                             "boards extra",
+                             "compare",
+                             "compare host",
+                             "compare host /nonexistent.sys",
+                             "compare /etc/hostname host",
+                             "compare host host 0x40",
+                             "compare host host --jobs 0"}) {
         Outcome r = run(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_EQ(r.out, "") << args;

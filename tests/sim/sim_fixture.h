@@ -9,11 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -62,4 +64,39 @@ inline std::string temp_path(const std::string& name)
     const char* dir = std::getenv("TMPDIR");
     return std::string(dir ? dir : "/tmp") + "/korvid_sim_test_" + std::to_string(::getpid()) +
            "_" + name;
+}
+
+// korvid-sim as a user runs it.
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+inline std::string slurp(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+inline std::string quote(const std::string& s)
+{
+    return "'" + s + "'";
+}
+
+// Runs korvid-sim through the shell; `pipe` post-processes its standard output.
+inline Outcome run(const std::string& args, const std::string& pipe = "")
+{
+    std::string out = temp_path("out"), err = temp_path("err");
+    std::string cmd = std::string(KORVID_SIM_EXE) + " " + args + " 2>" + quote(err) +
+                      (pipe.empty() ? "" : " | " + pipe) + " >" + quote(out);
+    int raw = std::system(cmd.c_str());
+    Outcome r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = slurp(out);
+    r.err = slurp(err);
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return r;
 }

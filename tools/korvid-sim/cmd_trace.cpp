@@ -66,7 +66,8 @@ Result cmd_trace(Context& ctx, const Args& args)
         inner.json = Json::object().set("boot_status", static_cast<int64_t>(s.boot_status()));
     } else {
         const Command* c = find_command(args[0]);
-        if (c && (c->run == cmd_trace || c->run == cmd_audit || c->run == cmd_script))
+        if (c && (c->run == cmd_trace || c->run == cmd_audit || c->run == cmd_compare ||
+                  c->run == cmd_script))
             throw UsageError("trace runs one command on this machine; '" + args[0] +
                              "' cannot be traced");
         s.ensure_booted();

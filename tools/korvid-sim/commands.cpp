@@ -17,6 +17,8 @@ const Command kCommands[] = {
      "every device access of a command, one a line", true},
     {"audit", cmd_audit, "audit [CODE...] [--jobs N]",
      "every configuration code on a fresh machine: every valid row set and checked", true},
+    {"compare", cmd_compare, "compare A B [CODE...] [--jobs N]",
+     "two drivers (korvid.sys files or 'host') on every code: what differs", false},
     {"screenshot", cmd_screenshot, "screenshot MODE FILE.png [--pattern bars|grid|text]",
      "set a mode, draw a pattern, write what the monitor shows", true},
     {"script", cmd_script, "script FILE", "run one command a line on one machine", false},

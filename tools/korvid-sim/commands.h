@@ -48,6 +48,7 @@ Result cmd_set(Context& ctx, const Args& args);
 Result cmd_state(Context& ctx, const Args& args);
 Result cmd_trace(Context& ctx, const Args& args);
 Result cmd_audit(Context& ctx, const Args& args);
+Result cmd_compare(Context& ctx, const Args& args);
 Result cmd_screenshot(Context& ctx, const Args& args);
 Result cmd_script(Context& ctx, const Args& args);
 Result cmd_ioctl(Context& ctx, const Args& args);

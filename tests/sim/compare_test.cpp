@@ -1,0 +1,158 @@
+// compare on copies of korvid.sys with one value changed: each change is
+// found where it is, the register or request named with both values, and
+// the built image is the host build's twin.
+#include "sim_fixture.h"
+
+#include "audit.h"
+#include "compare.h"
+#include "modes.h"
+#include "reference.h"
+
+#include "miniport/private_ioctl.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+#include <set>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class ChangedImage : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        auto path = korvid_sys_path();
+        if (!path)
+            GTEST_SKIP() << "no korvid.sys: configure with -DKORVID_CROSS_DIR";
+        built = *path;
+        std::ifstream in(built, std::ios::binary);
+        file.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    void TearDown() override { std::remove(temp_path("changed.sys").c_str()); }
+
+    // Replaces the one place `from` lies in the image with `to`.
+    template <typename T> void replace_once(const T& from, const T& to)
+    {
+        auto* f = reinterpret_cast<const uint8_t*>(&from);
+        auto at = std::search(file.begin(), file.end(), f, f + sizeof from);
+        ASSERT_NE(at, file.end()) << "the value is in the image";
+        ASSERT_EQ(std::search(at + 1, file.end(), f, f + sizeof from), file.end()) << "only once";
+        std::memcpy(&*at, &to, sizeof to);
+    }
+    sim::DriverImage changed()
+    {
+        std::string error;
+        auto image = sim::PeImage::load(file, &error);
+        EXPECT_TRUE(image) << error;
+        return image ? sim::sys_driver(image) : sim::DriverImage{};
+    }
+    std::string changed_file()
+    {
+        std::string path = temp_path("changed.sys");
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+        return path;
+    }
+
+    std::string built;
+    Bytes file;
+};
+
+constexpr uint32_t kCode = 0x11;
+
+// The rows of 640 x 480 at 60 Hz the host build accepts on the board.
+std::set<uint32_t> rows_of_640x480at60()
+{
+    Booted b(kCode);
+    std::set<uint32_t> rows;
+    for (uint32_t row = 0; row < ksim::kRowsTried; ++row) {
+        auto t = ksim::table_row(true, row);
+        if (t && t->width == 640 && t->height == 480 && t->frequency == 60 &&
+            b.client.set_mode(row) == NO_ERROR)
+            rows.insert(row);
+    }
+    return rows;
+}
+
+TEST_F(ChangedImage, APatchedPllWordIsReportedAtEveryRowItProgramsWithBothValues)
+{
+    MODE_TIMING patched = mode_640_480_60;
+    ASSERT_EQ(patched.ulPll526, 0x0907u);
+    patched.ulPll526 = 0x0908;
+    replace_once(mode_640_480_60, patched);
+
+    ksim::CodeComparison c = ksim::compare_code(kCode, sim::host_miniport(), changed());
+    std::set<uint32_t> divider_rows, pll_rows;
+    for (const ksim::Difference& d : c.differences) {
+        EXPECT_EQ(d.category, ksim::Category::Rows) << d.where;
+        uint32_t row = 0;
+        ASSERT_EQ(std::sscanf(d.where.c_str(), "row %u", &row), 1) << d.where;
+        if (d.where.find("DAC 0x20 pixel clock VCO divider") != std::string::npos) {
+            EXPECT_EQ(d.old_value + " " + d.new_value, "0x07 0x08") << d.where;
+            divider_rows.insert(row);
+        }
+        if (d.where.ends_with("decoded: pixel_pll")) {
+            EXPECT_EQ(d.old_value + " " + d.new_value, "0x0907 0x0908") << d.where;
+            pll_rows.insert(row);
+        }
+    }
+    const std::set<uint32_t> expected = rows_of_640x480at60();
+    EXPECT_FALSE(expected.empty());
+    EXPECT_EQ(divider_rows, expected);
+    EXPECT_EQ(pll_rows, expected);
+
+    // The command line says so in words, exits 1, and gives the records as JSON.
+    std::string path = changed_file();
+    Outcome text = run("compare host " + path + " 0x11");
+    EXPECT_EQ(text.status, 1) << text.err;
+    EXPECT_NE(text.out.find("row sets, row " + std::to_string(*expected.begin()) +
+                            " 640x480x8@60:single: device access "),
+              std::string::npos)
+        << text.out;
+    EXPECT_NE(text.out.find("DAC 0x20 pixel clock VCO divider: 0x07 -> 0x08"), std::string::npos);
+    Outcome json = run("--json compare host " + path + " 0x11",
+                       "python3 -c " + quote("import json,sys; d=json.load(sys.stdin); "
+                                             "r=d[\"differences\"][0]; print(d[\"identical\"], "
+                                             "*[r[k] for k in (\"code\", \"category\", "
+                                             "\"old\", \"new\")])"));
+    EXPECT_EQ(json.out, "False 17 row sets 0x07 0x08\n") << json.err;
+}
+
+TEST_F(ChangedImage, ARequestWhoseStatusChangedIsReportedWithThatRequest)
+{
+    // The private request table no longer knows the code: the request is refused.
+    const ULONG code = IOCTL_PRIV_GET_CONSTANT_592, unknown = code | 0x0F00;
+    replace_once(code, unknown);
+    ksim::CodeComparison c = ksim::compare_code(kCode, sim::host_miniport(), changed());
+    ASSERT_FALSE(c.differences.empty());
+    for (const ksim::Difference& d : c.differences) {
+        EXPECT_EQ(d.category, ksim::Category::Requests) << d.where;
+        EXPECT_NE(d.where.find(" PRIV_GET_CONSTANT_592"), std::string::npos) << d.where;
+    }
+    const ksim::Difference& first = c.differences.front();
+    EXPECT_TRUE(first.where.ends_with("PRIV_GET_CONSTANT_592: status")) << first.where;
+    EXPECT_EQ(first.old_value, "NO_ERROR");
+    EXPECT_EQ(first.new_value, "ERROR_INVALID_FUNCTION");
+
+    // Through two worker processes, the summary says which codes differ and where.
+    Outcome r = run("compare " + built + " " + changed_file() + " 0x00 0x11 --jobs 2");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.out.find("PRIV_GET_CONSTANT_592: status: NO_ERROR -> ERROR_INVALID_FUNCTION"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("row sets                      2          0\n"), std::string::npos);
+    EXPECT_NE(r.out.find("requests                      0          2 0x00 0x11\n"),
+              std::string::npos);
+}
+
+TEST_F(ChangedImage, TheBuiltImageIsIdenticalToTheHostBuildOnEveryCode)
+{
+    Outcome r = run("compare host " + built);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Identical on all 32 codes."), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "") << "no progress line without a terminal";
+}
+
+} // namespace

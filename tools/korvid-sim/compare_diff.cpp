@@ -1,0 +1,269 @@
+// Two drivers' observations side by side: which fields differ, where two
+// device-access traces part (the register by name, with both values), and
+// the comparison of many codes in worker processes.
+#include "compare.h"
+#include "describe.h"
+#include "trace_notes.h"
+#include "workers.h"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <sstream>
+
+namespace ksim {
+
+namespace {
+
+constexpr size_t kExcerptWords = 4; // words of a long answer shown around a difference
+constexpr const char* kNone = "(none)";
+
+struct Key {
+    Category category;
+    std::string where;
+    bool is_trace;
+    auto operator<=>(const Key&) const = default;
+};
+
+Key key(const Observation& o)
+{
+    return {o.category, o.where, o.is_trace};
+}
+
+std::vector<std::string> words(const std::string& s)
+{
+    std::vector<std::string> out;
+    std::istringstream in(s);
+    for (std::string w; in >> w;)
+        out.push_back(w);
+    return out;
+}
+
+std::string join(const std::vector<std::string>& w, size_t from, size_t count)
+{
+    std::string out = from > 0 ? "... " : "";
+    for (size_t i = from; i < std::min(w.size(), from + count); ++i)
+        out += w[i] + (i + 1 < w.size() ? " " : "");
+    return out + (from + count < w.size() ? "..." : "");
+}
+
+// Long answers (a mode list's bytes) are shown from the word where they part.
+std::pair<std::string, std::string> excerpt(const std::string& a, const std::string& b,
+                                            std::string* at)
+{
+    std::vector<std::string> wa = words(a), wb = words(b);
+    if (wa.size() <= 2 * kExcerptWords && wb.size() <= 2 * kExcerptWords)
+        return {a, b};
+    size_t k = 0;
+    while (k < wa.size() && k < wb.size() && wa[k] == wb[k])
+        ++k;
+    *at = format(" from word %zu", k);
+    return {join(wa, k, kExcerptWords), join(wb, k, kExcerptWords)};
+}
+
+void diff_fields(std::vector<Difference>& out, uint32_t code, const Observation& a,
+                 const Observation& b)
+{
+    std::map<std::string, std::string> theirs(b.fields.begin(), b.fields.end());
+    auto report = [&](const std::string& name, const std::string& old_v, const std::string& new_v) {
+        std::string at;
+        auto [o, n] = excerpt(old_v, new_v, &at);
+        out.push_back({code, a.category,
+                       a.where + (a.label.empty() ? "" : " " + a.label) + ": " + name + at, o, n});
+    };
+    for (const auto& [name, value] : a.fields) {
+        auto it = theirs.find(name);
+        std::string other = it == theirs.end() ? kNone : it->second;
+        if (other != value)
+            report(name, value, other);
+        if (it != theirs.end())
+            theirs.erase(it);
+    }
+    for (const auto& [name, value] : b.fields)
+        if (theirs.count(name))
+            report(name, kNone, value);
+}
+
+// An access as a register name and the value that went through it.
+std::pair<std::string, std::string> access_text(const sim::Event& e, const std::string& note)
+{
+    const bool read = e.op == sim::Op::Read;
+    switch (e.op) {
+    case sim::Op::Stall:
+        return {"stall", format("%u us", e.value)};
+    case sim::Op::ZeroMemory:
+        return {format("clear %s from +0x%X", sim::aperture_name(e.aperture), e.offset),
+                format("0x%X bytes", e.value)};
+    case sim::Op::Int10:
+        return {"video BIOS call, eax", format("0x%X", e.value)};
+    default:
+        break;
+    }
+    std::string value = format("0x%0*X", e.width * 2, e.value);
+    std::string place = format("%s+0x%04X", sim::aperture_name(e.aperture), e.offset);
+    if (note.empty())
+        return {(read ? "read " : "write ") + place, value};
+    size_t eq = note.rfind(" = ");
+    if (eq != std::string::npos) { // "DAC index data: DAC 0x20 pixel clock VCO divider = 0x08"
+        size_t colon = note.find(": ");
+        size_t from = colon != std::string::npos && colon < eq ? colon + 2 : 0;
+        return {note.substr(from, eq - from), note.substr(eq + 3)};
+    }
+    return {(read ? "read " : "write ") + note + " (" + place + ")", value};
+}
+
+void diff_traces(std::vector<Difference>& out, uint32_t code, const Observation& a,
+                 const Observation& b)
+{
+    const std::vector<sim::Event>&ea = a.trace, &eb = b.trace;
+    size_t i = 0;
+    while (i < ea.size() && i < eb.size() && ea[i] == eb[i])
+        ++i;
+    if (i == ea.size() && i == eb.size())
+        return;
+    std::vector<std::string> na = annotate(ea), nb = annotate(eb);
+    std::string where = format("%s: device access %zu", a.where.c_str(), i + 1);
+    if (i < ea.size() && i < eb.size()) {
+        auto [la, va] = access_text(ea[i], na[i]);
+        auto [lb, vb] = access_text(eb[i], nb[i]);
+        if (la == lb)
+            out.push_back({code, a.category, where + ", " + la, va, vb});
+        else
+            out.push_back({code, a.category, where, la + " = " + va, lb + " = " + vb});
+        return;
+    }
+    auto side = [&](const std::vector<sim::Event>& e, const std::vector<std::string>& n) {
+        if (i >= e.size())
+            return format("(no more: %zu accesses)", e.size());
+        auto [l, v] = access_text(e[i], n[i]);
+        return l + " = " + v;
+    };
+    out.push_back({code, a.category, where, side(ea, na), side(eb, nb)});
+}
+
+void diff(std::vector<Difference>& out, uint32_t code, const Observation& a, const Observation& b)
+{
+    if (a.is_trace)
+        diff_traces(out, code, a, b);
+    else
+        diff_fields(out, code, a, b);
+}
+
+// An observation one side has and the other lacks: a row the driver now
+// refuses has no trace; its refusal is the difference to report.
+void unmatched(std::vector<Difference>& out, uint32_t code, const Observation& o, bool in_old)
+{
+    const std::string base = o.where.substr(0, o.where.find(','));
+    for (const Difference& d : out)
+        if (d.where.rfind(base, 0) == 0 || d.category == Category::Boot)
+            return; // said already, or the boot parted and everything after it
+    std::string seen = o.is_trace ? format("%zu device accesses", o.trace.size())
+                                  : format("%zu values", o.fields.size());
+    out.push_back(
+        {code, o.category, o.where, in_old ? seen : "(not seen)", in_old ? "(not seen)" : seen});
+}
+
+std::string one_line(std::string s)
+{
+    std::replace(s.begin(), s.end(), '\t', ' ');
+    std::replace(s.begin(), s.end(), '\n', ' ');
+    return s;
+}
+
+} // namespace
+
+const char* category_name(Category c)
+{
+    static const char* const kNames[kNumCategories] = {"boot", "registry", "mode list", "row sets",
+                                                       "requests"};
+    return kNames[size_t(c)];
+}
+
+std::vector<Difference> differences(uint32_t code, const Snapshot& a, const Snapshot& b)
+{
+    std::map<Key, const Observation*> theirs;
+    for (const Observation& o : b)
+        theirs[key(o)] = &o;
+    std::vector<Difference> out;
+    std::vector<const Observation*> only_old;
+    for (const Observation& o : a) {
+        auto it = theirs.find(key(o));
+        if (it == theirs.end()) {
+            only_old.push_back(&o);
+            continue;
+        }
+        diff(out, code, o, *it->second);
+        theirs.erase(it);
+    }
+    for (const Observation* o : only_old)
+        unmatched(out, code, *o, true);
+    for (const Observation& o : b)
+        if (theirs.count(key(o)))
+            unmatched(out, code, o, false);
+    return out;
+}
+
+CodeComparison compare_code(uint32_t code, const sim::DriverImage& a, const sim::DriverImage& b)
+{
+    CodeComparison c;
+    c.code = code;
+    Snapshot old_side = observe(code, a);
+    c.differences = differences(code, old_side, observe(code, b));
+    return c;
+}
+
+std::string serialize(const CodeComparison& c)
+{
+    std::string out;
+    for (const Difference& d : c.differences)
+        out += format("D\t%d\t", int(d.category)) + one_line(d.where) + "\t" +
+               one_line(d.old_value) + "\t" + one_line(d.new_value) + "\n";
+    if (!c.error.empty())
+        out += format("X\t%s\n", one_line(c.error).c_str());
+    return out;
+}
+
+CodeComparison deserialize_comparison(uint32_t code, const std::string& text)
+{
+    CodeComparison c;
+    c.code = code;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> parts;
+        std::istringstream l(line);
+        for (std::string part; std::getline(l, part, '\t');)
+            parts.push_back(part);
+        if (parts.size() == 5 && parts[0] == "D") {
+            int category = std::atoi(parts[1].c_str());
+            if (category < 0 || size_t(category) >= kNumCategories)
+                continue;
+            c.differences.push_back({code, Category(category), parts[2], parts[3], parts[4]});
+        } else if (parts.size() == 2 && parts[0] == "X") {
+            c.error = parts[1];
+        }
+    }
+    return c;
+}
+
+CompareRun run_compare(const std::vector<uint32_t>& codes, const sim::DriverImage& a,
+                       const sim::DriverImage& b, int workers,
+                       const std::function<void(size_t, size_t)>& progress)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    WorkerRun done = run_workers(
+        codes, workers, [&](uint32_t code) { return serialize(compare_code(code, a, b)); },
+        progress);
+    CompareRun run;
+    for (uint32_t code : codes) {
+        auto it = done.reports.find(code);
+        run.codes.push_back(
+            deserialize_comparison(code, it == done.reports.end() ? "" : it->second));
+        if (done.lost.count(code))
+            run.codes.back().error = done.lost[code];
+    }
+    run.workers = done.workers;
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return run;
+}
+
+} // namespace ksim

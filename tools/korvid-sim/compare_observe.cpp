@@ -1,0 +1,342 @@
+// What compare looks at of one driver on one configuration code: the boot
+// with its device accesses and the registry values it writes, the mode list
+// record by record, every row set with its device accesses and the state
+// decoded from the board, and a fixed conversation of every request with
+// buffers of the usual size, one byte short, empty and larger.
+#include "audit.h"
+#include "compare.h"
+#include "describe.h"
+#include "reference.h"
+
+#include "sim/board.h"
+#include "sim/decode.h"
+#include "sim/host_driver.h"
+#include "sim/miniport_client.h"
+#include "sim/miniport_requests.h"
+
+#include <map>
+
+namespace ksim {
+
+namespace {
+
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+constexpr uint32_t kLargerOutput = 16; // bytes past the usual output buffer
+
+Observation fields(Category c, std::string where, Fields f)
+{
+    Observation o;
+    o.category = c;
+    o.where = std::move(where);
+    o.fields = std::move(f);
+    return o;
+}
+
+Observation trace(Category c, std::string where, const std::vector<sim::Event>& events)
+{
+    Observation o;
+    o.category = c;
+    o.where = std::move(where);
+    o.trace = events;
+    o.is_trace = true;
+    return o;
+}
+
+std::string hex(uint32_t v, int digits = 0)
+{
+    return format("0x%0*X", digits, v);
+}
+
+std::string utf8(const std::u16string& s)
+{
+    std::string out;
+    for (char16_t c : s)
+        out += c < 0x80 ? char(c) : '?';
+    return out;
+}
+
+std::string bytes_text(const std::vector<uint8_t>& bytes)
+{
+    std::string out;
+    for (uint8_t b : bytes)
+        out += format("%02X", b);
+    return out.empty() ? "(none)" : out;
+}
+
+std::unique_ptr<sim::Machine> fresh_machine(uint32_t code)
+{
+    sim::BoardSetup board;
+    board.config_code = code;
+    return std::make_unique<sim::Machine>(std::vector<sim::BoardSetup>{board});
+}
+
+// ---- boot -------------------------------------------------------------
+
+void observe_registry(Snapshot& s, sim::Machine& m)
+{
+    Fields values;
+    for (const auto& [name, value] : m.registry(0))
+        values.push_back({utf8(name), format("type %u, ", value.type) + bytes_text(value.data)});
+    s.push_back(fields(Category::Registry, "registry values written", values));
+}
+
+// ---- modes ------------------------------------------------------------
+
+Fields mode_fields(const sim::ModeEntry& e)
+{
+    const VIDEO_MODE_INFORMATION& i = e.info;
+    return {{"Length", std::to_string(i.Length)},
+            {"ModeIndex", std::to_string(i.ModeIndex)},
+            {"VisScreenWidth", std::to_string(i.VisScreenWidth)},
+            {"VisScreenHeight", std::to_string(i.VisScreenHeight)},
+            {"ScreenStride", std::to_string(i.ScreenStride)},
+            {"NumberOfPlanes", std::to_string(i.NumberOfPlanes)},
+            {"BitsPerPlane", std::to_string(i.BitsPerPlane)},
+            {"Frequency", std::to_string(i.Frequency)},
+            {"XMillimeter", std::to_string(i.XMillimeter)},
+            {"YMillimeter", std::to_string(i.YMillimeter)},
+            {"NumberRedBits", std::to_string(i.NumberRedBits)},
+            {"NumberGreenBits", std::to_string(i.NumberGreenBits)},
+            {"NumberBlueBits", std::to_string(i.NumberBlueBits)},
+            {"RedMask", hex(i.RedMask)},
+            {"GreenMask", hex(i.GreenMask)},
+            {"BlueMask", hex(i.BlueMask)},
+            {"AttributeFlags", hex(i.AttributeFlags)},
+            {"VideoMemoryBitmapWidth", std::to_string(i.VideoMemoryBitmapWidth)},
+            {"VideoMemoryBitmapHeight", std::to_string(i.VideoMemoryBitmapHeight)},
+            {"DriverSpecificAttributeFlags", hex(i.DriverSpecificAttributeFlags)},
+            {"extra_width", std::to_string(e.extra_width)},
+            {"extra_height", std::to_string(e.extra_height)}};
+}
+
+void observe_modes(Snapshot& s, sim::MiniportClient& c)
+{
+    std::vector<sim::ModeEntry> list = c.list_modes();
+    s.push_back(fields(Category::Modes, "mode list", {{"count", std::to_string(list.size())}}));
+    for (size_t i = 0; i < list.size(); ++i) {
+        s.push_back(
+            fields(Category::Modes, format("mode list record %zu", i), mode_fields(list[i])));
+        s.back().label = format("(%s)", mode_name(list[i]).c_str());
+    }
+}
+
+// ---- rows -------------------------------------------------------------
+
+Fields state_fields(const sim::DisplayState& d)
+{
+    return {{"native", d.native ? "yes" : "no"},
+            {"text_mode", d.text_mode ? "yes" : "no"},
+            {"memory_config", hex(d.memory_config, 8)},
+            {"pixel_format", hex(d.pixel_format, 2)},
+            {"bpp", std::to_string(d.bpp)},
+            {"pixel_pll", hex(d.pixel_pll, 4)},
+            {"pixel_clock_hz", format("%.0f", d.pixel_clock_hz)},
+            {"memory_pll", hex(d.memory_pll, 4)},
+            {"memory_clock_hz", format("%.0f", d.memory_clock_hz)},
+            {"h_active", std::to_string(d.h_active)},
+            {"h_blank", std::to_string(d.h_blank)},
+            {"h_front_porch", std::to_string(d.h_front_porch)},
+            {"h_sync", std::to_string(d.h_sync)},
+            {"v_active", std::to_string(d.v_active)},
+            {"v_blank", std::to_string(d.v_blank)},
+            {"v_front_porch", std::to_string(d.v_front_porch)},
+            {"v_sync", std::to_string(d.v_sync)},
+            {"refresh_hz", format("%.3f", d.refresh_hz)},
+            {"start", std::to_string(d.start)},
+            {"pitch", std::to_string(d.pitch)},
+            {"hsync", d.hsync_positive ? "+" : "-"},
+            {"vsync", d.vsync_positive ? "+" : "-"},
+            {"colour_path", sim::colour_path_name(d.path)},
+            {"cursor", d.cursor_on ? "on" : "off"},
+            {"pixel_mask", hex(d.pixel_mask, 2)}};
+}
+
+std::string row_name(bool sgram, uint32_t row)
+{
+    auto t = table_row(sgram, row);
+    return format("row %u ", row) + (t ? t->name() : "beyond the table");
+}
+
+// Rows are named from the tables as loaded: a driver's requests change the
+// test and custom slots of the host build's tables in this process.
+std::vector<std::string> row_names(uint32_t code)
+{
+    sim::host_miniport().reload();
+    std::vector<std::string> names;
+    for (uint32_t row = 0; row < kRowsTried; ++row)
+        names.push_back(row_name(sim::is_sgram_code(code), row));
+    return names;
+}
+
+void observe_rows(Snapshot& s, sim::Machine& m, sim::MiniportClient& c,
+                  const std::vector<std::string>& names)
+{
+    for (uint32_t row = 0; row < kRowsTried; ++row) {
+        m.trace.clear();
+        VP_STATUS status = c.set_mode(row);
+        const std::string& where = names[row];
+        s.push_back(fields(Category::Rows, where, {{"mode set", sim::status_name(status)}}));
+        if (status != NO_ERROR)
+            continue;
+        s.push_back(trace(Category::Rows, where, m.trace.events()));
+        s.push_back(fields(Category::Rows, where + ", decoded",
+                           state_fields(sim::decode_display(m.board(0)))));
+    }
+    m.trace.clear();
+}
+
+// ---- requests -----------------------------------------------------------
+
+// Addresses in answers differ from machine to machine; where one lies in a
+// mapping it is shown as the physical address it reaches.
+std::string word_text(sim::Machine& m, const uint8_t* p)
+{
+    uint32_t w = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    uintptr_t a = w;
+    for (const sim::Mapping& map : m.mappings) {
+        uintptr_t va = reinterpret_cast<uintptr_t>(map.va);
+        if (a >= va && a < va + map.length)
+            return format("<%s 0x%X>", sim::aperture_name(map.aperture),
+                          uint32_t(map.phys + (a - va)));
+    }
+    return format("%02X%02X%02X%02X", p[0], p[1], p[2], p[3]);
+}
+
+std::string output_text(sim::Machine& m, const std::vector<uint8_t>& out)
+{
+    std::string text;
+    size_t i = 0;
+    for (; i + 4 <= out.size(); i += 4) {
+        if (!text.empty())
+            text += ' ';
+        text += word_text(m, &out[i]);
+    }
+    if (i < out.size()) {
+        if (!text.empty())
+            text += ' ';
+        text += bytes_text(std::vector<uint8_t>(out.begin() + long(i), out.end()));
+    }
+    return text.empty() ? "(none)" : text;
+}
+
+// What each request is sent with: a plausible display driver's arguments.
+const std::map<std::string, std::vector<uint32_t>> kArguments = {
+    {"VIDEO_SET_COLOR_REGISTERS", {0, 0x102030, 0x405060}},
+    {"VIDEO_MAP_VIDEO_MEMORY", {0}},
+    {"VIDEO_SHARE_VIDEO_MEMORY", {1, 0, 0x100000}},
+    {"VIDEO_UNSHARE_VIDEO_MEMORY", {1}},
+    {"PRIV_SET_VIRTUALS_FLAG", {0}},
+    {"PRIV_GET_EXTRA_HEIGHT", {0xFFFFFFFF}},
+    {"PRIV_GET_EXTRA_WIDTH", {0xFFFFFFFF}},
+    {"PRIV_SELECT_BOARD", {0}},
+    {"PRIV_STALL", {7}},
+    {"PRIV_NOP", {0}},
+    {"PRIV_SET_MCLOCK_INDEX", {90}},
+    {"PRIV_SET_ALL_VIRTUAL_MODES", {1}},
+    {"PRIV_SET_CURSOR_COLOR", {0x12, 0xFF, 0x80}},
+    {"PRIV_SET_DRIVER_OPTION", {2}},
+    {"PRIV_SET_GAMMA_RAMP", {0, 0x00102030, 0x00405060}},
+    {"PRIV_GAMMA_CONTROL", {4}},
+    {"PRIV_SET_CUSTOM_REFRESH", {72, 77'000'000, 0x064B}},
+    {"PRIV_TRY_REFRESH", {70, 31'500'000, 0x0705}},
+    {"PRIV_QUERY_REFRESH", {60}},
+    {"PRIV_SET_TEST_MODES", {0}},
+};
+
+struct Conversation {
+    Snapshot& s;
+    sim::Machine& m;
+    sim::MiniportClient& c;
+    int sent = 0;
+
+    void send(const sim::RequestInfo& r, const std::vector<uint32_t>& args,
+              std::optional<uint32_t> in, std::optional<uint32_t> out)
+    {
+        std::string where = format("request %d %s", ++sent, r.name);
+        if (in)
+            where += format(", in %u", *in);
+        if (out)
+            where += format(", out %u", *out);
+        std::string error;
+        auto reply = c.send(r, args, &error, in, out);
+        if (!reply) {
+            s.push_back(fields(Category::Requests, where, {{"not sent", error}}));
+            return;
+        }
+        s.push_back(fields(Category::Requests, where,
+                           {{"status", sim::status_name(reply->status)},
+                            {"Information", std::to_string(reply->information)},
+                            {"output", output_text(m, reply->output)}}));
+    }
+
+    // The usual buffers, then the output one byte short, empty and larger,
+    // then the input one byte short and empty.
+    void every_size(const sim::RequestInfo& r)
+    {
+        auto it = kArguments.find(r.name);
+        const std::vector<uint32_t> args =
+            it == kArguments.end() ? std::vector<uint32_t>{} : it->second;
+        send(r, args, {}, {});
+        if (r.output_length) {
+            send(r, args, {}, r.output_length - 1);
+            send(r, args, {}, 0);
+            send(r, args, {}, r.output_length + kLargerOutput);
+        }
+        if (r.input_length) {
+            send(r, args, r.input_length - 1, {});
+            send(r, args, 0, {});
+        }
+    }
+};
+
+// On the same machine, the driver loaded again: a new machine would cost
+// as much again in fresh video memory.
+void observe_requests(Snapshot& s, sim::Machine& m)
+{
+    m.trace.set_enabled(false);
+    ULONG status = m.reboot();
+    s.push_back(fields(Category::Requests, "reload before the requests",
+                       {{"status", sim::status_name(VP_STATUS(status))},
+                        {"devices", std::to_string(m.devices.size())}}));
+    if (status != NO_ERROR || m.devices.empty())
+        return;
+    sim::MiniportClient c(m, 0);
+    Conversation talk{s, m, c};
+    // A display driver counts the modes and sets one before anything else.
+    const sim::RequestInfo* count = sim::find_request(IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES);
+    const sim::RequestInfo* set = sim::find_request(IOCTL_VIDEO_SET_CURRENT_MODE);
+    std::vector<sim::ModeEntry> list = c.list_modes();
+    talk.send(*count, {}, {}, {});
+    if (!list.empty())
+        talk.send(*set, {list.front().index()}, {}, {});
+    for (const sim::RequestInfo& r : sim::request_catalogue())
+        talk.every_size(r);
+}
+
+} // namespace
+
+Snapshot observe(uint32_t code, const sim::DriverImage& driver)
+{
+    Snapshot s;
+    const std::vector<std::string> names = row_names(code);
+    auto m = fresh_machine(code);
+    m->trace.set_enabled(true);
+    ULONG status = m->boot(driver);
+    s.push_back(fields(Category::Boot, "boot",
+                       {{"status", sim::status_name(VP_STATUS(status))},
+                        {"devices", std::to_string(m->devices.size())}}));
+    s.push_back(trace(Category::Boot, "boot", m->trace.events()));
+    observe_registry(s, *m);
+    if (status != NO_ERROR || m->devices.empty())
+        return s;
+    m->trace.set_enabled(false);
+    sim::MiniportClient c(*m, 0);
+    observe_modes(s, c);
+    m->trace.set_enabled(true);
+    observe_rows(s, *m, c, names);
+    observe_requests(s, *m);
+    return s;
+}
+
+} // namespace ksim

@@ -9,6 +9,7 @@
 #include "reference.h"
 
 #include "miniport/private_ioctl.h"
+#include "sim/dac.h"
 
 #include <algorithm>
 #include <cstring>
@@ -153,6 +154,74 @@ TEST_F(ChangedImage, TheBuiltImageIsIdenticalToTheHostBuildOnEveryCode)
     EXPECT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("Identical on all 32 codes."), std::string::npos) << r.out;
     EXPECT_EQ(r.err, "") << "no progress line without a terminal";
+}
+
+using ksim::Category;
+using ksim::Observation;
+
+Observation traced(std::vector<uint8_t> dac_values)
+{
+    Observation o{Category::Rows, "row 6 640x480x8@60:single", "", {}, {}, true};
+    o.trace.push_back(
+        {0, sim::Op::Write, sim::Aperture::Registers, 1, sim::dac_port::IndexLow, 0x20});
+    for (uint8_t v : dac_values)
+        o.trace.push_back(
+            {0, sim::Op::Write, sim::Aperture::Registers, 1, sim::dac_port::IndexData, v});
+    return o;
+}
+
+Observation valued(std::string where, std::vector<std::pair<std::string, std::string>> fields)
+{
+    return Observation{Category::Requests, std::move(where), "", std::move(fields), {}, false};
+}
+
+std::string words_from(int changed_at)
+{
+    std::string s;
+    for (int i = 0; i < 20; ++i)
+        s += (i ? " " : "") + std::string(i == changed_at ? "00000001" : "00000000");
+    return s;
+}
+
+TEST(CompareParts, DifferencesNameTheAccessOrFieldAndSurviveTheTripBetweenProcesses)
+{
+    // Traces part at their first differing access; a shorter one says where it ends.
+    auto d = ksim::differences(0x11, {traced({0x07, 0x09})}, {traced({0x08, 0x09})});
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].where, "row 6 640x480x8@60:single: device access 2, DAC 0x20 pixel clock VCO "
+                          "divider");
+    EXPECT_EQ(d[0].old_value + " " + d[0].new_value, "0x07 0x08");
+    d = ksim::differences(0x11, {traced({0x07, 0x09})}, {traced({0x07})});
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].new_value, "(no more: 2 accesses)");
+
+    // Fields by name, a missing one as none; a long answer from the word where it parts.
+    d = ksim::differences(
+        0x02, {valued("request 3 PRIV_NOP", {{"status", "NO_ERROR"}, {"output", words_from(-1)}})},
+        {valued("request 3 PRIV_NOP", {{"output", words_from(9)}, {"Information", "4"}})});
+    ASSERT_EQ(d.size(), 3u);
+    EXPECT_EQ(d[0].where, "request 3 PRIV_NOP: status");
+    EXPECT_EQ(d[0].new_value, "(none)");
+    EXPECT_EQ(d[1].where, "request 3 PRIV_NOP: output from word 9");
+    EXPECT_EQ(d[1].new_value, "... 00000001 00000000 00000000 00000000 ...");
+    EXPECT_EQ(d[2].where, "request 3 PRIV_NOP: Information");
+
+    // A row the new driver refuses: the refusal is said, not its missing trace.
+    Observation set = valued("row 6 640x480x8@60:single", {{"mode set", "NO_ERROR"}});
+    Observation refused = set;
+    refused.fields[0].second = "ERROR_INVALID_PARAMETER";
+    d = ksim::differences(0x11, {set, traced({0x07})}, {refused});
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].where, "row 6 640x480x8@60:single: mode set");
+
+    ksim::CodeComparison c{0x11, d, "the worker\tstopped"};
+    c.differences.push_back({0x11, Category::Boot, "boot: status", "NO_ERROR", "a\tb"});
+    ksim::CodeComparison back = ksim::deserialize_comparison(0x11, ksim::serialize(c));
+    ASSERT_EQ(back.differences.size(), 2u);
+    EXPECT_EQ(back.differences[0].new_value, "ERROR_INVALID_PARAMETER");
+    EXPECT_EQ(back.differences[1].category, Category::Boot);
+    EXPECT_EQ(back.differences[1].new_value, "a b");
+    EXPECT_EQ(back.error, "the worker stopped");
 }
 
 } // namespace

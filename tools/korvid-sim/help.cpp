@@ -43,7 +43,8 @@ std::string help_text()
            "  korvid-sim set 1024x768x16@75\n"
            "  korvid-sim --board 0x01 screenshot 1280x1024x32 shot.png --pattern grid\n"
            "  korvid-sim trace set 640x480x8\n"
-           "  korvid-sim --json audit\n";
+           "  korvid-sim --json audit\n"
+           "  korvid-sim compare host build/cross/miniport/korvid.sys 0x11 0x01\n";
     return out;
 }
 

@@ -61,6 +61,9 @@ int32_t DisplayDriver::escape(uint32_t code, uint32_t in_size, const void* in, u
     case EscapeFault::Error:
         result = -1;
         break;
+    case EscapeFault::SilentSuccess:
+        result = 1;
+        break;
     }
     uint32_t input = 0;
     if (in && in_size >= 4)

@@ -55,6 +55,7 @@ enum class EscapeFault {
     Fail,           // result 0, nothing written
     FailAfterWrite, // the answer is written, and the result is 0 all the same
     Error,          // result -1: the call itself failed
+    SilentSuccess,  // result 1, nothing written
 };
 
 struct DisplayMode {

@@ -145,10 +145,21 @@ TEST_F(DesktopPage, WithoutAnAnswerTheStoredLayoutIsTaken)
         }
         on_page([&](Sheet&, HWND page) { EXPECT_EQ(checked_layout(page), c.checked); });
     }
-    // The driver's answer wins over the key.
-    driver.clear_faults();
-    win32_host::set_dword(HKEY_LOCAL_MACHINE, kLayoutKey, "DoubleWide", 1);
-    on_page([&](Sheet&, HWND page) { EXPECT_EQ(checked_layout(page), IDC_NORMAL_MODE); });
+    // The driver's answer wins over the key, also one it did not write.
+    for (auto fault : {sim::EscapeFault::None, sim::EscapeFault::SilentSuccess}) {
+        driver.set_fault(ESC_GET_VIRTUAL_LAYOUT, fault);
+        win32_host::set_dword(HKEY_LOCAL_MACHINE, kLayoutKey, "DoubleWide", 1);
+        on_page([&](Sheet&, HWND page) { EXPECT_EQ(checked_layout(page), IDC_NORMAL_MODE); });
+    }
+}
+
+TEST_F(DesktopPage, AStartThatCannotReadTheModeKeepsTheLayoutInForceUnknown)
+{
+    in_force(sim::kLayoutDoubleWide, 2048, 768);
+    driver.fail_current_mode = true;
+    on_page([](Sheet&, HWND page) { EXPECT_EQ(checked_layout(page), IDC_DOUBLE_WIDE); });
+    EXPECT_EQ(current_layout.DoubleWide, 0u);
+    EXPECT_EQ(current_layout.Width, 0u);
 }
 
 TEST_F(DesktopPage, ABoardCountOfZeroCountsAsOne)
@@ -261,20 +272,48 @@ TEST_F(DesktopPage, AModeThatCannotBeReadAtApplyIsReportedAndUndone)
     expect_back_in_normal_mode();
 }
 
+// Boards that take every layout but show no desktop in Normal Mode.
+struct NoNormalDesktop : sim::DisplayBackend {
+    sim::DisplayDriver plain;
+    bool set_layout(uint32_t) override { return true; }
+    std::vector<sim::DisplayMode> desktop_modes(uint32_t layout) override
+    {
+        return plain.desktop_modes(layout);
+    }
+    bool set_desktop(const sim::DisplayMode&, uint32_t layout) override
+    {
+        return layout != sim::kLayoutNormal;
+    }
+};
+
 TEST_F(DesktopPage, AnErrorOfTheIntermediateStepIsShownAfterTheChange)
 {
-    in_force(sim::kLayoutNormal, 1024, 768);
-    driver.refused_layouts = {LAYOUT_NORMAL};
-    std::vector<std::string> want = {layout_escape(LAYOUT_NORMAL), mode_change(1024, 768, kUpdate),
-                                     layout_escape(LAYOUT_DOUBLE_WIDE),
-                                     mode_change(2048, 768, kTest)};
-    auto writes = layout_writes(1, 0, 4);
-    want.insert(want.end(), writes.begin(), writes.end());
-    want.push_back(mode_change(2048, 768, kUpdate));
-    want.push_back(error_box("Escape to driver could not be executed"));
-    EXPECT_EQ(choose_and_apply(IDC_DOUBLE_WIDE), want);
-    EXPECT_EQ(driver.layout, sim::kLayoutDoubleWide);
-    EXPECT_EQ(current_layout.Width, 2048u);
+    NoNormalDesktop boards;
+    struct Case {
+        bool refuse_escape; // else the mode change fails
+        const char* error;
+    } cases[] = {{true, "Escape to driver could not be executed"},
+                 {false, "Could not test change into the requested mode"}};
+    for (const Case& c : cases) {
+        in_force(sim::kLayoutNormal, 1024, 768);
+        current_layout = {};
+        driver.refused_layouts.clear();
+        if (c.refuse_escape)
+            driver.refused_layouts = {LAYOUT_NORMAL};
+        driver.attach(c.refuse_escape ? nullptr : &boards);
+        std::vector<std::string> want = {layout_escape(LAYOUT_NORMAL),
+                                         mode_change(1024, 768, kUpdate),
+                                         layout_escape(LAYOUT_DOUBLE_WIDE),
+                                         mode_change(2048, 768, kTest)};
+        auto writes = layout_writes(1, 0, 4);
+        want.insert(want.end(), writes.begin(), writes.end());
+        want.push_back(mode_change(2048, 768, kUpdate));
+        want.push_back(error_box(c.error));
+        EXPECT_EQ(choose_and_apply(IDC_DOUBLE_WIDE), want) << c.error;
+        EXPECT_EQ(driver.layout, sim::kLayoutDoubleWide);
+        EXPECT_EQ(current_layout.Width, 2048u);
+    }
+    driver.attach(nullptr);
 }
 
 TEST_F(DesktopPage, WithoutTheKeyNothingIsCheckedAndApplyChangesNothing)

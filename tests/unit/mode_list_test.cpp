@@ -236,6 +236,7 @@ TEST_F(ModeList, CompareModesByGroupAndOnlyInsideTheTable)
 
     // Rows past the active table match nothing and are not scanned.
     EXPECT_FALSE(CompareModes(row, NUM_DISPLAY_MODES_WRAM, 0xF));
+    EXPECT_FALSE(CompareModes(NUM_DISPLAY_MODES_WRAM, row, 0xF));
     EXPECT_EQ(ulZorx_GetModes(&ext, nullptr, 100000), count_modes(ext));
 }
 

@@ -276,12 +276,17 @@ TEST_F(Requests, PublicRangesAreMappedAndFreed)
     std::vector<uint8_t> three(r.output.begin(), r.output.begin() + 40);
     EXPECT_EQ(call(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, three).status, NO_ERROR);
     EXPECT_EQ(m->mappings.size(), kernel + 1);
+    // Entry 0 is freed like any other.
+    std::vector<uint8_t> first(r.output.begin() + 48, r.output.begin() + 60);
+    first.resize(36);
+    EXPECT_EQ(call(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, first).status, NO_ERROR);
+    EXPECT_EQ(m->mappings.size(), kernel);
     EXPECT_EQ(call(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES,
                    std::vector<uint8_t>(r.output.begin(), r.output.begin() + 31))
                   .status,
               ERROR_INSUFFICIENT_BUFFER);
     VP_STATUS again = call(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, r.output).status;
-    EXPECT_NE(again, NO_ERROR) << "entry 2 was freed already";
+    EXPECT_NE(again, NO_ERROR) << "entries 2 and 4 were freed already";
     EXPECT_EQ(m->mappings.size(), kernel);
 }
 

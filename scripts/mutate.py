@@ -4,9 +4,12 @@
 Makes seeded, deterministic mutants of miniport/ and applet/ (relational
 operators flipped, constants moved by one, statements deleted, adjacent calls
 swapped, status codes changed), applies them one at a time in this worktree,
-rebuilds the host build incrementally in build/mutate and runs the test
-executables that exercise the mutated file. A mutant whose build fails is
-counted apart; a test executable that runs past its timeout kills the mutant.
+rebuilds the host build incrementally and runs the test executables that
+exercise the mutated file. A fast build without sanitizers (build/mutate-fast)
+runs every mutant; its survivors run again in a build with the sanitizers, as
+build/host has them (build/mutate), so the kills are those of the sanitized
+build. A mutant whose build fails is counted apart; a test executable that
+runs past its timeout kills the mutant.
 The file is restored byte for byte after every mutant, and at the next start
 if the run was cut short. Results go to a state file, so a second start
 resumes where the first stopped, and to a report with every survivor's diff.
@@ -343,20 +346,30 @@ def run(cmd, timeout=None, log=None):
     return code, time.monotonic() - began, out.decode("utf-8", "replace")
 
 
-def configure(build, sanitize):
-    """Configures the folder like build/host (same generator and flags, so
-    that ccache shares its objects), without the cross build: the checks of
-    the real binaries skip."""
-    if (build / "CMakeCache.txt").exists():
-        return
-    cmd = ["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Debug",
-           "-DCMAKE_CXX_FLAGS_DEBUG=-g -O1", "-DKORVID_CROSS_DIR=",
-           f"-DKORVID_SANITIZE={'ON' if sanitize else 'OFF'}"]
-    if shutil.which("ccache"):
-        cmd += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
-    code, _, out = run(cmd)
-    if code != 0:
-        sys.exit("mutate: configuring " + str(build) + " failed:\n" + out)
+class Build:
+    """One build folder of the host configuration: `sanitized` like
+    build/host (sanitizers, -g -O1), else fast: -O1 alone, which builds and runs
+    about twice as fast."""
+
+    def __init__(self, folder, sanitized):
+        self.folder = folder
+        self.sanitized = sanitized
+        self.name = "sanitized" if sanitized else "fast"
+
+    def configure(self):
+        """Same generator and flags as build/host, so that ccache shares the
+        objects; without the cross build, whose checks then skip."""
+        if (self.folder / "CMakeCache.txt").exists():
+            return
+        flags = "-g -O1" if self.sanitized else "-O1"
+        cmd = ["cmake", "-S", str(ROOT), "-B", str(self.folder), "-DCMAKE_BUILD_TYPE=Debug",
+               f"-DCMAKE_CXX_FLAGS_DEBUG={flags}", "-DKORVID_CROSS_DIR=",
+               f"-DKORVID_SANITIZE={'ON' if self.sanitized else 'OFF'}"]
+        if shutil.which("ccache"):
+            cmd += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
+        code, _, out = run(cmd)
+        if code != 0:
+            sys.exit(f"mutate: configuring {self.folder} failed:\n{out}")
 
 
 def build_targets(build, tests, jobs):
@@ -463,14 +476,16 @@ def main():
     p.add_argument("--count", type=int, default=150,
                    help="mutants in all, spread over the files (default 150; 0: every site)")
     p.add_argument("--seed", type=int, default=1, help="seed of the selection (default 1)")
-    p.add_argument("--build", default="build/mutate", help="build folder (default build/mutate)")
+    p.add_argument("--build", default="build/mutate",
+                   help="sanitized build folder, state and report (default build/mutate; "
+                   "the fast build goes next to it, with -fast appended)")
     p.add_argument("--jobs", type=int, default=2, help="parallel build jobs (default 2)")
     p.add_argument("--timeout-factor", type=float, default=5.0,
                    help="an executable times out after this many times its unmutated run "
                    "(at least 60 s; default 5)")
-    p.add_argument("--no-sanitize", action="store_true",
-                   help="build without the sanitizers (faster; a mutant that only a "
-                   "sanitizer catches then survives)")
+    p.add_argument("--sanitize-all", action="store_true",
+                   help="run every mutant in the sanitized build (by default a fast "
+                   "build runs them and the sanitized build checks only the survivors)")
     p.add_argument("--fresh", action="store_true", help="forget the saved results")
     p.add_argument("--rerun-survivors", action="store_true",
                    help="run the saved survivors again (after adding tests)")
@@ -494,7 +509,7 @@ def main():
 
     equivalents = load_equivalents(ROOT / "scripts" / "mutate-equivalent.txt")
     config = {"seed": args.seed, "count": args.count, "files": files,
-              "sanitize": not args.no_sanitize}
+              "sanitize_all": args.sanitize_all}
     state_path = build / "mutate-state.json"
     state = {"config": config, "results": {}, "baseline": {}}
     if state_path.exists() and not args.fresh:
@@ -520,27 +535,33 @@ def main():
     signal.signal(signal.SIGTERM, on_signal)
     signal.signal(signal.SIGHUP, on_signal)
 
-    configure(build, not args.no_sanitize)
     todo = [m for m in mutants if m["key"] not in state["results"]]
     needed = []
     for m in todo:
         for t in TESTS_FOR_DIR[m["file"].split("/")[0]]:
             if t not in needed:
                 needed.append(t)
-    if todo:
-        ok, _, out = build_targets(build, needed, args.jobs)
-        if not ok:
-            sys.exit("mutate: the unmutated sources do not build:\n" + out[-4000:])
-    for target, path in needed:
-        if target in state["baseline"]:
-            continue
-        code, seconds, out = run([str(build / path), "--gtest_brief=1"])
-        if code != 0:
-            sys.exit(f"mutate: {target} fails without any mutant:\n" + out[-4000:])
-        state["baseline"][target] = seconds
-        print(f"baseline: {target} passes in {seconds:.1f} s")
+    # The fast build runs every mutant; the sanitized one checks its
+    # survivors, so that the result is that of the sanitized build alone.
+    builds = [Build(build, True)] if args.sanitize_all else \
+        [Build(Path(str(build) + "-fast"), False), Build(build, True)]
+    timeouts = {}
+    for b in builds:
+        b.configure()
+        if todo:
+            ok, _, out = build_targets(b.folder, needed, args.jobs)
+            if not ok:
+                sys.exit("mutate: the unmutated sources do not build:\n" + out[-4000:])
+        baseline = state["baseline"].setdefault(b.name, {})
+        for target, path in needed:
+            if target not in baseline:
+                code, seconds, out = run([str(b.folder / path), "--gtest_brief=1"])
+                if code != 0:
+                    sys.exit(f"mutate: {target} fails without any mutant:\n" + out[-4000:])
+                baseline[target] = seconds
+                print(f"baseline: {target} ({b.name} build) passes in {seconds:.1f} s")
+        timeouts[b.name] = {t: max(60.0, args.timeout_factor * s) for t, s in baseline.items()}
     save()
-    timeouts = {t: max(60.0, args.timeout_factor * s) for t, s in state["baseline"].items()}
 
     try:
         for n, m in enumerate(todo, 1):
@@ -548,7 +569,11 @@ def main():
             began = time.monotonic()
             workspace.apply(m)
             try:
-                status, detail = build_and_test(build, tests, timeouts, args.jobs)
+                for b in builds:
+                    status, detail = build_and_test(b.folder, tests, timeouts[b.name], args.jobs)
+                    if status != "survived":
+                        break
+                detail = f"{b.name} build: {detail}" if len(builds) > 1 and detail else detail
             finally:
                 workspace.restore()
             state["results"][m["key"]] = {"status": status, "detail": detail,

@@ -200,9 +200,11 @@ def file_list(patterns):
 
 
 def allocate(counts, total, rng):
-    """Mutants per file: at least one each while there are enough, the rest in
-    proportion to the square root of the file's mutation sites, so that a
-    table of constants does not crowd out the code (largest remainder)."""
+    """Mutants per file: one each while there are enough, the rest to the
+    .cpp files in proportion to the square root of their mutation sites, so
+    that a table of constants does not crowd out the code (largest
+    remainder). Headers hold declarations and constants more than logic, and
+    each of their mutants rebuilds everything that includes them."""
     files = [f for f in sorted(counts) if counts[f]]
     share = {f: 0 for f in counts}
     if total < len(files):
@@ -212,7 +214,7 @@ def allocate(counts, total, rng):
     for f in files:
         share[f] = 1
     left = total - len(files)
-    remaining = {f: counts[f] - 1 for f in files}
+    remaining = {f: counts[f] - 1 if f.endswith(".cpp") else 0 for f in files}
     weight = {f: math.sqrt(remaining[f]) for f in files}
     pool = sum(weight.values())
     if left <= 0 or pool == 0:
@@ -222,9 +224,9 @@ def allocate(counts, total, rng):
         share[f] += min(remaining[f], int(exact[f]))
     left = total - sum(share.values())
     order = sorted(files, key=lambda f: (-(exact[f] - int(exact[f])), f))
-    while left > 0 and any(share[f] < counts[f] for f in files):
+    while left > 0 and any(share[f] < counts[f] and remaining[f] for f in files):
         for f in order:
-            if left > 0 and share[f] < counts[f]:
+            if left > 0 and share[f] < counts[f] and remaining[f]:
                 share[f] += 1
                 left -= 1
     return share
@@ -579,6 +581,8 @@ def main():
             state["results"][m["key"]] = {"status": status, "detail": detail,
                                           "seconds": round(time.monotonic() - began, 1)}
             save()
+            write_report(build / "mutate-report.md", mutants, state["results"], equivalents,
+                         config)
             print(f"[{n}/{len(todo)}] {m['file']}:{m['line']} {m['kind']}: {status}"
                   f"{' (' + detail + ')' if detail else ''}", flush=True)
     except KeyboardInterrupt:

@@ -141,9 +141,12 @@ ApplyError final_step(DEVMODEA* mode, const LAYOUT_FLAGS& r, const TARGET_SIZE& 
     return error;
 }
 
-} // namespace
+// Set while an Apply runs. Its error boxes have no owner window, so the
+// sheet stays enabled while one is up and the user can press Apply or OK
+// again: the sheet then sends PSN_APPLY from inside the box.
+bool apply_running;
 
-void apply_desktop_layout(HWND dialog)
+void apply_layout(HWND dialog)
 {
     LAYOUT_FLAGS r = flags_of(desktop_settings);
     if (same_flags(r, flags_of(current_layout)))
@@ -165,4 +168,17 @@ void apply_desktop_layout(HWND dialog)
     if (error != APPLY_OK)
         show_error(APPLY_ERROR_TEXTS[error]);
     set_up_desktop_controls(dialog);
+}
+
+} // namespace
+
+// A second Apply while one runs changes nothing: the first one finishes its
+// steps, its restore, its writes and its message as it would alone.
+void apply_desktop_layout(HWND dialog)
+{
+    if (apply_running)
+        return;
+    apply_running = true;
+    apply_layout(dialog);
+    apply_running = false;
 }

@@ -168,6 +168,12 @@ bool DisplayDriver::current_mode(DisplayMode& mode) const
     return true;
 }
 
+bool DisplayDriver::stored_mode(DisplayMode& mode) const
+{
+    mode = registry_mode;
+    return true;
+}
+
 int32_t DisplayDriver::change_mode(const DisplayMode& mode, bool test, bool update_registry)
 {
     int32_t result = test ? test_fault : change_fault;

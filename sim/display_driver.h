@@ -146,6 +146,9 @@ class DisplayDriver {
     // mode 0 makes the driver build its list afresh.
     bool enum_mode(uint32_t index, DisplayMode& mode);
     bool current_mode(DisplayMode& mode) const;
+    // The mode last stored (registry_mode), which the system sets at its
+    // next start.
+    bool stored_mode(DisplayMode& mode) const;
     // A mode change as ChangeDisplaySettingsA asks for it: a test only
     // checks that the mode is listed.
     int32_t change_mode(const DisplayMode& mode, bool test, bool update_registry);

@@ -2,6 +2,8 @@
 // and shows, what a click changes, and how Apply fails and undoes itself.
 #include "desktop_fixture.h"
 
+#include <utility>
+
 using win32_host::Sheet;
 
 namespace {
@@ -34,6 +36,10 @@ class DesktopPage : public DesktopTest {
 
     void expect_back_in_normal_mode()
     {
+        // The page does not check the restore's mode change: the mode is
+        // offered only when the list was read again after the layout escape.
+        ASSERT_FALSE(driver.mode_changes.empty());
+        EXPECT_NE(driver.mode_changes.back().result, sim::kDispChangeBadMode);
         EXPECT_EQ(driver.layout, sim::kLayoutNormal);
         EXPECT_EQ(driver.current, (sim::DisplayMode{1024, 768, kBpp, kRate}));
         EXPECT_EQ(current_layout.DoubleWide, 0u);
@@ -55,6 +61,8 @@ TEST_F(DesktopPage, StartShowsTheLayoutInForce)
     };
     for (const Case& c : cases) {
         in_force(c.layout, c.width, c.height);
+        // The mode in force is read, not the one stored for the next start.
+        driver.registry_mode = {640, 480, 8, 60};
         driver.escapes.clear();
         on_page([&](Sheet&, HWND page) {
             EXPECT_EQ(checked_layout(page), c.checked) << c.layout;
@@ -375,6 +383,74 @@ TEST_F(DesktopPage, AModeListThatCannotBeReadLeavesNothingToChangeInto)
     EXPECT_EQ(driver.layout, sim::kLayoutNormal);
     EXPECT_EQ(driver.current.height, 768u);
     EXPECT_EQ(stored("TwoTall"), 0u);
+}
+
+// Error boxes have no owner window: the sheet stays enabled while one is up.
+// Apply or OK pressed then must end exactly as when pressed after the box.
+TEST_F(DesktopPage, ApplyOrOkWhileAnErrorBoxIsUpEndsAsAfterTheBox)
+{
+    using Play = std::function<void(Sheet&)>;
+    auto apply = [&](int control, std::function<void()> fault) -> Play {
+        return [=](Sheet& sheet) {
+            sheet.select(kDesktopPage);
+            sheet.click(control);
+            fault();
+            sheet.apply();
+        };
+    };
+    auto run = [&](const Play& until_box, bool ok, bool during) {
+        driver = sim::DisplayDriver{};
+        driver.board_count = 2;
+        current_layout = {};
+        for (const char* key : {kLayoutKey, kMcdKey}) {
+            win32_host::delete_key(HKEY_LOCAL_MACHINE, key);
+            win32_host::create_key(HKEY_LOCAL_MACHINE, key);
+        }
+        size_t from = win32_host::calls().size();
+        bool pressed = false;
+        auto press = [&](Sheet& sheet) {
+            if (!std::exchange(pressed, true))
+                ok ? sheet.ok() : (void)sheet.apply();
+        };
+        open([&](Sheet& sheet) {
+            if (during)
+                win32_host::set_message_box_script([&](auto&) { return press(sheet), IDOK; });
+            until_box(sheet);
+            win32_host::set_message_box_script({});
+            EXPECT_EQ(pressed, during) << "no box came up";
+            press(sheet);
+        });
+        auto steps = apply_steps(from);
+        for (const char* name : {"DoubleWide", "TwoTall", "MultiBoardFlag"})
+            steps.push_back(std::to_string(stored(name)));
+        steps.push_back(std::to_string(driver.layout) + " " + std::to_string(driver.current.width) +
+                        "x" + std::to_string(driver.current.height));
+        EXPECT_EQ(win32_host::open_key_handles(), 0);
+        return steps;
+    };
+    auto& d = driver;
+    const Play cases[] = {
+        [](Sheet& sheet) {
+            win32_host::delete_key(HKEY_LOCAL_MACHINE, kLayoutKey);
+            sheet.select(kOptionsPage);
+            sheet.click(IDC_MCD_ACCELERATION);
+            sheet.select(kDesktopPage);
+        },
+        apply(IDC_DOUBLE_WIDE, [&] { d.fail_current_mode = true; }),
+        apply(IDC_TWO_TALL, [&] { d.change_fault = sim::kDispChangeFailed; }),
+        apply(IDC_TWO_TALL, [] { win32_host::refuse_writes(HKEY_LOCAL_MACHINE, kLayoutKey); }),
+        apply(IDC_TWO_TALL, [&] { d.test_fault = sim::kDispChangeFailed; }),
+        apply(IDC_TWO_TALL, [&] { d.refused_layouts = {LAYOUT_TWO_TALL}; }),
+        apply(IDC_DOUBLE_WIDE, [&] { d.refused_layouts = {LAYOUT_NORMAL}; }),
+        apply(IDC_MULTI_BOARD, [&] { d.test_fault = sim::kDispChangeBadMode; }),
+    };
+    for (const Play& c : cases)
+        for (bool ok : {false, true}) {
+            size_t boxes = win32_host::message_boxes().size();
+            auto after = run(c, ok, false);
+            EXPECT_EQ(win32_host::message_boxes().size(), boxes + 1);
+            EXPECT_EQ(run(c, ok, true), after) << win32_host::message_boxes().back().text;
+        }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "display_binding.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <set>
 
 #include "import_binding.h"
@@ -10,7 +11,9 @@ namespace {
 // Device contexts on the model are handles that no GDI object can have:
 // GDI hands out handles far below this.
 constexpr ULONG_PTR kModelDcBase = 0x7DC00000;
-constexpr DWORD kDevmodeSize = 156;
+// A record to change into must reach dmFields; no field past its size field
+// is read.
+constexpr WORD kSmallestChangeRecord = offsetof(DEVMODEA, dmFields);
 
 sim::DisplayDriver* model;
 FILE* log_file;
@@ -18,7 +21,7 @@ std::set<HDC> open_dcs;
 unsigned dcs_created;
 unsigned dcs_deleted;
 unsigned foreign_calls; // calls on device contexts that the model never handed out
-unsigned bad_records;   // mode records whose size field is not the platform's
+unsigned bad_records;   // mode records too short to change into
 
 decltype(&CreateDCA) real_create_dc;
 decltype(&ExtEscape) real_ext_escape;
@@ -74,30 +77,38 @@ void to_record(const sim::DisplayMode& mode, DEVMODEA& record)
     record.dmDisplayFrequency = mode.frequency;
 }
 
-// A field the record does not mark keeps the value of the mode in force.
+bool holds(const DEVMODEA& record, size_t offset, DWORD field)
+{
+    return (record.dmFields & field) && record.dmSize >= offset + sizeof(DWORD);
+}
+
+// A field the record does not mark, or does not reach, keeps the value of
+// the mode in force.
 sim::DisplayMode from_record(const DEVMODEA& record)
 {
     sim::DisplayMode mode;
     model->current_mode(mode);
-    if (record.dmFields & DM_PELSWIDTH)
+    if (holds(record, offsetof(DEVMODEA, dmPelsWidth), DM_PELSWIDTH))
         mode.width = record.dmPelsWidth;
-    if (record.dmFields & DM_PELSHEIGHT)
+    if (holds(record, offsetof(DEVMODEA, dmPelsHeight), DM_PELSHEIGHT))
         mode.height = record.dmPelsHeight;
-    if (record.dmFields & DM_BITSPERPEL)
+    if (holds(record, offsetof(DEVMODEA, dmBitsPerPel), DM_BITSPERPEL))
         mode.bits_per_pixel = record.dmBitsPerPel;
-    if (record.dmFields & DM_DISPLAYFREQUENCY)
+    if (holds(record, offsetof(DEVMODEA, dmDisplayFrequency), DM_DISPLAYFREQUENCY))
         mode.frequency = record.dmDisplayFrequency;
     return mode;
 }
 
+// The caller's size field is not read, as the system's EnumDisplaySettingsA
+// does not read it.
 BOOL WINAPI model_enum_settings(LPCSTR device, DWORD number, DEVMODEA* record)
 {
     if (device || !record)
         return FALSE;
     sim::DisplayMode mode;
-    bool found = number == ENUM_CURRENT_SETTINGS || number == ENUM_REGISTRY_SETTINGS
-                     ? model->current_mode(mode)
-                     : model->enum_mode(number, mode);
+    bool found = number == ENUM_CURRENT_SETTINGS    ? model->current_mode(mode)
+                 : number == ENUM_REGISTRY_SETTINGS ? model->stored_mode(mode)
+                                                    : model->enum_mode(number, mode);
     if (number == ENUM_CURRENT_SETTINGS)
         log("enum current -> %d %ux%u\n", found, mode.width, mode.height);
     if (found)
@@ -112,7 +123,7 @@ LONG WINAPI model_change_settings(DEVMODEA* record, DWORD flags)
         log("change to stored mode\n");
         return DISP_CHANGE_SUCCESSFUL;
     }
-    if (record->dmSize != kDevmodeSize) {
+    if (record->dmSize < kSmallestChangeRecord) {
         ++bad_records;
         log("change refused: record size %u\n", record->dmSize);
         return DISP_CHANGE_BADMODE;

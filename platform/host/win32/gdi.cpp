@@ -3,6 +3,7 @@
 // model that the host is given.
 #include "state.h"
 
+#include <cstddef>
 #include <cstring>
 
 namespace win32_host {
@@ -56,9 +57,14 @@ void fill(DEVMODEA& dm, const sim::DisplayMode& mode)
     dm.dmDisplayFrequency = mode.frequency;
 }
 
-// The platform's record may come from an older header without the panning
-// fields; anything shorter lacks the display fields themselves.
-constexpr WORD kSmallestDevmode = 148;
+// The size field of a record to change into: the system reads no field
+// past it, and a record that does not reach dmFields is refused.
+constexpr WORD kSmallestChangeRecord = offsetof(DEVMODEA, dmFields);
+
+bool holds(const DEVMODEA& dm, size_t offset, DWORD field)
+{
+    return (dm.dmFields & field) && dm.dmSize >= offset + sizeof(DWORD);
+}
 
 } // namespace
 
@@ -111,16 +117,26 @@ int WINAPI ExtEscape(HDC hdc, int iEscape, int cjInput, LPCSTR lpInData, int cjO
                              lpInData, static_cast<uint32_t>(cjOutput), lpOutData);
 }
 
+// The caller's size field is not read: the display fields are filled
+// whatever it holds (a zero-filled record included). The current settings
+// are the mode in force, the registry settings the mode last stored.
 BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA* lpDevMode)
 {
     State& s = state();
-    bool current = iModeNum == ENUM_CURRENT_SETTINGS || iModeNum == ENUM_REGISTRY_SETTINGS;
-    record_call("EnumDisplaySettingsA " +
-                (current ? std::string("current") : std::to_string(iModeNum)));
-    if (lpszDeviceName || !lpDevMode || lpDevMode->dmSize < kSmallestDevmode || !s.display)
+    std::string which = iModeNum == ENUM_CURRENT_SETTINGS    ? "current"
+                        : iModeNum == ENUM_REGISTRY_SETTINGS ? "registry"
+                                                             : std::to_string(iModeNum);
+    record_call("EnumDisplaySettingsA " + which);
+    if (lpszDeviceName || !lpDevMode || !s.display)
         return FALSE;
     sim::DisplayMode mode;
-    bool ok = current ? s.display->current_mode(mode) : s.display->enum_mode(iModeNum, mode);
+    bool ok = false;
+    if (iModeNum == ENUM_CURRENT_SETTINGS)
+        ok = s.display->current_mode(mode);
+    else if (iModeNum == ENUM_REGISTRY_SETTINGS)
+        ok = s.display->stored_mode(mode);
+    else
+        ok = s.display->enum_mode(iModeNum, mode);
     if (!ok)
         return FALSE;
     fill(*lpDevMode, mode);
@@ -136,17 +152,21 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* lpDevMode, DWORD dwFlags)
         record_call("ChangeDisplaySettingsA registry");
         return DISP_CHANGE_SUCCESSFUL;
     }
-    if (lpDevMode->dmSize < kSmallestDevmode)
-        return DISP_CHANGE_BADPARAM;
+    const DEVMODEA& dm = *lpDevMode;
+    if (dm.dmSize < kSmallestChangeRecord) {
+        record_call("ChangeDisplaySettingsA record of " + std::to_string(dm.dmSize));
+        return DISP_CHANGE_BADMODE;
+    }
+    // What the record does not hold keeps the value of the mode in force.
     sim::DisplayMode mode = s.display->current;
-    if (lpDevMode->dmFields & DM_PELSWIDTH)
-        mode.width = lpDevMode->dmPelsWidth;
-    if (lpDevMode->dmFields & DM_PELSHEIGHT)
-        mode.height = lpDevMode->dmPelsHeight;
-    if (lpDevMode->dmFields & DM_BITSPERPEL)
-        mode.bits_per_pixel = lpDevMode->dmBitsPerPel;
-    if (lpDevMode->dmFields & DM_DISPLAYFREQUENCY)
-        mode.frequency = lpDevMode->dmDisplayFrequency;
+    if (holds(dm, offsetof(DEVMODEA, dmPelsWidth), DM_PELSWIDTH))
+        mode.width = dm.dmPelsWidth;
+    if (holds(dm, offsetof(DEVMODEA, dmPelsHeight), DM_PELSHEIGHT))
+        mode.height = dm.dmPelsHeight;
+    if (holds(dm, offsetof(DEVMODEA, dmBitsPerPel), DM_BITSPERPEL))
+        mode.bits_per_pixel = dm.dmBitsPerPel;
+    if (holds(dm, offsetof(DEVMODEA, dmDisplayFrequency), DM_DISPLAYFREQUENCY))
+        mode.frequency = dm.dmDisplayFrequency;
     record_call("ChangeDisplaySettingsA " + std::to_string(mode.width) + "x" +
                 std::to_string(mode.height) + " " + std::to_string(dwFlags));
     return s.display->change_mode(mode, dwFlags & CDS_TEST, dwFlags & CDS_UPDATEREGISTRY);

@@ -142,6 +142,15 @@ struct MessageBoxCall {
 };
 const std::vector<MessageBoxCall>& message_boxes();
 
+// A message box runs a modal loop until the user dismisses it: its owner's
+// top-level window is disabled meanwhile, every other window keeps getting
+// its messages. The script plays the user while the box is up (it may press
+// the buttons of a sheet that the box does not own) and returns the button
+// that dismisses the box. Without a script the box is dismissed with OK at
+// once.
+using MessageBoxScript = std::function<int(const MessageBoxCall& box)>;
+void set_message_box_script(MessageBoxScript script);
+
 // Notable platform calls in the order they were made, one line each, e.g.
 // "ExtEscape 4004 in=1", "EnumDisplaySettingsA 0", "MessageBoxA ERROR: ...",
 // "RegSetValueExA DoubleWide 4 1" (name, type, DWORD value or size),
@@ -200,10 +209,16 @@ class Sheet {
     // is missing, hidden or disabled (nothing happens then).
     bool click(int control);
     bool apply_enabled() const { return apply_enabled_; }
-    // The Apply button; false (and nothing happens) while it is disabled.
+    // The Apply button; false when it is disabled or a page refused the
+    // change (PSN_KILLACTIVE or PSN_APPLY answered through DWL_MSGRESULT).
     bool apply();
+    // OK ends the sheet unless a page refused the change.
     void ok();
     void cancel();
+    // OK or Cancel ended the sheet. Its loop destroys it once the message
+    // that ended it has returned there: pressed while a message box is up,
+    // the sheet stays until the code that showed the box has finished.
+    bool ended() const { return ended_; }
     bool closed() const { return closed_; }
 
     // Used by the stand-in.
@@ -213,6 +228,14 @@ class Sheet {
     void close();
 
   private:
+    // The user can reach the sheet: not ended, and not disabled by a box.
+    bool usable() const;
+    // Back in the sheet's own loop: an ended sheet is destroyed.
+    void settle();
+    // Shows page `index`, created when first shown, without asking the page
+    // shown so far.
+    void show(int index);
+    bool ended_ = false;
     SheetRecord& record_;
     HWND window_;
     int current_ = -1;

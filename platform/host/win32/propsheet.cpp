@@ -2,7 +2,12 @@
 // real one does. It creates the start page when it opens and every other page
 // when it is first shown, enables Apply when a page reports a change, sends
 // PSN_APPLY to every page created so far for Apply and OK, and destroys the
-// pages when it closes. A script set by the test plays the user meanwhile.
+// pages when it closes. It takes the pages' answers (DWL_MSGRESULT) as
+// comctl32 does: a page that answers PSN_KILLACTIVE with TRUE keeps the sheet
+// where it is, one that answers PSN_APPLY with PSNRET_INVALID or
+// PSNRET_INVALID_NOCHANGEPAGE stops the Apply and keeps the sheet open. As
+// in the common controls of NT 4.0, PSN_APPLY carries no parameter: a page
+// cannot tell OK from Apply. A script set by the test plays the user meanwhile.
 #include "state.h"
 
 namespace win32_host {
@@ -45,16 +50,37 @@ void Sheet::create_page(int index)
     p.window = handle(page);
 }
 
+bool Sheet::usable() const
+{
+    Window* frame = win32_host::window(window_);
+    return !closed_ && !ended_ && frame && !(frame->style & WS_DISABLED);
+}
+
+void Sheet::settle()
+{
+    if (ended_ && !closed_ && state().message_loops == 0)
+        close();
+}
+
 void Sheet::select(int index)
 {
-    if (closed_ || index < 0 || index >= static_cast<int>(record_.pages.size()) ||
+    if (!usable() || index < 0 || index >= static_cast<int>(record_.pages.size()) ||
         index == current_)
         return;
+    // A page that finds its fields invalid keeps the sheet on it.
     if (current_ >= 0) {
-        notify(window_, page(current_), PSN_KILLACTIVE, 0);
+        if (notify(window_, page(current_), PSN_KILLACTIVE, 0) != FALSE)
+            return;
+    }
+    show(index);
+    settle();
+}
+
+void Sheet::show(int index)
+{
+    if (current_ >= 0)
         if (Window* old = win32_host::window(page(current_)))
             old->style &= ~static_cast<DWORD>(WS_VISIBLE);
-    }
     create_page(index);
     current_ = index;
     if (Window* now = win32_host::window(page(index)))
@@ -64,9 +90,11 @@ void Sheet::select(int index)
 
 bool Sheet::click(int control)
 {
-    if (closed_ || current_ < 0)
+    if (!usable() || current_ < 0)
         return false;
-    return win32_host::click(win32_host::window(page(current_)), control);
+    bool clicked = win32_host::click(win32_host::window(page(current_)), control);
+    settle();
+    return clicked;
 }
 
 void Sheet::changed(HWND)
@@ -77,40 +105,57 @@ void Sheet::changed(HWND)
 bool Sheet::send_apply(bool closing)
 {
     record_call(closing ? "OK" : "Apply");
-    if (current_ >= 0)
-        notify(window_, page(current_), PSN_KILLACTIVE, 0);
-    for (PageRecord& p : record_.pages)
-        if (p.window)
-            notify(window_, p.window, PSN_APPLY, closing ? TRUE : FALSE);
+    if (current_ >= 0 && notify(window_, page(current_), PSN_KILLACTIVE, 0) != FALSE)
+        return false;
+    for (size_t i = 0; i < record_.pages.size(); ++i) {
+        HWND p = record_.pages[i].window;
+        if (!p)
+            continue;
+        switch (notify(window_, p, PSN_APPLY, 0)) {
+        case PSNRET_INVALID:
+            show(static_cast<int>(i));
+            return false;
+        case PSNRET_INVALID_NOCHANGEPAGE:
+            return false;
+        default:
+            break;
+        }
+    }
     applied_ = true;
-    apply_enabled_ = false;
+    if (!closing) {
+        apply_enabled_ = false;
+        notify(window_, page(current_), PSN_SETACTIVE, 0);
+    }
     return true;
 }
 
 bool Sheet::apply()
 {
-    if (closed_ || !apply_enabled_)
+    if (!usable() || !apply_enabled_)
         return false;
-    return send_apply(false);
+    bool applied = send_apply(false);
+    settle();
+    return applied;
 }
 
 void Sheet::ok()
 {
-    if (closed_)
+    if (!usable())
         return;
-    send_apply(true);
-    close();
+    ended_ = send_apply(true);
+    settle();
 }
 
 void Sheet::cancel()
 {
-    if (closed_)
+    if (!usable())
         return;
     record_call("Cancel");
     for (PageRecord& p : record_.pages)
         if (p.window)
             notify(window_, p.window, PSN_RESET, 0);
-    close();
+    ended_ = true;
+    settle();
 }
 
 void Sheet::close()
@@ -196,8 +241,10 @@ INT_PTR WINAPI PropertySheetA(LPCPROPSHEETHEADERA h)
     // A copy: the script may open another sheet with a script of its own.
     if (auto script = state().sheet_script)
         script(sheet);
-    if (!sheet.closed())
+    if (!sheet.ended())
         sheet.cancel();
+    if (!sheet.closed())
+        sheet.close();
     destroy_window(frame);
     for (PageRecord& p : record.pages)
         p.source = nullptr;

@@ -20,6 +20,7 @@ struct Window {
     std::vector<Window*> children;
     DLGPROC procedure = nullptr;
     int template_id = 0;
+    LONG msg_result = 0;    // a dialog's DWL_MSGRESULT
     Sheet* sheet = nullptr; // a sheet's scripting record
 };
 
@@ -59,6 +60,8 @@ struct State {
     DcCounts dc_counts;
 
     std::vector<MessageBoxCall> message_boxes;
+    MessageBoxScript message_box_script;
+    int message_loops = 0; // modal loops of message boxes now running
     std::vector<std::string> calls;
     bool common_controls = false;
 
@@ -84,5 +87,7 @@ Window* create_dialog(HINSTANCE instance, int template_id, Window* parent, DLGPR
 Window* child(Window* dialog, int id);
 // The user clicks a button of a dialog; false when nothing happens.
 bool click(Window* dialog, int id);
+// The top-level window a window belongs to (itself when it has no parent).
+Window* top_level(Window* window);
 
 } // namespace win32_host

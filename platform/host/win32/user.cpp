@@ -1,7 +1,7 @@
 // Windows, dialogs and controls of the host: a dialog is built from its
 // module's template, controls keep their text, check, enabled and visible
 // state, and messages go to the dialog procedure as the dialog manager
-// sends them.
+// sends them. Message boxes run a modal loop of their own.
 #include "state.h"
 
 #include <algorithm>
@@ -152,7 +152,37 @@ std::string message_name(UINT message)
     }
 }
 
+// What SendMessage returns for a dialog, as the dialog manager answers for
+// its procedure: DWL_MSGRESULT, cleared before every message, when the
+// procedure handled the message (returned TRUE), else the default answer 0;
+// WM_INITDIALOG returns the procedure's own result (focus set or not).
+LRESULT dialog_message(Window* w, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (!w->procedure)
+        return 0;
+    HWND h = handle(w);
+    w->msg_result = 0;
+    INT_PTR handled = w->procedure(h, message, wparam, lparam);
+    if (message == WM_INITDIALOG)
+        return handled;
+    // The procedure may have destroyed its own window.
+    Window* still = window(h);
+    return handled && still ? still->msg_result : 0;
+}
+
 } // namespace
+
+Window* top_level(Window* w)
+{
+    while (w && w->parent)
+        w = w->parent;
+    return w;
+}
+
+void set_message_box_script(MessageBoxScript script)
+{
+    state().message_box_script = std::move(script);
+}
 
 LRESULT send(HWND h, UINT message, WPARAM wparam, LPARAM lparam)
 {
@@ -178,7 +208,7 @@ LRESULT send(HWND h, UINT message, WPARAM wparam, LPARAM lparam)
     }
     switch (w->kind) {
     case Window::Kind::Dialog:
-        return w->procedure ? w->procedure(h, message, wparam, lparam) : 0;
+        return dialog_message(w, message, wparam, lparam);
     case Window::Kind::Sheet:
         if (message == PSM_CHANGED && w->sheet)
             w->sheet->changed(reinterpret_cast<HWND>(wparam));
@@ -437,12 +467,44 @@ HWND WINAPI GetParent(HWND hWnd)
     return w ? handle(w->parent) : nullptr;
 }
 
+// Only a dialog's DWL_MSGRESULT is kept; the previous value is returned.
+LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong)
+{
+    Window* w = window(hWnd);
+    if (!w || w->kind != Window::Kind::Dialog || nIndex != DWL_MSGRESULT)
+        return 0;
+    LONG previous = w->msg_result;
+    w->msg_result = dwNewLong;
+    return previous;
+}
+
+LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)
+{
+    Window* w = window(hWnd);
+    return w && w->kind == Window::Kind::Dialog && nIndex == DWL_MSGRESULT ? w->msg_result : 0;
+}
+
+// The box is a modal dialog: it disables its owner's top-level window (not a
+// box without owner) and runs its own message loop, in which every other
+// window of the thread keeps getting its messages, until it is dismissed.
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType)
 {
+    State& s = state();
     MessageBoxCall call{hWnd, lpText ? lpText : "", lpCaption ? lpCaption : "Error", uType};
     record_call("MessageBoxA " + call.caption + ": " + call.text);
-    state().message_boxes.push_back(call);
-    return IDOK;
+    s.message_boxes.push_back(call);
+    Window* owner = top_level(window(hWnd));
+    bool disabled = owner && !(owner->style & WS_DISABLED);
+    if (disabled)
+        owner->style |= WS_DISABLED;
+    ++s.message_loops;
+    // A copy: the script may set another one.
+    MessageBoxScript script = s.message_box_script;
+    int button = script ? script(call) : IDOK;
+    --s.message_loops;
+    if (disabled && window(handle(owner)))
+        owner->style &= ~static_cast<DWORD>(WS_DISABLED);
+    return button;
 }
 
 } // extern "C"

@@ -199,6 +199,9 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define IDOK 1
 #define IDCANCEL 2
 
+// The dialog procedure's answer to a message it handled (SetWindowLongA).
+#define DWL_MSGRESULT 0
+
 #define ENUM_CURRENT_SETTINGS ((DWORD)-1)
 #define ENUM_REGISTRY_SETTINGS ((DWORD)-2)
 #define CDS_UPDATEREGISTRY 0x00000001
@@ -289,6 +292,8 @@ BOOL WINAPI IsWindowEnabled(HWND hWnd);
 BOOL WINAPI IsWindowVisible(HWND hWnd);
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 HWND WINAPI GetParent(HWND hWnd);
+LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong);
+LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex);
 int WINAPI MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
 BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA* lpDevMode);
 LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* lpDevMode, DWORD dwFlags);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <map>
 #include <set>
 
 namespace {
@@ -108,7 +109,7 @@ TEST_F(ChangedImage, APatchedPllWordIsReportedAtEveryRowItProgramsWithBothValues
     std::string path = changed_file();
     Outcome text = run("compare host " + path + " 0x11");
     EXPECT_EQ(text.status, 1) << text.err;
-    EXPECT_NE(text.out.find("row sets, row " + std::to_string(*expected.begin()) +
+    EXPECT_NE(text.out.find("    row " + std::to_string(*expected.begin()) +
                             " 640x480x8@60:single: device access "),
               std::string::npos)
         << text.out;
@@ -146,6 +147,24 @@ TEST_F(ChangedImage, ARequestWhoseStatusChangedIsReportedWithThatRequest)
     EXPECT_NE(r.out.find("row sets                      2          0\n"), std::string::npos);
     EXPECT_NE(r.out.find("requests                      0          2 0x00 0x11\n"),
               std::string::npos);
+}
+
+// A copy that finds no board: the failed boot, and one line for each part
+// the other driver went on to show, not one per row and request.
+TEST_F(ChangedImage, ADriverThatDoesNotLoadIsOneLinePerCategory)
+{
+    const uint32_t vendor = sim::kVendorId, other = 0xE583;
+    replace_once(vendor, other);
+    ksim::CodeComparison c = ksim::compare_code(kCode, sim::host_miniport(), changed());
+    ASSERT_GE(c.differences.size(), 3u);
+    EXPECT_EQ(c.differences[0].where, "boot: status");
+    EXPECT_EQ(c.differences[0].new_value, "ERROR_DEV_NOT_EXIST");
+    std::map<ksim::Category, int> lines;
+    for (const ksim::Difference& d : c.differences)
+        if (d.new_value == "(none: the driver did not load)")
+            ++lines[d.category];
+    using C = ksim::Category;
+    EXPECT_EQ(lines, (std::map<C, int>{{C::Modes, 1}, {C::Rows, 1}, {C::Requests, 1}}));
 }
 
 TEST_F(ChangedImage, TheBuiltImageIsIdenticalToTheHostBuildOnEveryCode)

@@ -75,8 +75,7 @@ std::string board_text(uint32_t code)
 
 std::string difference_text(const Difference& d)
 {
-    return format("    %s, %s: %s -> %s\n", category_name(d.category), d.where.c_str(),
-                  d.old_value.c_str(), d.new_value.c_str());
+    return format("    %s: %s -> %s\n", d.where.c_str(), d.old_value.c_str(), d.new_value.c_str());
 }
 
 std::string first_differences(const CompareRun& run)

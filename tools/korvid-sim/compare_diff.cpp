@@ -7,6 +7,7 @@
 #include "workers.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <map>
 #include <sstream>
@@ -155,12 +156,30 @@ void unmatched(std::vector<Difference>& out, uint32_t code, const Observation& o
 {
     const std::string base = o.where.substr(0, o.where.find(','));
     for (const Difference& d : out)
-        if (d.where.rfind(base, 0) == 0 || d.category == Category::Boot)
-            return; // said already, or the boot parted and everything after it
+        if (d.where.rfind(base, 0) == 0)
+            return;
     std::string seen = o.is_trace ? format("%zu device accesses", o.trace.size())
                                   : format("%zu values", o.fields.size());
     out.push_back(
         {code, o.category, o.where, in_old ? seen : "(not seen)", in_old ? "(not seen)" : seen});
+}
+
+// When one boot fails, what the other driver went on to do is one line per
+// category, not one per row and request.
+void after_failed_boot(std::vector<Difference>& out, uint32_t code,
+                       const std::vector<const Observation*>& lacking, bool in_old)
+{
+    std::array<size_t, kNumCategories> count{};
+    for (const Observation* o : lacking)
+        ++count[size_t(o->category)];
+    for (size_t k = 0; k < kNumCategories; ++k) {
+        if (!count[k])
+            continue;
+        std::string seen = format("%zu observation%s", count[k], count[k] == 1 ? "" : "s");
+        const char* none = "(none: the driver did not load)";
+        out.push_back({code, Category(k), category_name(Category(k)), in_old ? seen : none,
+                       in_old ? none : seen});
+    }
 }
 
 std::string one_line(std::string s)
@@ -195,11 +214,22 @@ std::vector<Difference> differences(uint32_t code, const Snapshot& a, const Snap
         diff(out, code, o, *it->second);
         theirs.erase(it);
     }
-    for (const Observation* o : only_old)
-        unmatched(out, code, *o, true);
+    std::vector<const Observation*> only_new;
     for (const Observation& o : b)
         if (theirs.count(key(o)))
-            unmatched(out, code, o, false);
+            only_new.push_back(&o);
+    const bool boot_parted = std::any_of(out.begin(), out.end(), [](const Difference& d) {
+        return d.where == "boot: status" || d.where == "boot: devices";
+    });
+    if (boot_parted) {
+        after_failed_boot(out, code, only_old, true);
+        after_failed_boot(out, code, only_new, false);
+        return out;
+    }
+    for (const Observation* o : only_old)
+        unmatched(out, code, *o, true);
+    for (const Observation* o : only_new)
+        unmatched(out, code, *o, false);
     return out;
 }
 

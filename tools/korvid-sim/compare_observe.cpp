@@ -73,11 +73,24 @@ std::unique_ptr<sim::Machine> fresh_machine(uint32_t code)
 
 // ---- boot -------------------------------------------------------------
 
+// Text the driver stores (UTF-16, NUL-terminated) is shown as text.
+std::string registry_text(const sim::RegistryValue& v)
+{
+    const std::vector<uint8_t>& d = v.data;
+    bool text = d.size() >= 2 && d.size() % 2 == 0 && !d[d.size() - 1] && !d[d.size() - 2];
+    std::string s;
+    for (size_t i = 0; text && i + 2 < d.size(); i += 2) {
+        text = !d[i + 1] && d[i] >= 0x20 && d[i] < 0x7F;
+        s += char(d[i]);
+    }
+    return format("type %u, ", v.type) + (text ? "\"" + s + "\"" : bytes_text(d));
+}
+
 void observe_registry(Snapshot& s, sim::Machine& m)
 {
     Fields values;
     for (const auto& [name, value] : m.registry(0))
-        values.push_back({utf8(name), format("type %u, ", value.type) + bytes_text(value.data)});
+        values.push_back({utf8(name), registry_text(value)});
     s.push_back(fields(Category::Registry, "registry values written", values));
 }
 
@@ -290,17 +303,11 @@ struct Conversation {
     }
 };
 
-// On the same machine, the driver loaded again: a new machine would cost
-// as much again in fresh video memory.
+// On the machine the rows were set on: a new machine, or the same one
+// power-cycled, would cost as much again in fresh video memory.
 void observe_requests(Snapshot& s, sim::Machine& m)
 {
     m.trace.set_enabled(false);
-    ULONG status = m.reboot();
-    s.push_back(fields(Category::Requests, "reload before the requests",
-                       {{"status", sim::status_name(VP_STATUS(status))},
-                        {"devices", std::to_string(m.devices.size())}}));
-    if (status != NO_ERROR || m.devices.empty())
-        return;
     sim::MiniportClient c(m, 0);
     Conversation talk{s, m, c};
     // A display driver counts the modes and sets one before anything else.

@@ -9,7 +9,7 @@
 # - A link map next to each image names the functions of the stripped image
 #   for the instruction check.
 function(korvid_nt4_image target)
-  target_compile_options(${target} PRIVATE -march=i486 -mtune=pentium
+  target_compile_options(${target} PRIVATE -march=i486 -mtune=generic
                          -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.
                          -ffile-prefix-map=${CMAKE_BINARY_DIR}=.)
   target_link_options(${target} PRIVATE -Wl,--no-insert-timestamp

@@ -1,5 +1,6 @@
 #include "pe_loader.h"
 
+#include "driver_stack.h"
 #include "text_format.h"
 #include "videoport/exports.h"
 
@@ -358,6 +359,8 @@ std::string PeImage::bind_imports()
             if (!target)
                 return "imports " + dll + "!" + name +
                        ", which the simulated video port does not provide";
+            // The driver's calls out leave its kernel stack for the host's.
+            target = host_gate(name.c_str(), target);
             const uint32_t address = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(target));
             std::memcpy(base_ + slot, &address, 4);
             imports_.push_back({dll, name});
@@ -410,7 +413,9 @@ void PeImage::reload()
 
 DriverImage sys_driver(std::shared_ptr<PeImage> image)
 {
-    PeImage::Entry entry = image->entry();
+    // Every call into the image runs on a kernel-sized stack of its own.
+    auto entry = reinterpret_cast<PeImage::Entry>(
+        driver_gate(reinterpret_cast<void*>(image->entry()), "DriverEntry"));
     return DriverImage{entry, [image] { image->reload(); }};
 }
 

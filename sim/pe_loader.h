@@ -2,7 +2,8 @@
 // process, which is i386 as well, so the image's own code runs against the
 // video port stand-in: sections mapped at their offsets, base relocations
 // applied, and every import of videoprt.sys bound to the stand-in's
-// operation of the same name.
+// operation of the same name. Calls into the image run on a kernel-sized
+// stack of their own (driver_stack.h).
 #pragma once
 
 #include "machine.h"

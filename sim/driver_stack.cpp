@@ -181,7 +181,7 @@ uint32_t leave(Gate* gate, uint32_t sp_after)
 // stack the helpers run on, ebp-20 and -24 the target's eax and edx.
 extern "C" void korvid_gate_common();
 asm(R"(
-    .text
+    .pushsection .text
     .globl korvid_gate_common
     .type korvid_gate_common, @function
 korvid_gate_common:
@@ -207,14 +207,14 @@ korvid_gate_common:
     sub  esp, 8
     push ebp
     push ebx
-    call [ebx+8]                   # enter(gate, ebp): eax = top of the target's stack
+    call dword ptr [ebx+8]         # enter(gate, ebp): eax = top of the target's stack
     lea  edi, [eax-64]
     lea  esi, [ebp+12]
     mov  ecx, 16
     cld
     rep  movsd                     # the arguments, to the target's stack
     lea  esp, [eax-64]
-    call [ebx]                     # the target
+    call dword ptr [ebx]           # the target
     mov  [ebp-20], eax
     mov  [ebp-24], edx
     mov  eax, esp
@@ -222,7 +222,7 @@ korvid_gate_common:
     sub  esp, 8
     push eax
     push ebx
-    call [ebx+12]                  # leave(gate, esp after the target): bytes it popped
+    call dword ptr [ebx+12]        # leave(gate, esp after the target): bytes it popped
     mov  ecx, eax
     lea  esp, [ebp-24]             # back on the caller's stack
     pop  edx
@@ -239,6 +239,7 @@ korvid_gate_common:
     ret
     .att_syntax prefix
     .size korvid_gate_common, .-korvid_gate_common
+    .popsection
 )");
 
 namespace {

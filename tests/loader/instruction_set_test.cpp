@@ -11,6 +11,7 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -20,42 +21,38 @@ namespace {
 constexpr const char* kObjdump = "i686-w64-mingw32-objdump";
 constexpr size_t kMaxReported = 20;
 
+std::set<std::string> names(const char* list)
+{
+    std::istringstream in(list);
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
+}
+
 // The i486's integer instructions, as objdump spells them in Intel syntax.
-const std::set<std::string> kI486 = {
-    "aaa",    "aad",     "aam",    "aas",  "adc",   "add",    "and",   "arpl",   "bound", "bsf",
-    "bsr",    "bswap",   "bt",     "btc",  "btr",   "bts",    "call",  "cbw",    "cwde",  "cwd",
-    "cdq",    "clc",     "cld",    "cli",  "clts",  "cmc",    "cmp",   "cmps",   "cmpsb", "cmpsw",
-    "cmpsd",  "cmpxchg", "daa",    "das",  "dec",   "div",    "enter", "hlt",    "idiv",  "imul",
-    "in",     "inc",     "ins",    "insb", "insw",  "insd",   "int",   "int3",   "into",  "invd",
-    "invlpg", "iret",    "iretd",  "ja",   "jae",   "jb",     "jbe",   "jcxz",   "jecxz", "je",
-    "jg",     "jge",     "jl",     "jle",  "jmp",   "jne",    "jno",   "jnp",    "jns",   "jo",
-    "jp",     "js",      "lahf",   "lar",  "lds",   "lea",    "leave", "les",    "lfs",   "lgdt",
-    "lgs",    "lidt",    "lldt",   "lmsw", "lods",  "lodsb",  "lodsw", "lodsd",  "loop",  "loope",
-    "loopne", "lsl",     "lss",    "ltr",  "mov",   "movs",   "movsb", "movsw",  "movsd", "movsx",
-    "movzx",  "mul",     "neg",    "nop",  "not",   "or",     "out",   "outs",   "pop",   "popa",
-    "popad",  "popf",    "popfd",  "push", "pusha", "pushad", "pushf", "pushfd", "rcl",   "rcr",
-    "ret",    "retf",    "rol",    "ror",  "sahf",  "sal",    "sar",   "sbb",    "scas",  "seta",
-    "setae",  "setb",    "setbe",  "sete", "setg",  "setge",  "setl",  "setle",  "setne", "setno",
-    "setnp",  "setns",   "seto",   "setp", "sets",  "sgdt",   "shl",   "shld",   "shr",   "shrd",
-    "sidt",   "sldt",    "smsw",   "stc",  "std",   "sti",    "stos",  "str",    "sub",   "test",
-    "verr",   "verw",    "wbinvd", "xadd", "xchg",  "xlat",   "xor"};
+const std::set<std::string> kI486 =
+    names("aaa aad aam aas adc add and arpl bound bsf bsr bswap bt btc btr bts call cbw "
+          "cwde cwd cdq clc cld cli clts cmc cmp cmps cmpsb cmpsw cmpsd cmpxchg daa das "
+          "dec div enter hlt idiv imul in inc ins insb insw insd int int3 into invd invlpg "
+          "iret iretd ja jae jb jbe jcxz jecxz je jg jge jl jle jmp jne jno jnp jns jo jp "
+          "js lahf lar lds lea leave les lfs lgdt lgs lidt lldt lmsw lods lodsb lodsw "
+          "lodsd loop loope loopne lsl lss ltr mov movs movsb movsw movsd movsx movzx mul "
+          "neg nop not or out outs pop popa popad popf popfd push pusha pushad pushf "
+          "pushfd rcl rcr ret retf rol ror sahf sal sar sbb scas seta setae setb setbe "
+          "sete setg setge setl setle setne setno setnp setns seto setp sets sgdt shl shld "
+          "shr shrd sidt sldt smsw stc std sti stos str sub test verr verw wbinvd xadd "
+          "xchg xlat xor");
 
 // The i387's instructions, which the i486DX carries (NT emulates them on the
 // i486SX); the applet may use them, the miniport may not.
-const std::set<std::string> kI387 = {
-    "f2xm1",  "fabs",    "fadd",    "faddp",  "fbld",    "fbstp",  "fchs",    "fcom",    "fcomp",
-    "fcompp", "fcos",    "fdecstp", "fdiv",   "fdivp",   "fdivr",  "fdivrp",  "ffree",   "fiadd",
-    "ficom",  "ficomp",  "fidiv",   "fidivr", "fild",    "fimul",  "fincstp", "fist",    "fistp",
-    "fisub",  "fisubr",  "fld",     "fld1",   "fldcw",   "fldenv", "fldl2e",  "fldl2t",  "fldlg2",
-    "fldln2", "fldpi",   "fldz",    "fmul",   "fmulp",   "fnclex", "fninit",  "fnop",    "fnsave",
-    "fnstcw", "fnstenv", "fnstsw",  "fpatan", "fprem",   "fprem1", "fptan",   "frndint", "frstor",
-    "fscale", "fsin",    "fsincos", "fsqrt",  "fst",     "fstp",   "fsub",    "fsubp",   "fsubr",
-    "fsubrp", "ftst",    "fucom",   "fucomp", "fucompp", "fwait",  "fxam",    "fxch",    "fxtract",
-    "fyl2x",  "fyl2xp1", "wait"};
+const std::set<std::string> kI387 =
+    names("f2xm1 fabs fadd faddp fbld fbstp fchs fcom fcomp fcompp fcos fdecstp fdiv fdivp "
+          "fdivr fdivrp ffree fiadd ficom ficomp fidiv fidivr fild fimul fincstp fist "
+          "fistp fisub fisubr fld fld1 fldcw fldenv fldl2e fldl2t fldlg2 fldln2 fldpi fldz "
+          "fmul fmulp fnclex fninit fnop fnsave fnstcw fnstenv fnstsw fpatan fprem fprem1 "
+          "fptan frndint frstor fscale fsin fsincos fsqrt fst fstp fsub fsubp fsubr fsubrp "
+          "ftst fucom fucomp fucompp fwait fxam fxch fxtract fyl2x fyl2xp1 wait");
 
-const std::set<std::string> kPrefixes = {"cs",   "ds",    "es",     "fs",    "gs",
-                                         "ss",   "lock",  "rep",    "repz",  "repnz",
-                                         "repe", "repne", "data16", "addr16"};
+const std::set<std::string> kPrefixes =
+    names("cs ds es fs gs ss lock rep repz repnz repe repne data16 addr16");
 
 // Function names by address: the symbols objdump shows and those of the
 // link map (korvid.sys is stripped). The map also names the words the linker

@@ -283,23 +283,25 @@ struct Conversation {
                             {"output", output_text(m, reply->output)}}));
     }
 
-    // The usual buffers, then the output one byte short, empty and larger,
-    // then the input one byte short and empty.
-    void every_size(const sim::RequestInfo& r)
+    // The input one byte short and empty, the output one byte short, empty
+    // and larger, then the usual buffers: last, so that a release finds what
+    // the display driver kept before it lets go of it.
+    void every_size(const sim::RequestInfo& r, uint32_t row)
     {
         auto it = kArguments.find(r.name);
-        const std::vector<uint32_t> args =
-            it == kArguments.end() ? std::vector<uint32_t>{} : it->second;
-        send(r, args, {}, {});
+        const std::vector<uint32_t> args = r.code == IOCTL_VIDEO_SET_CURRENT_MODE ? std::vector{row}
+                                           : it == kArguments.end() ? std::vector<uint32_t>{}
+                                                                    : it->second;
+        if (r.input_length) {
+            send(r, args, r.input_length - 1, {});
+            send(r, args, 0, {});
+        }
         if (r.output_length) {
             send(r, args, {}, r.output_length - 1);
             send(r, args, {}, 0);
             send(r, args, {}, r.output_length + kLargerOutput);
         }
-        if (r.input_length) {
-            send(r, args, r.input_length - 1, {});
-            send(r, args, 0, {});
-        }
+        send(r, args, {}, {});
     }
 };
 
@@ -314,11 +316,11 @@ void observe_requests(Snapshot& s, sim::Machine& m)
     const sim::RequestInfo* count = sim::find_request(IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES);
     const sim::RequestInfo* set = sim::find_request(IOCTL_VIDEO_SET_CURRENT_MODE);
     std::vector<sim::ModeEntry> list = c.list_modes();
+    const uint32_t row = list.empty() ? 0 : list.front().index();
     talk.send(*count, {}, {}, {});
-    if (!list.empty())
-        talk.send(*set, {list.front().index()}, {}, {});
+    talk.send(*set, {row}, {}, {});
     for (const sim::RequestInfo& r : sim::request_catalogue())
-        talk.every_size(r);
+        talk.every_size(r, row);
 }
 
 } // namespace

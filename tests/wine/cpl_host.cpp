@@ -5,10 +5,11 @@
 // choice. The model's state is written when the applet has been let go.
 //
 //   cpl_host --cpl PATH --out DIR [--family N] [--boards N] [--board-index N]
-//            [--layout N] [--mode WxHxBPP@HZ] [--test-fault RESULT]
+//            [--layout N] [--mode WxHxBPP@HZ] [--fail-current-read N]
 //
 // Family 0 stands for a display driver that knows none of the family's escapes.
-// --test-fault makes every mode test (CDS_TEST) answer RESULT.
+// --fail-current-read N makes the Nth read of the current settings and every
+// later one fail.
 // Files in DIR: cpl.log (messages and display calls), model.txt (the model
 // at exit), and window dumps on request (window_dump.h).
 #include <windows.h>
@@ -71,8 +72,8 @@ bool parse(int argc, char** argv, Options& options)
             driver.board_index = number;
         else if (name == "--layout")
             driver.layout = number;
-        else if (name == "--test-fault")
-            driver.test_fault = static_cast<int32_t>(std::strtol(value, nullptr, 0));
+        else if (name == "--fail-current-read")
+            fail_current_reads_from(number);
         else if (name == "--mode") {
             if (!parse_mode(value, driver.current))
                 return false;
@@ -169,7 +170,7 @@ int main(int argc, char** argv)
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: cpl_host --cpl PATH --out DIR [--family N] [--boards N] "
                              "[--board-index N] [--layout N] [--mode WxHxBPP@HZ] "
-                             "[--test-fault RESULT]\n");
+                             "[--fail-current-read N]\n");
         return kBadUsage;
     }
     log_file = std::fopen((options.out + "\\cpl.log").c_str(), "wb");

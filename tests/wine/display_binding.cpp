@@ -22,6 +22,8 @@ unsigned dcs_created;
 unsigned dcs_deleted;
 unsigned foreign_calls; // calls on device contexts that the model never handed out
 unsigned bad_records;   // mode records too short to change into
+unsigned current_reads; // reads of the current settings so far
+unsigned first_failing_read;
 
 decltype(&CreateDCA) real_create_dc;
 decltype(&ExtEscape) real_ext_escape;
@@ -86,8 +88,7 @@ bool holds(const DEVMODEA& record, size_t offset, DWORD field)
 // the mode in force.
 sim::DisplayMode from_record(const DEVMODEA& record)
 {
-    sim::DisplayMode mode;
-    model->current_mode(mode);
+    sim::DisplayMode mode = model->current;
     if (holds(record, offsetof(DEVMODEA, dmPelsWidth), DM_PELSWIDTH))
         mode.width = record.dmPelsWidth;
     if (holds(record, offsetof(DEVMODEA, dmPelsHeight), DM_PELSHEIGHT))
@@ -106,6 +107,8 @@ BOOL WINAPI model_enum_settings(LPCSTR device, DWORD number, DEVMODEA* record)
     if (device || !record)
         return FALSE;
     sim::DisplayMode mode;
+    if (number == ENUM_CURRENT_SETTINGS && ++current_reads == first_failing_read)
+        model->fail_current_mode = true;
     bool found = number == ENUM_CURRENT_SETTINGS    ? model->current_mode(mode)
                  : number == ENUM_REGISTRY_SETTINGS ? model->stored_mode(mode)
                                                     : model->enum_mode(number, mode);
@@ -152,6 +155,11 @@ const Binding kBindings[] = {
 };
 
 } // namespace
+
+void fail_current_reads_from(unsigned read)
+{
+    first_failing_read = read;
+}
 
 bool bind_display_calls(HMODULE applet, sim::DisplayDriver& driver, FILE* log)
 {

@@ -142,7 +142,10 @@ void Sheet::ok()
 {
     if (!usable())
         return;
-    ended_ = send_apply(true);
+    // OK pressed again under a box that this OK's Apply shows has ended the
+    // sheet already.
+    if (send_apply(true))
+        ended_ = true;
     settle();
 }
 

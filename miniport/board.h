@@ -8,6 +8,8 @@
 constexpr ULONG FLAG_ALL_VIRTUAL_MODES = 0x1;
 constexpr ULONG FLAG_GAMMA_ENABLED = 0x2;
 constexpr ULONG FLAG_TEST_MODES = 0x4;
+// Set by initialisation: the board has left its power-up state.
+constexpr ULONG FLAG_INITIALIZED = 0x8;
 
 // Memory types.
 constexpr ULONG MEMORY_TYPE_WRAM = 0;

@@ -4,6 +4,9 @@
 
 KORVID_DATA ULONG num_boards = 0;
 KORVID_DATA ULONG memory_type = 0;
+// The first VGA-compatible board on the bus: the system's VGA, whose BIOS
+// is the one at 0xC0000 and the one the BIOS services drive.
+KORVID_DATA PBOARD_EXTENSION primary_vga = nullptr;
 
 namespace {
 
@@ -14,6 +17,9 @@ constexpr ULONG PCI_COMMAND = 0x04;
 constexpr ULONG PCI_CLASS_REVISION = 0x08;
 constexpr ULONG PCI_SUBSYSTEM = 0x2C;
 constexpr ULONG PCI_COMMAND_DECODE = 0x3; // I/O and memory space decoding
+constexpr ULONG PCI_SUBCLASS_SHIFT = 16;
+constexpr ULONG PCI_SUBCLASS_MASK = 0xFF;
+constexpr ULONG PCI_SUBCLASS_VGA = 0x00;
 
 // The standard VGA ports the board also answers on.
 constexpr ULONG VGA_PORT_START = 0x3C0;
@@ -33,7 +39,18 @@ PUCHAR map_range(PBOARD_EXTENSION ext, ULONG index)
         VideoPortGetDeviceBase(ext, range->RangeStart, range->RangeLength, range->RangeInIoSpace));
 }
 
+BOOLEAN is_vga_compatible(PBOARD_EXTENSION ext)
+{
+    return ((ext->ulPciClassRevision >> PCI_SUBCLASS_SHIFT) & PCI_SUBCLASS_MASK) ==
+           PCI_SUBCLASS_VGA;
+}
+
 } // namespace
+
+BOOLEAN Zorx_is_primary_vga(PBOARD_EXTENSION ext)
+{
+    return ext == primary_vga;
+}
 
 BOOLEAN Zorx_get_access_ranges(PBOARD_EXTENSION ext)
 {
@@ -104,6 +121,8 @@ KORVID_API VP_STATUS Zorx_FindAdapter(PVOID HwDeviceExtension, PVOID, PWSTR,
         *pchain = ext;
     pchain = &ext->pNextBoard;
     ++num_boards;
+    if (!primary_vga && is_vga_compatible(ext))
+        primary_vga = ext;
     *Again = TRUE;
     return NO_ERROR;
 }

@@ -45,6 +45,10 @@ VOID program_memory_type(PBOARD_EXTENSION ext)
 KORVID_API BOOLEAN Zorx_Initialize(PVOID HwDeviceExtension)
 {
     PBOARD_EXTENSION ext = static_cast<PBOARD_EXTENSION>(HwDeviceExtension);
+    // A board that the dispatcher already brought up for a request keeps its
+    // state when its own device is opened later.
+    if (ext->ulFlags & FLAG_INITIALIZED)
+        return TRUE;
     ext->ulMemConfig = 0;
     ext->ulMemoryType =
         (ext->ulBoardConfig & BOARD_CONFIG_SGRAM) ? MEMORY_TYPE_SGRAM : MEMORY_TYPE_WRAM;
@@ -71,15 +75,17 @@ KORVID_API BOOLEAN Zorx_Initialize(PVOID HwDeviceExtension)
 
     ext->ulCursorColor = CURSOR_COLOR_WHITE;
     ext->ulDriverOption = DRIVER_OPTION_DEFAULT;
-    ext->ulFlags = FLAG_ALL_VIRTUAL_MODES;
+    ext->ulFlags = FLAG_ALL_VIRTUAL_MODES | FLAG_INITIALIZED;
     return TRUE;
 }
 
 KORVID_API BOOLEAN Zorx_ResetHw(PVOID HwDeviceExtension, ULONG, ULONG)
 {
-    // Registers and stalls only: this may run at raised IRQL.
+    // Registers and stalls only: this may run at raised IRQL. A board that
+    // was never initialised is still in the state the system left it in.
     for (PBOARD_EXTENSION board = static_cast<PBOARD_EXTENSION>(HwDeviceExtension); board;
          board = board->pNextBoard)
-        Zorx_set_vga_mode(board, FALSE);
+        if (board->ulFlags & FLAG_INITIALIZED)
+            Zorx_set_vga_mode(board, FALSE);
     return FALSE;
 }

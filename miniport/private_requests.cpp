@@ -60,6 +60,12 @@ VP_STATUS map_bios_rom(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {
     if (!output_fits(p, WORD_BYTES))
         return ERROR_INSUFFICIENT_BUFFER;
+    // The image at 0xC0000 is the system VGA's BIOS; any other board has
+    // none there, and the display driver gets no address for it.
+    if (!Zorx_is_primary_vga(ext)) {
+        store_ulong(p->OutputBuffer, 0);
+        return NO_ERROR;
+    }
     if (!bios_rom) {
         PHYSICAL_ADDRESS start;
         start.LowPart = BIOS_ROM_START;

@@ -4,6 +4,7 @@
 #include "chip_regs.h"
 #include "dac.h"
 #include "hardware.h"
+#include "korvid.h"
 
 namespace {
 
@@ -24,8 +25,6 @@ constexpr UCHAR VGA_CLOCK_SYNC_OUTPUT[] = {0, 0, 0, 0, 2, 0, 1};
 constexpr UCHAR VGA_PLL_CONTROL1 = 0;
 
 // PCI class dword: the sub-class byte, 0 for a VGA-compatible controller.
-constexpr ULONG PCI_SUBCLASS_SHIFT = 16;
-constexpr ULONG PCI_SUBCLASS_VGA = 0;
 // BIOS function 0 (set video mode), mode 3 (80 x 25 colour text).
 constexpr ULONG BIOS_SET_TEXT_MODE_3 = 0x0003;
 
@@ -41,11 +40,6 @@ VOID dac_to_vga(PBOARD_EXTENSION ext)
     Zorx_dac_write(ext, VGA_MISC);
     Zorx_dac_reselect(ext, DAC_REG_CURSOR_CONTROL);
     Zorx_dac_write(ext, DAC_CURSOR_OFF);
-}
-
-BOOLEAN is_vga_compatible(PBOARD_EXTENSION ext)
-{
-    return ((ext->ulPciClassRevision >> PCI_SUBCLASS_SHIFT) & 0xFF) == PCI_SUBCLASS_VGA;
 }
 
 VOID bios_text_mode(PBOARD_EXTENSION ext)
@@ -79,6 +73,8 @@ VOID Zorx_set_vga_mode(PBOARD_EXTENSION ext, BOOLEAN callBios)
     if (!ext->fDeclock)
         Zorx_set_mclock(ext, MCLOCK_SELECT_VGA);
     dac_to_vga(ext);
-    if (callBios && is_vga_compatible(ext))
+    // The BIOS serves the system's VGA only: a mode-3 call for any other
+    // board would reset the primary display instead.
+    if (callBios && Zorx_is_primary_vga(ext))
         bios_text_mode(ext);
 }

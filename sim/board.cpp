@@ -13,6 +13,16 @@ constexpr uint32_t kClassDisplay = 0x03;
 constexpr uint32_t kSubclassVga = 0x00;
 constexpr uint32_t kSubclassOther = 0x80;
 constexpr uint32_t kBusyBits = 0x3;
+constexpr uint32_t kPciCommand = 0x04;
+constexpr uint32_t kPciStatus = 0x06;
+constexpr uint32_t kPciCacheLine = 0x0C;
+constexpr uint32_t kPciHeaderEnd = 0x40;
+
+// Address bits a base address register of `size` bytes decodes.
+constexpr uint32_t size_mask(uint32_t size)
+{
+    return ~(size - 1);
+}
 } // namespace
 
 uint32_t memory_size_for_code(uint32_t code)
@@ -33,12 +43,22 @@ Board::Board(int index, const BoardSetup& setup)
     set_config_dword(0x04, setup.command & 0xFFFF);
     uint32_t subclass = setup.vga_compatible ? kSubclassVga : kSubclassOther;
     set_config_dword(0x08, setup.revision | (subclass << 16) | (kClassDisplay << 24));
-    set_config_dword(0x10, fb_phys());
-    set_config_dword(0x14, xy_b_phys());
-    set_config_dword(0x18, xy_phys());
-    set_config_dword(0x1C, 0);
-    set_config_dword(0x20, reg_phys());
-    set_config_dword(0x24, io_port() | 1);
+    // BAR 0 memory window 0 (the frame buffer), 1 XY window B, 2 XY window
+    // A, 3 the 3D engine's registers, 4 the chip's registers, 5 the I/O block.
+    const struct {
+        uint32_t base, size, flags;
+    } bars[kPciBars] = {
+        {fb_phys(), kFrameBufferApertureSize, kBarPrefetchable},
+        {xy_b_phys(), kXyApertureSize, 0},
+        {xy_phys(), kXyApertureSize, 0},
+        {engine_phys(), kEngineApertureSize, 0},
+        {reg_phys(), kRegisterApertureSize, 0},
+        {io_port(), kIoBlockSize, kBarIoSpace},
+    };
+    for (int i = 0; i < kPciBars; ++i) {
+        bar_masks_[i] = size_mask(bars[i].size);
+        set_config_dword(kPciBar0 + 4 * i, bars[i].base | bars[i].flags);
+    }
     set_config_dword(0x2C, kVendorId | (setup.config_code << 16));
     io_[0x18 / 4] = setup.io18;
     busy_polls_left_[0] = busy_polls_left_[1] = setup.busy_polls;
@@ -63,6 +83,32 @@ uint32_t Board::reg_phys() const
 uint32_t Board::io_port() const
 {
     return 0x8000u + index_ * 0x100u;
+}
+
+uint32_t Board::engine_phys() const
+{
+    return 0xF8000000u + index_ * 0x20000u;
+}
+
+uint8_t Board::writable_config_bits(uint32_t offset) const
+{
+    if (offset >= kPciBar0 && offset < kPciBar0 + 4 * kPciBars) {
+        uint32_t bar = (offset - kPciBar0) / 4;
+        uint32_t flags = (config_dword(kPciBar0 + 4 * bar) & kBarIoSpace) ? 0x3 : 0xF;
+        return static_cast<uint8_t>((bar_masks_[bar] & ~flags) >> ((offset & 3) * 8));
+    }
+    bool writable = (offset >= kPciCommand && offset < kPciStatus) ||
+                    (offset >= kPciCacheLine && offset < kPciBar0) || offset >= kPciHeaderEnd;
+    return writable ? 0xFF : 0x00;
+}
+
+void Board::write_config(uint32_t offset, const uint8_t* bytes, uint32_t length)
+{
+    for (uint32_t i = 0; i < length && offset + i < config_.size(); ++i) {
+        uint8_t mask = writable_config_bits(offset + i);
+        uint8_t& b = config_[offset + i];
+        b = static_cast<uint8_t>((b & ~mask) | (bytes[i] & mask));
+    }
 }
 
 uint32_t Board::config_dword(uint32_t offset) const

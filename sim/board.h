@@ -20,6 +20,14 @@ constexpr uint32_t kIoBlockSize = 0x100;
 constexpr uint32_t kFrameBufferApertureSize = 0x2000000; // 32 MiB window, memory at its start
 constexpr uint32_t kXyApertureSize = 0x1000000;
 constexpr uint32_t kRomSize = 0x8000;
+constexpr uint32_t kEngineApertureSize = 0x10000; // the 3D engine's registers
+
+// PCI configuration space: the six base address registers and what their
+// low bits say.
+constexpr uint32_t kPciBar0 = 0x10;
+constexpr int kPciBars = 6;
+constexpr uint32_t kBarIoSpace = 0x1;
+constexpr uint32_t kBarPrefetchable = 0x8;
 
 // Chip register offsets the model gives behaviour to.
 namespace chip {
@@ -74,6 +82,10 @@ class Board {
     uint32_t config_dword(uint32_t offset) const;
     void set_config_dword(uint32_t offset, uint32_t value);
     uint8_t* config_bytes() { return config_.data(); }
+    // A configuration write as the bus performs it: identity and class are
+    // read-only, and a base address register keeps only the address bits
+    // its size allows (all ones written reads back the size mask).
+    void write_config(uint32_t offset, const uint8_t* bytes, uint32_t length);
 
     // Chip register aperture and I/O block, as the bus sees them.
     uint32_t read_register(uint32_t offset, int width);
@@ -101,17 +113,20 @@ class Board {
     uint32_t xy_b_phys() const;
     uint32_t reg_phys() const;
     uint32_t io_port() const;
+    uint32_t engine_phys() const;
 
     bool text_mode() const { return text_mode_; }
     void set_text_mode(bool on) { text_mode_ = on; }
 
   private:
     uint32_t read_busy(uint32_t offset);
+    uint8_t writable_config_bits(uint32_t offset) const;
 
     int index_;
     BoardSetup setup_;
     uint32_t memory_size_;
     std::array<uint8_t, 256> config_{};
+    std::array<uint32_t, kPciBars> bar_masks_{};
     std::array<uint32_t, kRegisterApertureSize / 4> regs_{};
     std::array<uint32_t, kIoBlockSize / 4> io_{};
     Dac dac_;

@@ -41,7 +41,11 @@ uint32_t stored_dword(const RegistryKey& key, const std::u16string& name, uint32
 
 DisplayBoards::DisplayBoards(Machine& machine) : machine_(machine)
 {
-    for (size_t i = 0; i < machine.devices.size(); ++i)
+    // The display driver learns how many boards there are from the device it
+    // opened, and reaches the others by selecting them.
+    MiniportClient first(machine, 0);
+    uint32_t count = first.query_word(IOCTL_PRIV_GET_NUM_BOARDS).value_or(0);
+    for (uint32_t i = 0; i < count; ++i)
         clients_.emplace_back(machine, static_cast<int>(i));
 }
 

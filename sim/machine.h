@@ -34,8 +34,18 @@ struct Mapping {
     uint32_t phys;
     uint32_t length;
     void* va;
-    uint32_t process; // 0: kernel or the requesting process
-    bool kernel;      // made by VideoPortGetDeviceBase
+    uint32_t process;           // 0: kernel or the requesting process
+    bool kernel;                // made by VideoPortGetDeviceBase
+    int handle = -1;            // the display driver's: the device whose request made it
+    std::shared_ptr<View> view; // the display driver's own view of the range
+};
+
+// A bus range handed to a device by VideoPortGetAccessRanges.
+struct Claim {
+    void* device; // the miniport's extension
+    uint32_t start;
+    uint32_t length;
+    bool io;
 };
 
 // Faults that tests can inject into the video port's operations.
@@ -57,6 +67,15 @@ struct DriverImage {
     std::function<void()> reload;
 };
 
+// The driver callback the video port is running, for the call rules.
+enum class Callback : uint8_t { None, FindAdapter, Initialize, StartIO, ResetHw };
+const char* callback_name(Callback c);
+
+// Which devices the display driver opens once the driver has loaded: every
+// board's own device, or only device 0, as the family's display driver does
+// (it reaches the other boards by selecting them).
+enum class DeviceOpens : uint8_t { Every, DisplayOnly };
+
 struct Location {
     Board* board = nullptr;
     Aperture aperture = Aperture::Registers;
@@ -73,8 +92,9 @@ class Machine {
     static Machine* current();
     void make_current();
 
-    // Loads the driver: globals back to load time, DriverEntry, discovery
-    // and initialisation of every board found. Returns the entry's status.
+    // Loads the driver: globals back to load time, DriverEntry and
+    // discovery; then the display driver opens the devices `opens` names,
+    // which initialises them. Returns the entry's status.
     ULONG boot(const DriverImage& driver);
     // Unloads and loads the driver again; boards are power-cycled, the
     // registry keeps what was written.
@@ -91,6 +111,7 @@ class Machine {
 
     Trace trace;
     Faults faults;
+    DeviceOpens opens = DeviceOpens::Every;
     // Simulated device time in nanoseconds (stalls and memory clears).
     uint64_t time_ns = 0;
     // Bus rate at which the frame buffer is cleared, bytes per second.
@@ -98,28 +119,63 @@ class Machine {
 
     // Discovery state, owned by the video port stand-in.
     std::vector<bool> claimed;
+    std::vector<Claim> claims;
     int get_access_ranges_calls = 0;
     std::vector<VP_STATUS> find_adapter_status; // one per HwFindAdapter call
     std::vector<PVOID> devices;                 // extensions of the boards found
+    std::vector<bool> opened;                   // one per device
+    int requesting_device = -1;                 // whose handle the running request came through
     std::map<PVOID, int> extension_board;       // extension -> board index
     std::vector<std::unique_ptr<uint8_t[]>> extensions;
     VIDEO_HW_INITIALIZATION_DATA hw{};
     std::vector<Mapping> mappings;
+    // Addresses the driver asked to unmap that were not mapped (the video
+    // port answers ERROR_INVALID_PARAMETER).
+    std::vector<const void*> refused_unmaps;
     std::vector<VIDEO_X86_BIOS_ARGUMENTS> int10_calls;
     std::vector<VIDEO_PORT_CONFIG_INFO> find_adapter_config; // as each HwFindAdapter left it
 
+    // The call rules, checked like a driver verifier: a broken rule is
+    // reported on stderr and ends the program, unless a test collects them.
+    Callback running = Callback::None;
+    bool collect_violations = false;
+    std::vector<std::string> violations;
+    void violation(const std::string& what);
+    // Runs a driver callback; entering one while another runs is a violation.
+    template <typename F> auto in_callback(Callback c, F&& call)
+    {
+        struct Leave {
+            Machine& m;
+            Callback outer;
+            ~Leave() { m.running = outer; }
+        } leave{*this, enter(c)};
+        return call();
+    }
+
     int board_of_extension(PVOID ext) const;
+    // The system's VGA: the first VGA-compatible board on the bus, whose BIOS
+    // is the ROM at 0xC0000 and serves the BIOS calls; -1 when none is.
+    int primary_vga() const;
     // Which board and aperture a device address belongs to (board null: none).
     Location locate(const void* p, size_t len) const;
     Region& vga_ports() { return vga_ports_; }
     Region& rom() { return rom_; }
 
-    // Request helpers that play the video port's part towards the driver.
+    // The video port's part towards the driver. A device is initialised
+    // (HwInitialize) when it is first opened; an open fails when that
+    // returns FALSE. A request goes through a handle, so start_io opens the
+    // device first when nobody has; it returns FALSE when that open fails.
+    bool open(int device);
+    bool is_open(int device) const;
+    // The display driver lets go of its handle; its mappings must be gone.
+    void close(int device);
     BOOLEAN start_io(int device, VIDEO_REQUEST_PACKET* packet);
+    // HwResetHw reaches only opened devices; FALSE for any other.
     BOOLEAN reset_hw(int device);
 
   private:
     void power_cycle();
+    Callback enter(Callback c); // returns the callback that was running
 
     std::vector<BoardSetup> setups_;
     std::vector<std::unique_ptr<Board>> boards_;

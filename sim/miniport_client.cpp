@@ -45,9 +45,27 @@ std::string depth_list(const std::vector<ModeEntry>& list, uint32_t w, uint32_t 
 
 // ---- requests ------------------------------------------------------------
 
-MiniportClient::MiniportClient(Machine& machine, int device) : machine_(machine), device_(device) {}
+MiniportClient::MiniportClient(Machine& machine, int board) : machine_(machine), board_(board) {}
+
+void MiniportClient::select_board(uint32_t board)
+{
+    std::vector<uint8_t> number(4);
+    std::memcpy(number.data(), &board, 4);
+    send_on_device(IOCTL_PRIV_SELECT_BOARD, number, 0);
+}
 
 Reply MiniportClient::send(ULONG code, const std::vector<uint8_t>& input, size_t output_length)
+{
+    if (board_ == 0)
+        return send_on_device(code, input, output_length);
+    select_board(static_cast<uint32_t>(board_));
+    Reply r = send_on_device(code, input, output_length);
+    select_board(0);
+    return r;
+}
+
+Reply MiniportClient::send_on_device(ULONG code, const std::vector<uint8_t>& input,
+                                     size_t output_length)
 {
     std::vector<uint8_t> buffer(std::max(input.size(), output_length), 0);
     std::copy(input.begin(), input.end(), buffer.begin());
@@ -61,7 +79,7 @@ Reply MiniportClient::send(ULONG code, const std::vector<uint8_t>& input, size_t
     packet.InputBufferLength = static_cast<ULONG>(input.size());
     packet.OutputBufferLength = static_cast<ULONG>(output_length);
     machine_.make_current();
-    machine_.start_io(device_, &packet);
+    machine_.start_io(kDisplayDevice, &packet);
 
     Reply r;
     r.status = status.Status;

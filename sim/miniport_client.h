@@ -80,13 +80,19 @@ struct VideoMemory {
     uint32_t frame_length = 0;
 };
 
+// The device whose handle the family's display driver opens.
+constexpr int kDisplayDevice = 0;
+
 class MiniportClient {
   public:
-    // Talks to device `device` of the machine (the board's own device object).
-    explicit MiniportClient(Machine& machine, int device = 0);
+    // Talks to board `board` as the family's display driver does: through
+    // the handle of device 0, the one it opens, selecting any other board
+    // with the private board-selection request before each request and
+    // selecting board 0 again after it.
+    explicit MiniportClient(Machine& machine, int board = 0);
 
     Machine& machine() { return machine_; }
-    int device() const { return device_; }
+    int board() const { return board_; }
 
     // One request through the video port, input and output sharing one
     // buffer as the buffered method hands it over.
@@ -138,8 +144,11 @@ class MiniportClient {
     uint32_t query_word_with(ULONG code, uint32_t input);
     std::string missing_mode(const WantedMode& want, const std::vector<ModeEntry>& list);
 
+    Reply send_on_device(ULONG code, const std::vector<uint8_t>& input, size_t output_length);
+    void select_board(uint32_t board);
+
     Machine& machine_;
-    int device_;
+    int board_;
     uint32_t modes_counted_ = 0; // the last mode count, which sizes the list
     // Addresses the display driver keeps to release what it was given.
     uintptr_t last_mapping_ = 0;

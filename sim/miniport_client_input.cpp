@@ -66,8 +66,7 @@ void MiniportClient::store_custom_refresh(const Reply& r)
         name.push_back(static_cast<char16_t>(r.output[i]));
     std::vector<uint8_t> value(r.output.begin() + kValueNameBytes,
                                r.output.begin() + kCustomRefreshEntry);
-    int board = machine_.board_of_extension(machine_.devices.at(size_t(device_)));
-    machine_.set_registry_binary(board, name, value);
+    machine_.set_registry_binary(board_, name, value);
 }
 
 std::optional<std::vector<uint8_t>> MiniportClient::build_input(const RequestInfo& r,

@@ -29,6 +29,7 @@ class DesktopSystem : public DesktopTest {
     {
         DesktopTest::SetUp();
         machine_.emplace(std::vector<sim::BoardSetup>(board_total()));
+        machine().opens = sim::DeviceOpens::DisplayOnly;
         ASSERT_EQ(machine().boot(sim::host_miniport()), 0u);
         ASSERT_EQ(machine().devices.size(), board_total());
         driver.board_count = static_cast<uint32_t>(board_total());

@@ -13,7 +13,8 @@ namespace korvid_fuzz {
 namespace {
 
 constexpr ULONG kSlotFlags = TIMING_CUSTOM_SLOT | TIMING_TEST_SLOT;
-constexpr ULONG kKnownFlags = FLAG_ALL_VIRTUAL_MODES | FLAG_GAMMA_ENABLED | FLAG_TEST_MODES;
+constexpr ULONG kKnownFlags =
+    FLAG_ALL_VIRTUAL_MODES | FLAG_GAMMA_ENABLED | FLAG_TEST_MODES | FLAG_INITIALIZED;
 constexpr ULONG kMaxDriverOption = 3;
 constexpr ULONG kMaxCursorColor = 0xFFFFFF;
 constexpr ULONG kMemConfigWords[] = {0, 0x20000100, 0x40100, 0x40102};

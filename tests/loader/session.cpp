@@ -270,6 +270,17 @@ std::string Session::address_name(uint32_t address) const
                       sim::aperture_name(at.aperture), at.offset);
         return buf;
     }
+    // The display driver's views, by the physical range they show.
+    for (const sim::Mapping& map : machine_->mappings) {
+        auto* va = static_cast<const uint8_t*>(map.va);
+        // A view of no bytes still has its address.
+        if (!map.kernel && p >= va &&
+            size_t(static_cast<const uint8_t*>(p) - va) < std::max<size_t>(map.length, 1)) {
+            std::snprintf(buf, sizeof buf, "<view of 0x%X+0x%X>", map.phys,
+                          unsigned(static_cast<const uint8_t*>(p) - va));
+            return buf;
+        }
+    }
     for (sim::Region* r : {&machine_->rom(), &machine_->vga_ports()})
         if (r->contains(p)) {
             std::snprintf(buf, sizeof buf, "<%s+0x%X>", r == &machine_->rom() ? "rom" : "vga",
@@ -287,7 +298,8 @@ std::string Session::pointer_name(uint32_t value, const std::vector<sim::Mapping
     if (auto known = handed_out_.find(value); known != handed_out_.end())
         return known->second;
     for (const sim::Mapping& map : made)
-        if (value - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(map.va)) < map.length)
+        if (value - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(map.va)) <
+            std::max<uint32_t>(map.length, 1))
             return handed_out_[value] = address_name(value);
     return hex(words({value}));
 }

@@ -146,7 +146,7 @@ TEST(Initialisation, DerivesMemoryAndProgramsTheConfigurationRegisters)
         EXPECT_EQ(ext->AccessRanges[2].RangeLength, 0x2000u);
         EXPECT_EQ(ext->ulMemoryType, c.type);
         EXPECT_EQ(ext->ulDacType, 0);
-        EXPECT_EQ(ext->ulFlags, FLAG_ALL_VIRTUAL_MODES);
+        EXPECT_EQ(ext->ulFlags, FLAG_ALL_VIRTUAL_MODES | FLAG_INITIALIZED);
         EXPECT_EQ(ext->ulCursorColor, 0xFFFFFFu);
         EXPECT_EQ(ext->ulDriverOption, 1u);
         EXPECT_EQ(ext->ulCurrentMode, 0u);

@@ -1,5 +1,6 @@
 // Memory windows, the WRAM reset and the return to VGA.
 #include "hw_board.h"
+#include "korvid.h"
 
 using namespace hwtest;
 
@@ -55,29 +56,33 @@ TEST(VgaReturn, SequencesByMemoryTypeClockAndBoardClass)
 {
     struct Case {
         uint32_t code;
-        bool vga_board;
+        bool vga_board, primary;
         ULONG mem_config, declock;
         BOOLEAN bios;
         Events want;
     } cases[] = {
-        {0x04, true, 0x40100, 0, TRUE,
+        {0x04, true, true, 0x40100, 0, TRUE,
          Events{W32(0x5C, 0x40000)} + wram_reset(0x30) + clock_load(0x0626) + dac_to_vga()},
         // The reset callback's form, at raised interrupt level: registers and stalls only.
-        {0x14, true, 0x20000100, 0, FALSE,
+        {0x14, true, true, 0x20000100, 0, FALSE,
          Events{W32(0x5C, 0x20000000)} + clock_load(0x0626) + dac_to_vga()},
         // Before any mode set, on the fixed memory clock, not a VGA controller.
-        {0x04, false, 0, 1, TRUE, Events{W32(0x5C, 0)} + wram_reset(0x30) + dac_to_vga()},
+        {0x04, false, false, 0, 1, TRUE, Events{W32(0x5C, 0)} + wram_reset(0x30) + dac_to_vga()},
+        // A VGA-compatible board that is not the system's VGA: the BIOS
+        // would reset the other board.
+        {0x14, true, false, 0, 0, TRUE, Events{W32(0x5C, 0)} + clock_load(0x0626) + dac_to_vga()},
     };
     for (Case& c : cases) {
         sim::BoardSetup setup;
         setup.vga_compatible = c.vga_board;
         HwBoard hw(c.code, setup);
+        primary_vga = c.primary ? &hw.ext : nullptr;
         hw.ext.ulMemConfig = c.mem_config;
         hw.ext.fDeclock = c.declock;
         hw.board().poke_io(0x28, 0x30);
         hw.board().set_text_mode(false);
         Zorx_set_vga_mode(&hw.ext, c.bios);
-        const bool called = c.bios && c.vga_board;
+        const bool called = c.bios && c.primary;
         Events want = stalls(1) + c.want;
         if (called)
             want.push_back({0, Op::Int10, Aperture::VgaPorts, 0, 0, 3});
@@ -91,6 +96,7 @@ TEST(VgaReturn, SequencesByMemoryTypeClockAndBoardClass)
         EXPECT_EQ(hw.ext.ulMemConfig, c.mem_config);
         EXPECT_FALSE(hw.decoded().native);
     }
+    primary_vga = nullptr;
 }
 
 } // namespace

@@ -56,27 +56,55 @@ TEST(SimDac, PaletteTakesThreeWritesPerEntryAndAdvances)
     EXPECT_EQ(m.board(0).dac().palette_write_address(), 0);
 }
 
-TEST(SimBus, EnumerationClaimsEachBoardOnceAndKeepsUnfilledEntries)
+// One range per base address register, in order, sized from the masks the
+// registers read back; each board handed to one device only.
+TEST(SimBus, EnumerationBuildsRangesFromTheBarsAndClaimsEachBoardOnce)
 {
     Machine m({BoardSetup{0x11}, BoardSetup{0x04}});
     USHORT vendor = KORVID_PCI_VENDOR_ID, device = KORVID_PCI_DEVICE_ID;
+    uint8_t devices[3][4];
     std::vector<ULONG> slots;
-    for (int i = 0; i < 3; ++i) {
+    for (auto& ext : devices) {
         VIDEO_ACCESS_RANGE ranges[8] = {};
+        ranges[6].RangeLength = 0x66;
         ranges[7].RangeLength = 0x20;
-        ULONG slot = 99;
-        VP_STATUS s =
-            VideoPortGetAccessRanges(nullptr, 0, nullptr, 8, ranges, &vendor, &device, &slot);
-        if (s != NO_ERROR) {
-            EXPECT_EQ(i, 2);
+        ULONG slot = 0;
+        if (VideoPortGetAccessRanges(ext, 0, nullptr, 8, ranges, &vendor, &device, &slot) !=
+            NO_ERROR)
             break;
-        }
         slots.push_back(slot);
+        const Board& b = m.board(slot);
+        const struct {
+            uint32_t start, length;
+            UCHAR io;
+        } want[6] = {{b.fb_phys(), 0x2000000, 0}, {b.xy_b_phys(), 0x1000000, 0},
+                     {b.xy_phys(), 0x1000000, 0}, {b.engine_phys(), 0x10000, 0},
+                     {b.reg_phys(), 0x10000, 0},  {b.io_port(), 0x100, 1}};
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(ranges[i].RangeStart.QuadPart, want[i].start) << i;
+            EXPECT_EQ(ranges[i].RangeLength, want[i].length) << i;
+            EXPECT_EQ(ranges[i].RangeInIoSpace, want[i].io) << i;
+        }
+        EXPECT_EQ(ranges[6].RangeLength, 0x66u);
         EXPECT_EQ(ranges[7].RangeLength, 0x20u);
-        EXPECT_EQ(ranges[0].RangeStart.QuadPart, m.board(slot).fb_phys());
-        EXPECT_EQ(ranges[5].RangeInIoSpace, 1);
+        // Sizing left the registers as they were.
+        EXPECT_EQ(m.board(slot).config_dword(0x24), b.io_port() | 1);
     }
     EXPECT_EQ(slots, (std::vector<ULONG>{0, 1}));
+    EXPECT_EQ(m.claims.size(), 12u);
+}
+
+TEST(SimBus, ConfigurationWritesKeepIdentityAndBarSizes)
+{
+    Machine m({BoardSetup{}});
+    const uint32_t ones = 0xFFFFFFFF;
+    for (uint32_t offset : {0x00u, 0x08u, 0x10u, 0x1Cu, 0x24u, 0x2Cu})
+        VideoPortSetBusData(nullptr, PCIConfiguration, 0, const_cast<uint32_t*>(&ones), offset, 4);
+    EXPECT_EQ(m.board(0).config_dword(0x00), 0x05261A7Cu);
+    EXPECT_EQ(m.board(0).config_dword(0x10), 0xFE000008u);
+    EXPECT_EQ(m.board(0).config_dword(0x1C), 0xFFFF0000u);
+    EXPECT_EQ(m.board(0).config_dword(0x24), 0xFFFFFF01u);
+    EXPECT_EQ(m.board(0).config_dword(0x2C) >> 16, 0x11u);
 }
 
 TEST(SimBus, OtherVendorsAreNotOffered)
@@ -106,6 +134,34 @@ TEST(SimBusDeathTest, AccessOutsideEveryApertureIsReported)
     Machine m({BoardSetup{}});
     static ULONG not_a_device;
     EXPECT_DEATH(VideoPortWriteRegisterUlong(&not_a_device, 1), "lies in no device aperture");
+}
+
+// The display driver's view is its own, exactly as long as asked; register
+// operations keep to memory space and port operations to I/O space.
+TEST(SimBusDeathTest, MappingsAndOperationsKeepToTheirSpace)
+{
+    Machine m({BoardSetup{0x04}});
+    PHYSICAL_ADDRESS fb;
+    fb.QuadPart = m.board(0).fb_phys();
+    ULONG length = 0x2000, space = 0;
+    PVOID va = nullptr;
+    ASSERT_EQ(VideoPortMapMemory(nullptr, fb, &length, &space, &va), NO_ERROR);
+    EXPECT_NE(va, m.board(0).frame_buffer().base());
+    volatile uint8_t* view = static_cast<uint8_t*>(va);
+    view[0x1FFF] = 0x42;
+    EXPECT_EQ(m.board(0).frame_buffer().base()[0x1FFF], 0x42);
+    EXPECT_DEATH(view[0x2000] = 1, "");
+
+    PHYSICAL_ADDRESS io;
+    io.QuadPart = m.board(0).io_port();
+    auto* port = static_cast<PULONG>(VideoPortGetDeviceBase(nullptr, io, 0x100, 1));
+    EXPECT_DEATH(VideoPortReadRegisterUlong(port), "I/O-space address");
+    EXPECT_DEATH(VideoPortReadPortUlong(reinterpret_cast<PULONG>(reg_base(m, 0))),
+                 "outside the I/O block");
+
+    EXPECT_EQ(VideoPortUnmapMemory(nullptr, va, nullptr), NO_ERROR);
+    EXPECT_EQ(VideoPortUnmapMemory(nullptr, va, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(m.refused_unmaps, (std::vector<const void*>{va}));
 }
 
 TEST(SimTrace, RecordsWidthOrderAndStalls)

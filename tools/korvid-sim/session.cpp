@@ -37,6 +37,8 @@ Session::Session(std::vector<uint32_t> codes, Driver driver)
         boards.push_back(board);
     }
     machine_ = std::make_unique<sim::Machine>(boards);
+    // Like the family's display driver: one device, the other boards selected.
+    machine_->opens = sim::DeviceOpens::DisplayOnly;
 }
 
 void Session::after_load(ULONG status)
@@ -48,6 +50,8 @@ void Session::after_load(ULONG status)
     if (status != NO_ERROR || machine_->devices.empty())
         throw Failure("the driver did not load: " +
                       sim::status_name(static_cast<VP_STATUS>(status)));
+    if (!machine_->is_open(sim::kDisplayDevice))
+        throw Failure("the driver's device could not be opened: its initialisation failed");
     for (size_t i = 0; i < machine_->devices.size(); ++i)
         clients_.push_back(std::make_unique<sim::MiniportClient>(*machine_, static_cast<int>(i)));
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 using sim::Aperture;
 using sim::Event;
@@ -49,11 +50,24 @@ sim::Location device_at(const char* what, const void* p, size_t len)
     return loc;
 }
 
+// Register operations reach memory space only: an I/O-space address there
+// is a port, which the port operations serve.
+sim::Location register_at(const char* what, const void* p, size_t len)
+{
+    sim::Location loc = device_at(what, p, len);
+    if (loc.aperture == Aperture::IoBlock) {
+        std::fprintf(stderr, "videoport: %s at %p is an I/O-space address\n", what, p);
+        std::abort();
+    }
+    return loc;
+}
+
 // Host address of a physical range of a board, or null.
 struct Resolved {
     int board = -1;
     Aperture aperture = Aperture::Registers;
     uint8_t* va = nullptr;
+    const sim::Region* region = nullptr; // memory space only
 };
 
 Resolved resolve(uint32_t phys, uint32_t len, bool io_space)
@@ -69,7 +83,7 @@ Resolved resolve(uint32_t phys, uint32_t len, bool io_space)
         return {};
     }
     if (phys >= kRomPhys && phys - kRomPhys + len <= sim::kRomSize)
-        return {-1, Aperture::Rom, m.rom().base() + (phys - kRomPhys)};
+        return {-1, Aperture::Rom, m.rom().base() + (phys - kRomPhys), &m.rom()};
     for (auto& b : m.boards()) {
         struct {
             uint32_t start;
@@ -83,33 +97,110 @@ Resolved resolve(uint32_t phys, uint32_t len, bool io_space)
         for (auto& a : apertures)
             if (phys >= a.start && len <= a.region.size() &&
                 phys - a.start <= a.region.size() - len)
-                return {b->index(), a.ap, a.region.base() + (phys - a.start)};
+                return {b->index(), a.ap, a.region.base() + (phys - a.start), &a.region};
     }
     return {};
 }
 
-void fill_ranges(const sim::Board& b, PVIDEO_ACCESS_RANGE ranges, ULONG count)
+// What a base address register decodes, sized as the PCI HAL sizes it: write
+// all ones, read the mask back, restore the address.
+struct BarResource {
+    uint32_t start = 0, length = 0;
+    bool io = false;
+};
+
+BarResource size_bar(sim::Board& b, int bar)
 {
-    struct Bar {
-        uint32_t start, length;
-        UCHAR io;
-    } bars[] = {
-        {b.fb_phys(), sim::kFrameBufferApertureSize, 0},
-        {b.xy_b_phys(), sim::kXyApertureSize, 0},
-        {b.xy_phys(), sim::kXyApertureSize, 0},
-        {0xF8000000u + b.index() * 0x20000u, 0x10000, 0},
-        {b.reg_phys(), sim::kRegisterApertureSize, 0},
-        {b.io_port(), sim::kIoBlockSize, 1},
-        {0xF8010000u + b.index() * 0x20000u, sim::kRomSize, 0},
-    };
-    for (ULONG i = 0; i < count && i < sizeof bars / sizeof bars[0]; ++i) {
-        ranges[i].RangeStart.QuadPart = bars[i].start;
-        ranges[i].RangeLength = bars[i].length;
-        ranges[i].RangeInIoSpace = bars[i].io;
-        ranges[i].RangeVisible = 0;
-        ranges[i].RangeShareable = 0;
-        ranges[i].RangePassive = 0;
+    const uint32_t offset = sim::kPciBar0 + 4 * bar;
+    const uint32_t value = b.config_dword(offset);
+    const uint32_t ones = 0xFFFFFFFF;
+    b.write_config(offset, reinterpret_cast<const uint8_t*>(&ones), 4);
+    const uint32_t mask = b.config_dword(offset);
+    b.write_config(offset, reinterpret_cast<const uint8_t*>(&value), 4);
+    BarResource r;
+    r.io = value & sim::kBarIoSpace;
+    const uint32_t address_bits = r.io ? 0xFFFCu : 0xFFFFFFF0u;
+    r.start = value & address_bits;
+    const uint32_t decoded = mask & address_bits;
+    r.length = decoded & ~(decoded - 1);
+    return r;
+}
+
+// One range per implemented base address register, in register order and
+// without gaps, as the HAL reports a PCI slot's resources; the entries
+// after them are left as they were.
+VP_STATUS fill_ranges(sim::Board& b, PVIDEO_ACCESS_RANGE ranges, ULONG count,
+                      std::vector<sim::Claim>& claims, PVOID ext)
+{
+    ULONG n = 0;
+    for (int bar = 0; bar < sim::kPciBars; ++bar) {
+        if (b.config_dword(sim::kPciBar0 + 4 * bar) == 0)
+            continue;
+        if (n == count)
+            return ERROR_MORE_DATA;
+        BarResource r = size_bar(b, bar);
+        VIDEO_ACCESS_RANGE& out = ranges[n++];
+        out.RangeStart.QuadPart = r.start;
+        out.RangeLength = r.length;
+        out.RangeInIoSpace = r.io;
+        out.RangeVisible = 0;
+        out.RangeShareable = 0;
+        out.RangePassive = 0;
+        claims.push_back({ext, r.start, r.length, r.io});
     }
+    return NO_ERROR;
+}
+
+// ---- call rules -------------------------------------------------------------
+// Checked only for calls the driver makes from its callbacks; tests may call
+// the operations directly to set a board up.
+
+constexpr ULONG kMaxStallUs = 50;
+
+bool in_driver(const Machine& m)
+{
+    return m.running != sim::Callback::None;
+}
+
+bool initialising(const Machine& m)
+{
+    return m.running == sim::Callback::FindAdapter || m.running == sim::Callback::Initialize;
+}
+
+// HwResetHw may run at raised IRQL after a crash: registers and stalls only.
+void check_not_in_reset(Machine& m, const char* operation)
+{
+    if (m.running == sim::Callback::ResetHw)
+        m.violation(std::string(operation) + " called from HwResetHw");
+}
+
+bool claimed_by(const Machine& m, PVOID ext, uint32_t start, uint32_t length, bool io)
+{
+    for (const sim::Claim& c : m.claims)
+        if (c.device == ext && c.io == io && start >= c.start && length <= c.length &&
+            start - c.start <= c.length - length)
+            return true;
+    return false;
+}
+
+// A kernel mapping must lie in a range the device was given. Two legacy
+// ranges are mapped without a claim, as the video port permits: the VGA
+// ports, which every VGA-compatible board decodes and the miniport presets
+// while it finds its board, and the system BIOS image at 0xC0000, which the
+// display driver asks for with a request.
+void check_claimed(Machine& m, PVOID ext, uint32_t start, uint32_t length, bool io)
+{
+    if (!in_driver(m) || claimed_by(m, ext, start, length, io))
+        return;
+    if (io && start == kVgaPortBase && m.running == sim::Callback::FindAdapter)
+        return;
+    if (!io && start == kRomPhys && m.running == sim::Callback::StartIO)
+        return;
+    char text[120];
+    std::snprintf(text, sizeof text,
+                  "VideoPortGetDeviceBase of %s 0x%X (+0x%X) that the device was not given",
+                  io ? "I/O range" : "memory range", start, length);
+    m.violation(text);
 }
 
 } // namespace
@@ -133,7 +224,9 @@ ULONG NTAPI VideoPortInitialize(PVOID, PVOID, PVIDEO_HW_INITIALIZATION_DATA data
         info.VdmPhysicalVideoMemoryLength = 0x20000;
         info.HardwareStateSize = 0x1000;
         UCHAR again = FALSE;
-        status = m.hw.HwFindAdapter(ext, context, nullptr, &info, &again);
+        status = m.in_callback(sim::Callback::FindAdapter, [&] {
+            return m.hw.HwFindAdapter(ext, context, nullptr, &info, &again);
+        });
         m.find_adapter_status.push_back(status);
         m.find_adapter_config.push_back(info);
         if (status != NO_ERROR)
@@ -142,8 +235,7 @@ ULONG NTAPI VideoPortInitialize(PVOID, PVOID, PVIDEO_HW_INITIALIZATION_DATA data
         if (!again)
             break;
     }
-    for (PVOID ext : m.devices)
-        m.hw.HwInitialize(ext);
+    m.opened.assign(m.devices.size(), false);
     return m.devices.empty() ? static_cast<ULONG>(status) : NO_ERROR;
 }
 
@@ -152,6 +244,8 @@ VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,
                                          PULONG slot)
 {
     Machine& m = machine();
+    if (in_driver(m) && m.running != sim::Callback::FindAdapter)
+        m.violation("VideoPortGetAccessRanges called outside HwFindAdapter");
     int call = m.get_access_ranges_calls++;
     if (call == m.faults.fail_get_access_ranges_call)
         return ERROR_DEV_NOT_EXIST;
@@ -163,7 +257,11 @@ VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,
             continue;
         m.claimed[b->index()] = true;
         m.extension_board[ext] = b->index();
-        fill_ranges(*b, ranges, count);
+        VP_STATUS status = fill_ranges(*b, ranges, count, m.claims, ext);
+        if (status != NO_ERROR)
+            return status;
+        // The slot variable only receives the board's slot; the search does
+        // not start from it.
         if (slot)
             *slot = static_cast<ULONG>(b->index());
         return NO_ERROR;
@@ -192,7 +290,7 @@ ULONG NTAPI VideoPortSetBusData(PVOID, BUS_DATA_TYPE type, ULONG slot, PVOID buf
     if (type != PCIConfiguration || slot >= m.num_boards() || offset >= 256)
         return 0;
     ULONG n = length > 256 - offset ? 256 - offset : length;
-    std::memcpy(m.board(slot).config_bytes() + offset, buffer, n);
+    m.board(slot).write_config(offset, static_cast<const uint8_t*>(buffer), n);
     uint32_t first = 0;
     std::memcpy(&first, buffer, n < 4 ? n : 4);
     record(static_cast<int>(slot), Op::Write, Aperture::PciConfig, n, offset, first);
@@ -204,6 +302,7 @@ PVOID NTAPI VideoPortGetDeviceBase(PVOID ext, PHYSICAL_ADDRESS address, ULONG le
     Machine& m = machine();
     if (address.HighPart != 0)
         return nullptr;
+    check_claimed(m, ext, address.LowPart, length, io & VIDEO_MEMORY_SPACE_IO);
     Resolved r = resolve(address.LowPart, length, io & VIDEO_MEMORY_SPACE_IO);
     if (!r.va)
         return nullptr;
@@ -211,7 +310,7 @@ PVOID NTAPI VideoPortGetDeviceBase(PVOID ext, PHYSICAL_ADDRESS address, ULONG le
     if (m.faults.fail_device_base.count({owner, r.aperture}) ||
         (r.aperture == Aperture::Rom && m.faults.fail_rom_mapping))
         return nullptr;
-    m.mappings.push_back({owner, r.aperture, address.LowPart, length, r.va, 0, true});
+    m.mappings.push_back({owner, r.aperture, address.LowPart, length, r.va, 0, true, -1, nullptr});
     return r.va;
 }
 
@@ -239,26 +338,37 @@ VP_STATUS NTAPI VideoPortMapMemory(PVOID ext, PHYSICAL_ADDRESS address, PULONG l
     // On input the address word names the process to map into (null: the caller).
     uint32_t process = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(*virtual_address));
     int owner = r.board >= 0 ? r.board : m.board_of_extension(ext);
-    m.mappings.push_back({owner, r.aperture, address.LowPart, *length, r.va, process, false});
-    *virtual_address = r.va;
+    // Memory is mapped into the process as a view of its own, exactly as
+    // long as asked; port addresses are handed back as they are.
+    std::shared_ptr<sim::View> view;
+    void* va = r.va;
+    if (r.region) {
+        view = std::make_shared<sim::View>(r.region->view(r.region->offset_of(r.va), *length));
+        va = view->start();
+    }
+    m.mappings.push_back({owner, r.aperture, address.LowPart, *length, va, process, false,
+                          m.requesting_device, view});
+    *virtual_address = va;
     return NO_ERROR;
 }
 
 VP_STATUS NTAPI VideoPortUnmapMemory(PVOID, PVOID virtual_address, HANDLE process)
 {
-    auto& maps = machine().mappings;
+    Machine& m = machine();
+    auto& maps = m.mappings;
     uint32_t proc = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(process));
     for (auto it = maps.begin(); it != maps.end(); ++it)
         if (!it->kernel && it->va == virtual_address && (proc == 0 || it->process == proc)) {
             maps.erase(it);
             return NO_ERROR;
         }
+    m.refused_unmaps.push_back(virtual_address);
     return ERROR_INVALID_PARAMETER;
 }
 
 ULONG NTAPI VideoPortReadRegisterUlong(PULONG reg)
 {
-    sim::Location loc = device_at("register read", reg, 4);
+    sim::Location loc = register_at("register read", reg, 4);
     uint32_t v = 0;
     if (loc.aperture == Aperture::Registers)
         v = loc.board->read_register(loc.offset, 4);
@@ -270,7 +380,7 @@ ULONG NTAPI VideoPortReadRegisterUlong(PULONG reg)
 
 VOID NTAPI VideoPortWriteRegisterUlong(PULONG reg, ULONG value)
 {
-    sim::Location loc = device_at("register write", reg, 4);
+    sim::Location loc = register_at("register write", reg, 4);
     record(loc.board->index(), Op::Write, loc.aperture, 4, loc.offset, value);
     if (loc.aperture == Aperture::Registers)
         loc.board->write_register(loc.offset, 4, value);
@@ -280,7 +390,7 @@ VOID NTAPI VideoPortWriteRegisterUlong(PULONG reg, ULONG value)
 
 VOID NTAPI VideoPortWriteRegisterUchar(PUCHAR reg, UCHAR value)
 {
-    sim::Location loc = device_at("register write", reg, 1);
+    sim::Location loc = register_at("register write", reg, 1);
     record(loc.board->index(), Op::Write, loc.aperture, 1, loc.offset, value);
     if (loc.aperture == Aperture::Registers)
         loc.board->write_register(loc.offset, 1, value);
@@ -310,6 +420,8 @@ VOID NTAPI VideoPortWritePortUlong(PULONG port, ULONG value)
 VOID NTAPI VideoPortStallExecution(ULONG us)
 {
     Machine& m = machine();
+    if (us > kMaxStallUs && in_driver(m) && !initialising(m))
+        m.violation("a stall of " + std::to_string(us) + " us in " + sim::callback_name(m.running));
     record(-1, Op::Stall, Aperture::Registers, 0, 0, us);
     m.time_ns += static_cast<uint64_t>(us) * 1000;
 }
@@ -339,19 +451,25 @@ VOID NTAPI VideoPortMoveMemory(PVOID destination, PVOID source, ULONG length)
 VP_STATUS NTAPI VideoPortInt10(PVOID ext, PVIDEO_X86_BIOS_ARGUMENTS args)
 {
     Machine& m = machine();
+    check_not_in_reset(m, "VideoPortInt10");
     int board = m.board_of_extension(ext);
     m.int10_calls.push_back(*args);
     record(board, Op::Int10, Aperture::VgaPorts, 0, 0, args->Eax);
     if (m.faults.int10_status != NO_ERROR)
         return m.faults.int10_status;
-    if (board >= 0 && (args->Eax & 0xFF00) == 0 && (args->Eax & 0x7F) == 3)
-        m.board(board).set_text_mode(true);
+    // The real-mode BIOS is the system VGA's, whichever device asks.
+    int vga = m.primary_vga();
+    if (vga < 0)
+        return ERROR_INVALID_FUNCTION;
+    if ((args->Eax & 0xFF00) == 0 && (args->Eax & 0x7F) == 3)
+        m.board(vga).set_text_mode(true);
     return NO_ERROR;
 }
 
 VP_STATUS NTAPI VideoPortSetRegistryParameters(PVOID ext, PWSTR name, PVOID data, ULONG length)
 {
     Machine& m = machine();
+    check_not_in_reset(m, "VideoPortSetRegistryParameters");
     if (m.faults.set_registry_status != NO_ERROR)
         return m.faults.set_registry_status;
     int board = m.board_of_extension(ext);
@@ -365,6 +483,7 @@ VP_STATUS NTAPI VideoPortGetRegistryParameters(PVOID ext, PWSTR name, UCHAR,
                                                PVOID context)
 {
     Machine& m = machine();
+    check_not_in_reset(m, "VideoPortGetRegistryParameters");
     sim::RegistryKey& key = m.registry(m.board_of_extension(ext));
     auto it = key.find(std::u16string(name));
     if (it == key.end())

@@ -153,6 +153,32 @@ void BootState::check_board(sim::Machine& m, size_t i) const
         broken("board %zu: memory configuration 0x%lx", i, now.ulMemConfig);
 }
 
+namespace {
+
+bool inside_aperture(const sim::Board& b, sim::Aperture aperture, uint32_t phys, uint32_t length)
+{
+    uint32_t start = 0, size = 0;
+    switch (aperture) {
+    case sim::Aperture::FrameBuffer:
+        start = b.fb_phys(), size = sim::kFrameBufferApertureSize;
+        break;
+    case sim::Aperture::Registers:
+        start = b.reg_phys(), size = sim::kRegisterApertureSize;
+        break;
+    case sim::Aperture::XyWindow:
+        start = b.xy_phys(), size = sim::kXyApertureSize;
+        break;
+    case sim::Aperture::IoBlock:
+        start = b.io_port(), size = sim::kIoBlockSize;
+        break;
+    default:
+        return false;
+    }
+    return phys >= start && length <= size && phys - start <= size - length;
+}
+
+} // namespace
+
 void BootState::check_mappings(sim::Machine& m) const
 {
     size_t kernel = 0;
@@ -173,9 +199,12 @@ void BootState::check_mappings(sim::Machine& m) const
         }
         if (map.board < 0 || static_cast<size_t>(map.board) >= m.num_boards())
             broken("mapping of board %d", map.board);
-        sim::Location at = m.locate(map.va, map.length);
-        if (at.board != &m.board(map.board) || at.aperture != map.aperture)
-            broken("mapping at %p (%u bytes) is not inside board %d's %s", map.va, map.length,
+        // The display driver's own view, exactly as long as asked, of a
+        // range inside the board's aperture.
+        if (map.view && (map.view->start() != map.va || map.view->length() != map.length))
+            broken("mapping at %p is not the view it was given", map.va);
+        if (!inside_aperture(m.board(map.board), map.aperture, map.phys, map.length))
+            broken("mapping of 0x%x (%u bytes) is not inside board %d's %s", map.phys, map.length,
                    map.board, sim::aperture_name(map.aperture));
     }
     if (kernel < kernel_mappings_.size())

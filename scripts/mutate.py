@@ -491,6 +491,8 @@ def main():
     p.add_argument("--fresh", action="store_true", help="forget the saved results")
     p.add_argument("--rerun-survivors", action="store_true",
                    help="run the saved survivors again (after adding tests)")
+    p.add_argument("--only", nargs="+", metavar="KEY",
+                   help="run only these mutants (keys as --list prints them)")
     p.add_argument("--list", action="store_true", help="print the mutants and exit")
     args = p.parse_args()
 
@@ -503,6 +505,8 @@ def main():
 
     files = file_list(args.files)
     mutants = make_mutants(files, args.count or None, args.seed)
+    if args.only:
+        mutants = [m for m in mutants if m["key"] in args.only]
     if args.list:
         for m in mutants:
             print(f"{m['key']} {m['file']}:{m['line']} {m['kind']}\n{m['diff']}")
@@ -510,7 +514,7 @@ def main():
         return 0
 
     equivalents = load_equivalents(ROOT / "scripts" / "mutate-equivalent.txt")
-    config = {"seed": args.seed, "count": args.count, "files": files,
+    config = {"seed": args.seed, "count": args.count, "files": files, "only": args.only,
               "sanitize_all": args.sanitize_all}
     state_path = build / "mutate-state.json"
     state = {"config": config, "results": {}, "baseline": {}}

@@ -282,9 +282,11 @@ def diff_of(path, before, after):
 
 def equivalence_key(path, text, start, end, replacement):
     """A key that survives edits elsewhere in the file: the mutated lines
-    before and after, without indentation."""
-    line_start = text.rfind("\n", 0, start) + 1
+    before and after, with the lines around them, without indentation."""
+    line_start = max(text.rfind("\n", 0, start), 0)
+    line_start = text.rfind("\n", 0, line_start) + 1
     line_end = text.find("\n", end)
+    line_end = text.find("\n", line_end + 1) if line_end >= 0 else -1
     line_end = len(text) if line_end < 0 else line_end
     before = text[line_start:line_end]
     after = text[line_start:start] + replacement + text[end:line_end]
@@ -514,7 +516,7 @@ def main():
         return 0
 
     equivalents = load_equivalents(ROOT / "scripts" / "mutate-equivalent.txt")
-    config = {"seed": args.seed, "count": args.count, "files": files, "only": args.only,
+    config = {"seed": args.seed, "count": args.count, "files": files,
               "sanitize_all": args.sanitize_all}
     state_path = build / "mutate-state.json"
     state = {"config": config, "results": {}, "baseline": {}}

@@ -129,6 +129,20 @@ TEST_P(WithFamily, ShowsThreePagesWithTheFamilysInformationTemplate)
                 instance);
 }
 
+// A page leaves the messages it does not handle to the dialog manager, which
+// paints its background.
+TEST_F(ControlCenter, PagesLeaveOtherMessagesToTheDialogManager)
+{
+    win32_host::create_key(HKEY_LOCAL_MACHINE,
+                           "SYSTEM\\CurrentControlSet\\Services\\halcyra3d\\Device0");
+    open([](Sheet& sheet) {
+        for (int index : {kInfoPage, kDesktopPage, kOptionsPage}) {
+            sheet.select(index);
+            EXPECT_EQ(SendMessageA(sheet.page(index), WM_ERASEBKGND, 0, 0), 1) << index;
+        }
+    });
+}
+
 INSTANTIATE_TEST_SUITE_P(Families, WithFamily,
                          ::testing::Values(std::pair{2, IDD_INFO_FAMILY2},
                                            std::pair{3, IDD_INFO_FAMILY3},

@@ -309,10 +309,9 @@ TEST_F(DesktopPage, AnErrorOfTheIntermediateStepIsShownAfterTheChange)
         if (c.refuse_escape)
             driver.refused_layouts = {LAYOUT_NORMAL};
         driver.attach(c.refuse_escape ? nullptr : &boards);
-        std::vector<std::string> want = {layout_escape(LAYOUT_NORMAL),
-                                         mode_change(1024, 768, kUpdate),
-                                         layout_escape(LAYOUT_DOUBLE_WIDE),
-                                         mode_change(2048, 768, kTest)};
+        std::vector<std::string> want = {
+            layout_escape(LAYOUT_NORMAL), mode_change(1024, 768, kUpdate),
+            layout_escape(LAYOUT_DOUBLE_WIDE), mode_change(2048, 768, kTest)};
         auto writes = layout_writes(1, 0, 4);
         want.insert(want.end(), writes.begin(), writes.end());
         want.push_back(mode_change(2048, 768, kUpdate));

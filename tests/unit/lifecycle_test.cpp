@@ -136,8 +136,9 @@ TEST(Initialisation, DerivesMemoryAndProgramsTheConfigurationRegisters)
 {
     struct Case {
         uint32_t code, size, type;
-    } cases[] = {
-        {0x13, 0x1400000, 1}, {0x04, 0x800000, 0}, {0x0C, 0x800000, 0}, {0x17, 0x1800000, 1}};
+    } cases[] = {{0x13, 0x1400000, 1}, {0x04, 0x800000, 0}, {0x0C, 0x800000, 0},
+                 {0x17, 0x1800000, 1}, {0x10, 0x400000, 1}, {0x01, 0x800000, 0},
+                 {0x12, 0xC00000, 1},  {0x05, 0xC00000, 0}, {0x16, 0x1000000, 1}};
     for (const Case& c : cases) {
         Machine m(codes({c.code}));
         m.boot(host_miniport());

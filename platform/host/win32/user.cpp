@@ -152,9 +152,16 @@ std::string message_name(UINT message)
     }
 }
 
+// The dialog manager's own answer to a message the procedure left to it:
+// it erases the background (and says so) and answers 0 to the rest.
+LRESULT default_dialog_answer(UINT message)
+{
+    return message == WM_ERASEBKGND ? 1 : 0;
+}
+
 // What SendMessage returns for a dialog, as the dialog manager answers for
 // its procedure: DWL_MSGRESULT, cleared before every message, when the
-// procedure handled the message (returned TRUE), else the default answer 0;
+// procedure handled the message (returned TRUE), else the default answer;
 // WM_INITDIALOG returns the procedure's own result (focus set or not).
 LRESULT dialog_message(Window* w, UINT message, WPARAM wparam, LPARAM lparam)
 {
@@ -167,7 +174,9 @@ LRESULT dialog_message(Window* w, UINT message, WPARAM wparam, LPARAM lparam)
         return handled;
     // The procedure may have destroyed its own window.
     Window* still = window(h);
-    return handled && still ? still->msg_result : 0;
+    if (!handled)
+        return default_dialog_answer(message);
+    return still ? still->msg_result : 0;
 }
 
 } // namespace

@@ -168,6 +168,16 @@ void expect_row(HwBoard& hw, const DISPLAY_MODE& row, ULONG i)
     EXPECT_EQ(s.path, bpp == 8 ? sim::ColourPath::Palette : sim::ColourPath::Direct) << i;
 }
 
+// VESA's totals (pixels, lines) of common monitor timings; a row at one of
+// these sizes and rates must keep them exactly, whatever its clock.
+struct Totals {
+    uint32_t width, height, rate, h_total, v_total;
+};
+constexpr Totals kVesaTotals[] = {
+    {640, 480, 75, 840, 500},  {640, 480, 85, 832, 509},   {800, 600, 75, 1056, 625},
+    {800, 600, 85, 1048, 631}, {1024, 768, 75, 1312, 800}, {1024, 768, 85, 1376, 808},
+};
+
 TEST_P(AllRows, EveryValidRowIsEnteredAsItsRecordSays)
 {
     HwBoard hw(GetParam());
@@ -194,6 +204,12 @@ TEST_P(AllRows, EveryValidRowIsEnteredAsItsRecordSays)
         // monitor; the table carries it as it is.
         const bool fast_1600 = row.ModeInformation.VisScreenWidth == 1600 && rate == 75;
         EXPECT_NEAR(hw.decoded().refresh_hz, fast_1600 ? 77.08 : rate, fast_1600 ? 0.01 : 1.0) << i;
+        for (const Totals& t : kVesaTotals)
+            if (t.width == row.ModeInformation.VisScreenWidth &&
+                t.height == row.ModeInformation.VisScreenHeight && t.rate == rate) {
+                EXPECT_EQ(hw.decoded().h_total, t.h_total) << i;
+                EXPECT_EQ(hw.decoded().v_total, t.v_total) << i;
+            }
     }
 }
 

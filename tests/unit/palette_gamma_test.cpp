@@ -43,7 +43,7 @@ class Gamma : public ::testing::Test {
 
 TEST_F(Gamma, PaletteLoadAddressesEachEntryAndStopsAtTheLast)
 {
-    VIDEO_CLUTDATA e[6] = {{1, 2, 3, 9}, {4, 5, 6, 9}, {}, {}, {}, {10, 11, 12, 9}};
+    VIDEO_CLUTDATA e[6] = {{1, 2, 3, 9}, {4, 5, 6, 9}, {7, 8, 9, 9}, {}, {}, {10, 11, 12, 9}};
     Zorx_set_colors(&hw.ext, 250, 6, e);
     Events want;
     for (UCHAR i = 0; i < 6; ++i)

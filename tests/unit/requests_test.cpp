@@ -400,7 +400,7 @@ TEST(WramRequests, MemoryClockIndexIsIgnored)
 TEST_F(Requests, StallIsCappedAt50Microseconds)
 {
     for (auto [in, want] :
-         {std::pair<uint32_t, uint64_t>{0, 0}, {1000, 50}, {0xFFFFFFFF, 50}, {7, 7}}) {
+         {std::pair<uint32_t, uint64_t>{0, 0}, {1, 1}, {1000, 50}, {0xFFFFFFFF, 50}, {7, 7}}) {
         m->trace.clear();
         EXPECT_EQ(call(IOCTL_PRIV_STALL, words({in})).status, NO_ERROR);
         EXPECT_EQ(m->trace.stall_us(), want) << in;

@@ -514,7 +514,8 @@ def main():
         mutants = [m for m in mutants if m["key"] in args.only]
     if args.list:
         for m in mutants:
-            print(f"{m['key']} {m['file']}:{m['line']} {m['kind']}\n{m['diff']}")
+            print(f"{m['key']} {m['file']}:{m['line']} {m['kind']} "
+                  f"(equivalence {m['equivalence']})\n{m['diff']}")
         print(f"{len(mutants)} mutants")
         return 0
 

@@ -30,13 +30,25 @@ INT_PTR CALLBACK info_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 INT_PTR CALLBACK desktop_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK options_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
-// The driver options page's state: the MCD key while the page lives, and
-// the acceleration switch as the check box last showed it.
-struct MCD_SETTINGS {
-    HKEY hKey;
-    DWORD Enable;
+// The state a page's record carries in its lParam: the page procedure gets
+// the record with WM_INITDIALOG and keeps the state in its dialog. Null
+// before that.
+template <typename STATE> STATE* page_state(HWND dialog, UINT message, LPARAM lParam)
+{
+    if (message != WM_INITDIALOG)
+        return reinterpret_cast<STATE*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    LPARAM state = reinterpret_cast<const PROPSHEETPAGEA*>(lParam)->lParam;
+    SetWindowLongPtrA(dialog, DWLP_USER, state);
+    return reinterpret_cast<STATE*>(state);
+}
+
+// The driver options page's state, carried in its page record: the MCD key
+// while the page lives, and the acceleration switch as the check box last
+// showed it.
+struct OPTIONS_PAGE {
+    HKEY key;
+    DWORD enable;
 };
-extern MCD_SETTINGS mcd_settings;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);
 extern "C" LONG APIENTRY CPlApplet(HWND hwndCPl, UINT uMsg, LPARAM lParam1, LPARAM lParam2);

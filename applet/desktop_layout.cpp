@@ -9,16 +9,20 @@ const LAYOUT_FLAGS DOUBLE_WIDE_FLAGS = {1, 0, MULTI_BOARD_OFF};
 const LAYOUT_FLAGS TWO_TALL_FLAGS = {0, 1, MULTI_BOARD_OFF};
 const LAYOUT_FLAGS MULTI_BOARD_FLAGS = {0, 0, MULTI_BOARD_ON};
 
+DESKTOP_LAYOUT current_layout;
+
 namespace {
 
 // A driver that never ends its mode list must not hang the Control Panel.
 constexpr DWORD MAX_LISTED_MODES = 0x10000;
 
-bool store_flag(const char* name, DWORD value)
+bool store_flag(HKEY key, const char* name, DWORD value)
 {
-    return RegSetValueExA(desktop_settings.hKey, name, 0, REG_DWORD,
-                          reinterpret_cast<const BYTE*>(&value), sizeof value) == ERROR_SUCCESS;
+    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                          sizeof value) == ERROR_SUCCESS;
 }
+
+} // namespace
 
 void clear_mode(DEVMODEA* mode)
 {
@@ -28,17 +32,15 @@ void clear_mode(DEVMODEA* mode)
     mode->dmSize = sizeof *mode;
 }
 
-} // namespace
-
-bool desktop_layout_code(const LAYOUT_FLAGS& flags, DWORD* code)
+bool layout_code(const LAYOUT_FLAGS& flags, DWORD* code)
 {
     if (same_flags(flags, NORMAL_FLAGS))
         *code = LAYOUT_NORMAL;
-    else if (flags.DoubleWide == 1)
+    else if (flags.double_wide == 1)
         *code = LAYOUT_DOUBLE_WIDE;
-    else if (flags.TwoTall == 1)
+    else if (flags.two_tall == 1)
         *code = LAYOUT_TWO_TALL;
-    else if (flags.MultiBoardFlag == MULTI_BOARD_ON)
+    else if (flags.multi_board == MULTI_BOARD_ON)
         *code = LAYOUT_MULTI_BOARD;
     else
         return false;
@@ -48,21 +50,21 @@ bool desktop_layout_code(const LAYOUT_FLAGS& flags, DWORD* code)
 bool send_layout(const LAYOUT_FLAGS& flags)
 {
     DWORD code;
-    if (!desktop_layout_code(flags, &code))
+    if (!layout_code(flags, &code))
         return false;
     DWORD ignored = 0;
     return escape_succeeded(
         send_driver_escape(ESC_SET_VIRTUAL_LAYOUT, code, sizeof ignored, &ignored));
 }
 
-bool store_layout(const LAYOUT_FLAGS& flags)
+bool store_layout(HKEY key, const LAYOUT_FLAGS& flags)
 {
-    if (!desktop_settings.hKey)
+    if (!key)
         return false;
     // Every value is written, also after one failed.
-    bool stored = store_flag("DoubleWide", flags.DoubleWide);
-    stored = store_flag("TwoTall", flags.TwoTall) && stored;
-    return store_flag("MultiBoardFlag", flags.MultiBoardFlag) && stored;
+    bool stored = store_flag(key, "DoubleWide", flags.double_wide);
+    stored = store_flag(key, "TwoTall", flags.two_tall) && stored;
+    return store_flag(key, "MultiBoardFlag", flags.multi_board) && stored;
 }
 
 void refresh_mode_list()

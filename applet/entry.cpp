@@ -1,5 +1,6 @@
 // The library entry, the Control Panel's entry point and the property sheet.
 #include "applet.h"
+#include "desktop.h"
 #include "resource.h"
 
 HINSTANCE applet_instance;
@@ -22,7 +23,8 @@ int info_template(DWORD family)
     }
 }
 
-void set_page(PROPSHEETPAGEA_V1& page, int dialog, const char* title, int icon, DLGPROC procedure)
+void set_page(PROPSHEETPAGEA_V1& page, int dialog, const char* title, int icon, DLGPROC procedure,
+              void* state = NULL)
 {
     page.dwSize = sizeof page;
     page.dwFlags = PSP_USETITLE | PSP_USEICONID;
@@ -31,7 +33,7 @@ void set_page(PROPSHEETPAGEA_V1& page, int dialog, const char* title, int icon, 
     page.pszIcon = MAKEINTRESOURCEA(icon);
     page.pszTitle = title;
     page.pfnDlgProc = procedure;
-    page.lParam = 0;
+    page.lParam = reinterpret_cast<LPARAM>(state);
 }
 
 void describe_item(NEWCPLINFOA& info)
@@ -53,11 +55,14 @@ void show_control_center(HWND parent)
     query_board_family();
 
     PROPSHEETPAGEA_V1 pages[3] = {};
+    DESKTOP_PAGE desktop_page = {};
+    OPTIONS_PAGE options_page = {};
     UINT count = 1;
     set_page(pages[0], info_template(board_family), "Quorvane Info", IDI_SHEET, info_page_proc);
     if (board_family != 0) {
-        set_page(pages[1], IDD_DESKTOP, "Desktop", IDI_DESKTOP, desktop_page_proc);
-        set_page(pages[2], IDD_OPTIONS, "Driver Options", IDI_OPTIONS, options_page_proc);
+        set_page(pages[1], IDD_DESKTOP, "Desktop", IDI_DESKTOP, desktop_page_proc, &desktop_page);
+        set_page(pages[2], IDD_OPTIONS, "Driver Options", IDI_OPTIONS, options_page_proc,
+                 &options_page);
         count = 3;
     }
 

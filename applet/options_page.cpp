@@ -3,8 +3,6 @@
 #include "registry_value.h"
 #include "resource.h"
 
-MCD_SETTINGS mcd_settings;
-
 namespace {
 
 const char MCD_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\MCD";
@@ -16,54 +14,55 @@ DWORD read_enable(HKEY key)
     return read_stored_dword(key, ENABLE_VALUE) != 0 ? 1 : 0;
 }
 
-void start_page(HWND dialog)
+void start_page(HWND dialog, OPTIONS_PAGE& page)
 {
-    mcd_settings.hKey = NULL;
-    mcd_settings.Enable = 0;
+    page = OPTIONS_PAGE{};
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, MCD_KEY, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) !=
         ERROR_SUCCESS) {
         MessageBoxA(NULL, "Could not open QV 6 Registry Key", "ERROR", MB_OK | MB_ICONERROR);
         return;
     }
-    mcd_settings.hKey = key;
-    mcd_settings.Enable = read_enable(key);
-    CheckDlgButton(dialog, IDC_MCD_ACCELERATION, mcd_settings.Enable ? BST_CHECKED : BST_UNCHECKED);
+    page.key = key;
+    page.enable = read_enable(key);
+    CheckDlgButton(dialog, IDC_MCD_ACCELERATION, page.enable ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void apply()
+void apply(const OPTIONS_PAGE& page)
 {
-    if (!mcd_settings.hKey)
+    if (!page.key)
         return;
-    DWORD value = mcd_settings.Enable ? 1 : 0;
-    RegSetValueExA(mcd_settings.hKey, ENABLE_VALUE, 0, REG_DWORD,
-                   reinterpret_cast<const BYTE*>(&value), sizeof value);
+    DWORD value = page.enable ? 1 : 0;
+    RegSetValueExA(page.key, ENABLE_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                   sizeof value);
 }
 
 } // namespace
 
 INT_PTR CALLBACK options_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    OPTIONS_PAGE* page = page_state<OPTIONS_PAGE>(dialog, message, lParam);
+    if (!page)
+        return FALSE;
     switch (message) {
     case WM_INITDIALOG:
-        start_page(dialog);
+        start_page(dialog, *page);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) != IDC_MCD_ACCELERATION)
             return FALSE;
         // Every click counts as a change, also one back to the state read.
-        mcd_settings.Enable =
-            IsDlgButtonChecked(dialog, IDC_MCD_ACCELERATION) == BST_CHECKED ? 1 : 0;
+        page->enable = IsDlgButtonChecked(dialog, IDC_MCD_ACCELERATION) == BST_CHECKED ? 1 : 0;
         SendMessageA(GetParent(dialog), PSM_CHANGED, reinterpret_cast<WPARAM>(dialog), 0);
         return TRUE;
     case WM_NOTIFY:
         if (lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY)
-            apply();
+            apply(*page);
         return TRUE;
     case WM_DESTROY:
-        if (mcd_settings.hKey)
-            RegCloseKey(mcd_settings.hKey);
-        mcd_settings.hKey = NULL;
+        if (page->key)
+            RegCloseKey(page->key);
+        page->key = NULL;
         return TRUE;
     default:
         return FALSE;

@@ -49,7 +49,7 @@ TEST_F(ControlCenter, DescribesItsOneItem)
 }
 
 void expect_page(const win32_host::PageRecord& page, const char* title, int dialog, int icon,
-                 DLGPROC procedure, HINSTANCE instance)
+                 DLGPROC procedure, HINSTANCE instance, bool carries_state = false)
 {
     EXPECT_EQ(page.size, 40u);
     EXPECT_EQ(page.flags, static_cast<DWORD>(PSP_USETITLE | PSP_USEICONID));
@@ -58,7 +58,7 @@ void expect_page(const win32_host::PageRecord& page, const char* title, int dial
     EXPECT_EQ(page.template_id, dialog);
     EXPECT_EQ(page.icon, icon);
     EXPECT_EQ(page.procedure, procedure);
-    EXPECT_EQ(page.param, 0);
+    EXPECT_EQ(page.param != 0, carries_state);
 }
 
 void expect_header(const SheetRecord& sheet, HWND parent, HINSTANCE instance)
@@ -124,9 +124,10 @@ TEST_P(WithFamily, ShowsThreePagesWithTheFamilysInformationTemplate)
     ASSERT_EQ(sheet.pages.size(), 3u);
     expect_page(sheet.pages[0], "Quorvane Info", GetParam().second, IDI_SHEET, info_page_proc,
                 instance);
-    expect_page(sheet.pages[1], "Desktop", IDD_DESKTOP, IDI_DESKTOP, desktop_page_proc, instance);
+    expect_page(sheet.pages[1], "Desktop", IDD_DESKTOP, IDI_DESKTOP, desktop_page_proc, instance,
+                true);
     expect_page(sheet.pages[2], "Driver Options", IDD_OPTIONS, IDI_OPTIONS, options_page_proc,
-                instance);
+                instance, true);
 }
 
 // A page leaves the messages it does not handle to the dialog manager, which

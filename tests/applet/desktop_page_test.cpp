@@ -42,9 +42,9 @@ class DesktopPage : public DesktopTest {
         EXPECT_NE(driver.mode_changes.back().result, sim::kDispChangeBadMode);
         EXPECT_EQ(driver.layout, sim::kLayoutNormal);
         EXPECT_EQ(driver.current, (sim::DisplayMode{1024, 768, kBpp, kRate}));
-        EXPECT_EQ(current_layout.DoubleWide, 0u);
-        EXPECT_EQ(current_layout.TwoTall, 0u);
-        EXPECT_EQ(current_layout.Width, 1024u);
+        EXPECT_EQ(current_layout.flags.double_wide, 0u);
+        EXPECT_EQ(current_layout.flags.two_tall, 0u);
+        EXPECT_EQ(current_layout.width, 1024u);
     }
 };
 
@@ -68,12 +68,12 @@ TEST_F(DesktopPage, StartShowsTheLayoutInForce)
             EXPECT_EQ(checked_layout(page), c.checked) << c.layout;
             EXPECT_TRUE(win32_host::enabled(page, IDC_MULTI_BOARD));
         });
-        EXPECT_EQ(current_layout.DoubleWide, c.layout == sim::kLayoutDoubleWide);
-        EXPECT_EQ(current_layout.TwoTall, c.layout == sim::kLayoutTwoTall);
-        EXPECT_EQ(current_layout.MultiBoardFlag,
+        EXPECT_EQ(current_layout.flags.double_wide, c.layout == sim::kLayoutDoubleWide);
+        EXPECT_EQ(current_layout.flags.two_tall, c.layout == sim::kLayoutTwoTall);
+        EXPECT_EQ(current_layout.flags.multi_board,
                   c.layout == sim::kLayoutMultiBoard ? MULTI_BOARD_ON : MULTI_BOARD_OFF);
-        EXPECT_EQ(current_layout.Width, c.width);
-        EXPECT_EQ(current_layout.Height, c.height);
+        EXPECT_EQ(current_layout.width, c.width);
+        EXPECT_EQ(current_layout.height, c.height);
     }
     // The page's questions, each with the filler as input.
     std::vector<uint32_t> codes;
@@ -166,8 +166,8 @@ TEST_F(DesktopPage, AStartThatCannotReadTheModeKeepsTheLayoutInForceUnknown)
     in_force(sim::kLayoutDoubleWide, 2048, 768);
     driver.fail_current_mode = true;
     on_page([](Sheet&, HWND page) { EXPECT_EQ(checked_layout(page), IDC_DOUBLE_WIDE); });
-    EXPECT_EQ(current_layout.DoubleWide, 0u);
-    EXPECT_EQ(current_layout.Width, 0u);
+    EXPECT_EQ(current_layout.flags.double_wide, 0u);
+    EXPECT_EQ(current_layout.width, 0u);
 }
 
 TEST_F(DesktopPage, ABoardCountOfZeroCountsAsOne)
@@ -318,7 +318,7 @@ TEST_F(DesktopPage, AnErrorOfTheIntermediateStepIsShownAfterTheChange)
         want.push_back(error_box(c.error));
         EXPECT_EQ(choose_and_apply(IDC_DOUBLE_WIDE), want) << c.error;
         EXPECT_EQ(driver.layout, sim::kLayoutDoubleWide);
-        EXPECT_EQ(current_layout.Width, 2048u);
+        EXPECT_EQ(current_layout.width, 2048u);
     }
     driver.attach(nullptr);
 }

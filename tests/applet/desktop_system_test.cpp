@@ -132,8 +132,8 @@ TEST_P(Transitions, EndAsAModeSetOnTheBoards)
     EXPECT_EQ(driver.current.width, t.to.width);
     EXPECT_EQ(driver.current.height, t.to.height);
     EXPECT_EQ(driver.current.bits_per_pixel, kBpp);
-    EXPECT_EQ(current_layout.Width, t.to.width);
-    EXPECT_EQ(current_layout.Height, t.to.height);
+    EXPECT_EQ(current_layout.width, t.to.width);
+    EXPECT_EQ(current_layout.height, t.to.height);
     // The display driver told the miniport (which has no flag for Multi Board).
     EXPECT_EQ(gVirtualsFlag, t.to.layout == sim::kLayoutMultiBoard ? 0u : t.to.layout);
     switch (t.to.layout) {
@@ -175,7 +175,7 @@ TEST_F(OneBoardSystem, TheMiniportStartsInTheStoredLayout)
     ASSERT_TRUE(after.start(restarted, {2048, 768, kBpp, 0}));
     on_page(
         [](win32_host::Sheet&, HWND page) { EXPECT_EQ(checked_layout(page), IDC_DOUBLE_WIDE); });
-    EXPECT_EQ(current_layout.Width, 2048u);
+    EXPECT_EQ(current_layout.width, 2048u);
     win32_host::set_display_driver(&driver);
 }
 

@@ -115,10 +115,7 @@ void start_process(sim::DisplayDriver& driver, const AppletInput& in)
     win32_host::reset();
     restart_checks();
     board_family = 0;
-    board_count = 0;
     current_layout = {};
-    desktop_settings = {};
-    mcd_settings = {};
     win32_host::set_display_driver(&driver);
     set_up_key(kMcdKey, in.mcd_key, kMcdValues);
     set_up_key(kLayoutKey, in.layout_key, kLayoutValues);

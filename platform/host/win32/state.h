@@ -21,6 +21,7 @@ struct Window {
     DLGPROC procedure = nullptr;
     int template_id = 0;
     LONG msg_result = 0;    // a dialog's DWL_MSGRESULT
+    LONG user_data = 0;     // a dialog's DWL_USER
     Sheet* sheet = nullptr; // a sheet's scripting record
 };
 

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace win32_host {
 
@@ -476,21 +477,27 @@ HWND WINAPI GetParent(HWND hWnd)
     return w ? handle(w->parent) : nullptr;
 }
 
-// Only a dialog's DWL_MSGRESULT is kept; the previous value is returned.
-LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong)
+// A dialog's window words: DWL_MSGRESULT and DWL_USER, both 0 when the
+// dialog is made. A set returns the previous value; other windows and
+// indexes keep nothing.
+static LONG* dialog_word(HWND hWnd, int nIndex)
 {
     Window* w = window(hWnd);
-    if (!w || w->kind != Window::Kind::Dialog || nIndex != DWL_MSGRESULT)
-        return 0;
-    LONG previous = w->msg_result;
-    w->msg_result = dwNewLong;
-    return previous;
+    if (!w || w->kind != Window::Kind::Dialog)
+        return nullptr;
+    return nIndex == DWL_MSGRESULT ? &w->msg_result : nIndex == DWL_USER ? &w->user_data : nullptr;
+}
+
+LONG WINAPI SetWindowLongA(HWND hWnd, int nIndex, LONG dwNewLong)
+{
+    LONG* word = dialog_word(hWnd, nIndex);
+    return word ? std::exchange(*word, dwNewLong) : 0;
 }
 
 LONG WINAPI GetWindowLongA(HWND hWnd, int nIndex)
 {
-    Window* w = window(hWnd);
-    return w && w->kind == Window::Kind::Dialog && nIndex == DWL_MSGRESULT ? w->msg_result : 0;
+    LONG* word = dialog_word(hWnd, nIndex);
+    return word ? *word : 0;
 }
 
 // The box is a modal dialog: it disables its owner's top-level window (not a

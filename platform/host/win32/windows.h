@@ -200,8 +200,15 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 #define IDOK 1
 #define IDCANCEL 2
 
-// The dialog procedure's answer to a message it handled (SetWindowLongA).
+// A dialog's window words (SetWindowLongA): the procedure's answer to a
+// message it handled, and a value the application keeps there. On 32-bit
+// Windows the pointer-sized forms are the same words and calls.
 #define DWL_MSGRESULT 0
+#define DWL_USER 8
+#define DWLP_MSGRESULT DWL_MSGRESULT
+#define DWLP_USER DWL_USER
+#define SetWindowLongPtrA SetWindowLongA
+#define GetWindowLongPtrA GetWindowLongA
 
 #define ENUM_CURRENT_SETTINGS ((DWORD)-1)
 #define ENUM_REGISTRY_SETTINGS ((DWORD)-2)

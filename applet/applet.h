@@ -13,7 +13,7 @@ extern DWORD board_family;
 
 // Sends one escape to the display driver over a device context of its own.
 // Returns the driver's result: above 0 for success.
-int send_driver_escape(DWORD escape, DWORD value, int outSize, void* out);
+int send_driver_escape(DWORD escape, DWORD value, int out_size, void* out);
 
 // ExtEscape reports 0 for an escape the driver does not carry out and a
 // negative value when the call itself failed; only a positive result means

@@ -153,7 +153,7 @@ void show_error(const char* text)
 
 // A second Apply while one runs changes nothing: the first one finishes its
 // steps, its restore, its writes and its message as it would alone.
-void apply(HWND dialog, DESKTOP_PAGE& page)
+void apply_page(HWND dialog, DESKTOP_PAGE& page)
 {
     if (page.apply_running || same_flags(page.choice, current_layout.flags))
         return;
@@ -187,14 +187,12 @@ INT_PTR CALLBACK desktop_page_proc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
     case WM_NOTIFY:
         if (lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY) {
-            apply(dialog, *page);
+            apply_page(dialog, *page);
             return FALSE;
         }
         return TRUE;
     case WM_DESTROY:
-        if (page->key)
-            RegCloseKey(page->key);
-        page->key = NULL;
+        close_key(page->key);
         return TRUE;
     default:
         return FALSE;

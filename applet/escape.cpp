@@ -5,13 +5,13 @@
 
 DWORD board_family;
 
-int send_driver_escape(DWORD escape, DWORD value, int outSize, void* out)
+int send_driver_escape(DWORD escape, DWORD value, int out_size, void* out)
 {
     HDC dc = CreateDCA("display", NULL, NULL, NULL);
     if (!dc)
         return 0;
     int result = ExtEscape(dc, static_cast<int>(escape), sizeof value,
-                           reinterpret_cast<LPCSTR>(&value), outSize, static_cast<LPSTR>(out));
+                           reinterpret_cast<LPCSTR>(&value), out_size, static_cast<LPSTR>(out));
     DeleteDC(dc);
     return result;
 }

@@ -161,7 +161,7 @@ bool bios_data(char* text, size_t size)
     return text[0] != '\0';
 }
 
-void show(HWND dialog, int control, const char* text)
+void set_text(HWND dialog, int control, const char* text)
 {
     HWND item = GetDlgItem(dialog, control);
     if (item)
@@ -172,8 +172,8 @@ void fill_page(HWND dialog)
 {
     char text[TEXT_SIZE];
 
-    show(dialog, IDC_DRIVER_VERSION, driver_version(text, sizeof text) ? text : UNDEFINED);
-    show(dialog, IDC_BIOS_DATA, bios_data(text, sizeof text) ? text : UNDEFINED);
+    set_text(dialog, IDC_DRIVER_VERSION, driver_version(text, sizeof text) ? text : UNDEFINED);
+    set_text(dialog, IDC_BIOS_DATA, bios_data(text, sizeof text) ? text : UNDEFINED);
 
     // Without an index the fields keep the texts of the template.
     DWORD index = 0;
@@ -181,11 +181,11 @@ void fill_page(HWND dialog)
             send_driver_escape(ESC_GET_BOARD_INDEX, ESC_FILLER, sizeof index, &index))) {
         BOARD_ROW row;
         bool known = board_row(board_family, index, row);
-        show(dialog, IDC_BOARD_NAME, known ? row.name : UNDEFINED);
-        show(dialog, IDC_VIDEO_RAM, known ? row.memory : UNDEFINED);
+        set_text(dialog, IDC_BOARD_NAME, known ? row.name : UNDEFINED);
+        set_text(dialog, IDC_VIDEO_RAM, known ? row.memory : UNDEFINED);
     }
 
-    show(dialog, IDC_PANEL_VERSION, PANEL_VERSION);
+    set_text(dialog, IDC_PANEL_VERSION, PANEL_VERSION);
 }
 
 } // namespace

@@ -28,7 +28,7 @@ void start_page(HWND dialog, OPTIONS_PAGE& page)
     CheckDlgButton(dialog, IDC_MCD_ACCELERATION, page.enable ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void apply(const OPTIONS_PAGE& page)
+void store_enable(const OPTIONS_PAGE& page)
 {
     if (!page.key)
         return;
@@ -57,12 +57,10 @@ INT_PTR CALLBACK options_page_proc(HWND dialog, UINT message, WPARAM wParam, LPA
         return TRUE;
     case WM_NOTIFY:
         if (lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY)
-            apply(*page);
+            store_enable(*page);
         return TRUE;
     case WM_DESTROY:
-        if (page->key)
-            RegCloseKey(page->key);
-        page->key = NULL;
+        close_key(page->key);
         return TRUE;
     default:
         return FALSE;

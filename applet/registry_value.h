@@ -1,4 +1,4 @@
-// Reading the applet's stored switches: 4-byte numbers under an open key.
+// The applet's stored switches: 4-byte numbers under a key a page keeps open.
 #pragma once
 
 #include "win32.h"
@@ -15,4 +15,12 @@ inline DWORD read_stored_dword(HKEY key, const char* name)
         type != REG_DWORD || size != sizeof value)
         return 0;
     return value;
+}
+
+// Closes a page's key at its end; a key that was never opened stays null.
+inline void close_key(HKEY& key)
+{
+    if (key)
+        RegCloseKey(key);
+    key = NULL;
 }

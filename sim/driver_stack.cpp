@@ -97,9 +97,17 @@ uint32_t below_frame(uint32_t ebp)
     return (ebp - 32) & ~15u;
 }
 
+// Word by word to the first word that is not all paint, then byte by byte:
+// this runs twice for every call into the driver.
 uint8_t* deepest_touched(const State& s)
 {
+    constexpr uint64_t kPaintWord = 0x0101010101010101ull * kPaint;
     const uint8_t* p = s.low;
+    for (uint64_t word; p + sizeof word <= s.top; p += sizeof word) {
+        std::memcpy(&word, p, sizeof word);
+        if (word != kPaintWord)
+            break;
+    }
     while (p < s.top && *p == kPaint)
         ++p;
     return const_cast<uint8_t*>(p);
@@ -140,9 +148,12 @@ uint32_t enter(Gate* gate, uint32_t ebp)
     } else {
         if (!s.low)
             map_stack(s);
-        fold_into_running(s, deepest_touched(s));
+        // Below the deepest byte touched the stack still holds its paint.
+        uint8_t* touched = deepest_touched(s);
+        fold_into_running(s, touched);
         f.top = s.driver_sp ? s.driver_sp : address_of(s.top);
-        std::memset(s.low, kPaint, f.top - kArgumentBytes - address_of(s.low));
+        if (touched < at(f.top - kArgumentBytes))
+            std::memset(touched, kPaint, at(f.top - kArgumentBytes) - touched);
         f.deepest = at(f.top - kArgumentBytes);
         s.host_sp = below_frame(ebp);
     }

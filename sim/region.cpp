@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <utility>
@@ -75,6 +77,21 @@ Region& Region::operator=(Region&& o) noexcept
         memory_ = std::exchange(o.memory_, -1);
     }
     return *this;
+}
+
+void Region::zero(size_t offset, size_t length)
+{
+    // Clearing all of video memory at every mode set is most of what the
+    // simulation does; pages the system takes back cost nothing to clear.
+    size_t first = std::min(page_round(offset), offset + length);
+    size_t last = std::max(first, (offset + length) & ~(kPage - 1));
+    if (last > first &&
+        fallocate(memory_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(first),
+                  static_cast<off_t>(last - first)) != 0) {
+        first = last = offset;
+    }
+    std::memset(base_ + offset, 0, first - offset);
+    std::memset(base_ + last, 0, offset + length - last);
 }
 
 View Region::view(size_t offset, size_t length) const

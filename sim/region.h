@@ -55,6 +55,9 @@ class Region {
     {
         return static_cast<uint32_t>(static_cast<const uint8_t*>(p) - base_);
     }
+    // Zeroes `length` accessible bytes from `offset`: whole pages are handed
+    // back to the system (they read as zero again), the ends are cleared.
+    void zero(size_t offset, size_t length);
     // `length` bytes from `offset` (within the region) seen at a new address.
     View view(size_t offset, size_t length) const;
 

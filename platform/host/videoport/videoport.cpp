@@ -433,7 +433,7 @@ VOID NTAPI VideoPortZeroDeviceMemory(PVOID destination, ULONG length)
     if (loc.aperture != Aperture::FrameBuffer ||
         loc.offset + static_cast<uint64_t>(length) > loc.board->frame_buffer().accessible())
         bus_fault("device memory clear beyond video memory", destination, length);
-    std::memset(destination, 0, length);
+    loc.board->frame_buffer().zero(loc.offset, length);
     record(loc.board->index(), Op::ZeroMemory, loc.aperture, 0, loc.offset, length);
     m.time_ns += static_cast<uint64_t>(length) * 1'000'000'000 / m.clear_rate_bytes_per_s;
 }

@@ -39,7 +39,7 @@ uint32_t stored_dword(const RegistryKey& key, const std::u16string& name, uint32
 
 } // namespace
 
-DisplayBoards::DisplayBoards(Machine& machine) : machine_(machine)
+DisplayBoards::DisplayBoards(korvid_host::System& machine) : machine_(machine)
 {
     // The display driver learns how many boards there are from the device it
     // opened, and reaches the others by selecting them.

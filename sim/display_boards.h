@@ -18,7 +18,7 @@ namespace sim {
 class DisplayBoards : public DisplayBackend {
   public:
     // Runs on every board the booted miniport found.
-    explicit DisplayBoards(Machine& machine);
+    explicit DisplayBoards(korvid_host::System& machine);
 
     size_t boards() const { return clients_.size(); }
     MiniportClient& client(size_t board) { return clients_.at(board); }
@@ -42,7 +42,7 @@ class DisplayBoards : public DisplayBackend {
     std::optional<ModeEntry> row_for(MiniportClient& client, const DisplayMode& mode,
                                      uint32_t layout);
 
-    Machine& machine_;
+    korvid_host::System& machine_;
     std::vector<MiniportClient> clients_;
 };
 

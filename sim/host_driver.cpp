@@ -5,9 +5,9 @@
 
 namespace sim {
 
-DriverImage host_miniport()
+korvid_host::DriverImage host_miniport()
 {
-    return DriverImage{DriverEntry, korvid_host::reload_driver_data};
+    return korvid_host::DriverImage{DriverEntry, korvid_host::reload_driver_data};
 }
 
 } // namespace sim

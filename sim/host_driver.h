@@ -1,8 +1,8 @@
 // The host-built miniport, as a driver the simulated machine loads.
 #pragma once
 
-#include "machine.h"
+#include "videoport/system.h"
 
 namespace sim {
-DriverImage host_miniport();
+korvid_host::DriverImage host_miniport();
 } // namespace sim

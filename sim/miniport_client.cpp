@@ -45,7 +45,10 @@ std::string depth_list(const std::vector<ModeEntry>& list, uint32_t w, uint32_t 
 
 // ---- requests ------------------------------------------------------------
 
-MiniportClient::MiniportClient(Machine& machine, int board) : machine_(machine), board_(board) {}
+MiniportClient::MiniportClient(korvid_host::System& machine, int board)
+    : machine_(machine), board_(board)
+{
+}
 
 void MiniportClient::select_board(uint32_t board)
 {

@@ -16,7 +16,7 @@
 #pragma once
 
 #include "image.h"
-#include "machine.h"
+#include "videoport/system.h"
 #include "miniport_requests.h"
 #include "test_pattern.h"
 
@@ -89,9 +89,9 @@ class MiniportClient {
     // the handle of device 0, the one it opens, selecting any other board
     // with the private board-selection request before each request and
     // selecting board 0 again after it.
-    explicit MiniportClient(Machine& machine, int board = 0);
+    explicit MiniportClient(korvid_host::System& machine, int board = 0);
 
-    Machine& machine() { return machine_; }
+    korvid_host::System& machine() { return machine_; }
     int board() const { return board_; }
 
     // One request through the video port, input and output sharing one
@@ -147,7 +147,7 @@ class MiniportClient {
     Reply send_on_device(ULONG code, const std::vector<uint8_t>& input, size_t output_length);
     void select_board(uint32_t board);
 
-    Machine& machine_;
+    korvid_host::System& machine_;
     int board_;
     uint32_t modes_counted_ = 0; // the last mode count, which sizes the list
     // Addresses the display driver keeps to release what it was given.

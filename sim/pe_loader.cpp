@@ -411,12 +411,12 @@ void PeImage::reload()
     protect();
 }
 
-DriverImage sys_driver(std::shared_ptr<PeImage> image)
+korvid_host::DriverImage sys_driver(std::shared_ptr<PeImage> image)
 {
     // Every call into the image runs on a kernel-sized stack of its own.
     auto entry = reinterpret_cast<PeImage::Entry>(
         driver_gate(reinterpret_cast<void*>(image->entry()), "DriverEntry"));
-    return DriverImage{entry, [image] { image->reload(); }};
+    return korvid_host::DriverImage{entry, [image] { image->reload(); }};
 }
 
 std::string describe(const PeImage& image)

@@ -6,7 +6,7 @@
 // stack of their own (driver_stack.h).
 #pragma once
 
-#include "machine.h"
+#include "videoport/system.h"
 
 #include <cstdint>
 #include <memory>
@@ -87,7 +87,7 @@ class PeImage {
 
 // A driver the machine can boot from a loaded image; the image stays alive
 // as long as the driver is held.
-DriverImage sys_driver(std::shared_ptr<PeImage> image);
+korvid_host::DriverImage sys_driver(std::shared_ptr<PeImage> image);
 
 // Image size, entry point and import list, for people reading a check's output.
 std::string describe(const PeImage& image);

@@ -29,7 +29,7 @@ class DesktopSystem : public DesktopTest {
     {
         DesktopTest::SetUp();
         machine_.emplace(std::vector<sim::BoardSetup>(board_total()));
-        machine().opens = sim::DeviceOpens::DisplayOnly;
+        machine().opens = korvid_host::DeviceOpens::DisplayOnly;
         ASSERT_EQ(machine().boot(sim::host_miniport()), 0u);
         ASSERT_EQ(machine().devices.size(), board_total());
         driver.board_count = static_cast<uint32_t>(board_total());
@@ -67,9 +67,9 @@ class DesktopSystem : public DesktopTest {
     }
 
     virtual size_t board_total() const { return 2; }
-    sim::Machine& machine() { return *machine_; }
+    korvid_host::System& machine() { return *machine_; }
 
-    std::optional<sim::Machine> machine_;
+    std::optional<korvid_host::System> machine_;
     std::optional<sim::DisplayBoards> boards;
 };
 

@@ -8,7 +8,7 @@
 #include "korvid.h"
 #include "modes.h"
 #include "sim/host_driver.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -33,7 +33,7 @@ struct Result {
     uint64_t min_ns = UINT64_MAX, max_ns = 0;
 };
 
-uint64_t floor_ns(sim::Machine& m, bool wram, bool fixed_clock)
+uint64_t floor_ns(korvid_host::System& m, bool wram, bool fixed_clock)
 {
     uint64_t clear = uint64_t(m.board(0).memory_size()) * 1'000'000'000 / m.clear_rate_bytes_per_s;
     return kConfigPulseNs + (wram ? kWramResetNs : 0) + (fixed_clock ? 2 : 1) * kClockChangeNs +
@@ -45,7 +45,7 @@ Result measure(uint32_t code, bool fixed_clock)
     sim::BoardSetup setup;
     setup.config_code = code;
     setup.io18 = fixed_clock ? kStrapFixedClock : kStrapTableClock;
-    sim::Machine m({setup});
+    korvid_host::System m({setup});
     m.trace.set_enabled(false);
     m.boot(sim::host_miniport());
     Result r;
@@ -76,7 +76,7 @@ Result measure(uint32_t code, bool fixed_clock)
 
 void report_device_time()
 {
-    sim::Machine probe(std::vector<sim::BoardSetup>{});
+    korvid_host::System probe(std::vector<sim::BoardSetup>{});
     std::printf("Simulated device time of every mode set against its floor\n"
                 "(fixed delays plus one clear of video memory at %.0f MB/s)\n\n",
                 probe.clear_rate_bytes_per_s / 1e6);

@@ -8,7 +8,7 @@
 #include "modes.h"
 #include "private_ioctl.h"
 #include "sim/host_driver.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +25,7 @@ struct Booted {
     {
         sim::BoardSetup setup;
         setup.config_code = kSgram24;
-        machine = std::make_unique<sim::Machine>(std::vector<sim::BoardSetup>{setup});
+        machine = std::make_unique<korvid_host::System>(std::vector<sim::BoardSetup>{setup});
         machine->trace.set_enabled(false);
         machine->boot(sim::host_miniport());
     }
@@ -72,7 +72,7 @@ struct Booted {
         }
     }
 
-    std::unique_ptr<sim::Machine> machine;
+    std::unique_ptr<korvid_host::System> machine;
 };
 
 void QueryNumAvailModes(benchmark::State& state)

@@ -7,6 +7,7 @@
 #include "private_ioctl.h"
 
 using namespace sim;
+using namespace korvid_host;
 using namespace korvid_faults;
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 constexpr uint32_t kPciDecodeBits = 0x3;
 
 // Nothing but PCI configuration space of the board was touched.
-void expect_no_device_access(Machine& m, size_t board)
+void expect_no_device_access(System& m, size_t board)
 {
     for (const Event& e : m.trace.events())
         if (e.board == static_cast<int>(board) && e.aperture != Aperture::PciConfig)
@@ -22,7 +23,7 @@ void expect_no_device_access(Machine& m, size_t board)
 }
 
 // No board from `first` on was claimed, decoded or touched.
-void expect_untouched_from(Machine& m, size_t first)
+void expect_untouched_from(System& m, size_t first)
 {
     for (size_t i = first; i < m.num_boards(); ++i) {
         EXPECT_EQ(m.board(i).config_dword(4) & kPciDecodeBits, 0u) << "board " << i;
@@ -35,7 +36,7 @@ TEST(DiscoveryFaults, AMappingThatFailsRefusesThatBoardAndKeepsTheOnesBefore)
     for (int failing = 0; failing < 2; ++failing)
         for (Aperture ap : {Aperture::Registers, Aperture::IoBlock, Aperture::FrameBuffer}) {
             SCOPED_TRACE(::testing::Message() << "board " << failing << ", " << aperture_name(ap));
-            Machine m(boards({0x17, 0x04, 0x11}));
+            System m(boards({0x17, 0x04, 0x11}));
             m.faults.fail_device_base.insert({failing, ap});
             ULONG status = m.boot(host_miniport());
             std::vector<VP_STATUS> want(failing, NO_ERROR);
@@ -57,7 +58,7 @@ TEST(DiscoveryFaults, AMappingThatFailsRefusesThatBoardAndKeepsTheOnesBefore)
 
 TEST(DiscoveryFaults, VgaPortsThatCannotBeMappedAreNotNeeded)
 {
-    Machine m(boards({0x11, 0x04}));
+    System m(boards({0x11, 0x04}));
     m.faults.fail_device_base.insert({1, Aperture::VgaPorts});
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
     ASSERT_EQ(m.devices.size(), 2u);
@@ -71,7 +72,7 @@ TEST(DiscoveryFaults, BusThatStopsOfferingBoardsEndsDiscoveryCleanly)
 {
     for (int failing_call = 0; failing_call < 3; ++failing_call) {
         SCOPED_TRACE(::testing::Message() << "call " << failing_call << " fails");
-        Machine m(boards({0x11, 0x13, 0x05}));
+        System m(boards({0x11, 0x13, 0x05}));
         m.faults.fail_get_access_ranges_call = failing_call;
         ULONG status = m.boot(host_miniport());
         size_t found = failing_call;

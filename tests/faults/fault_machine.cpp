@@ -33,12 +33,12 @@ std::vector<sim::BoardSetup> boards(std::initializer_list<uint32_t> codes)
     return setups;
 }
 
-Reply call(sim::Machine& m, ULONG code, const std::vector<uint8_t>& in, size_t out)
+Reply call(korvid_host::System& m, ULONG code, const std::vector<uint8_t>& in, size_t out)
 {
     return send(m, code, in, out);
 }
 
-::testing::AssertionResult serves_requests(sim::Machine& m, int device)
+::testing::AssertionResult serves_requests(korvid_host::System& m, int device)
 {
     Reply count = send(m, IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, {}, 8, false, device);
     if (count.status != NO_ERROR || count.word() == 0)

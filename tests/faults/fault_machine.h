@@ -6,7 +6,7 @@
 
 #include "board.h"
 #include "sim/host_driver.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <gtest/gtest.h>
 
@@ -17,18 +17,18 @@ namespace korvid_faults {
 
 std::vector<sim::BoardSetup> boards(std::initializer_list<uint32_t> codes);
 
-inline PBOARD_EXTENSION device(sim::Machine& m, int i = 0)
+inline PBOARD_EXTENSION device(korvid_host::System& m, int i = 0)
 {
     return static_cast<PBOARD_EXTENSION>(m.devices.at(i));
 }
 
 // Sends a request to device 0.
-testing_korvid::Reply call(sim::Machine& m, ULONG code, const std::vector<uint8_t>& in = {},
+testing_korvid::Reply call(korvid_host::System& m, ULONG code, const std::vector<uint8_t>& in = {},
                            size_t out = 0);
 
 // Whether the board behind `device` still serves the display driver: it
 // lists its modes, enters the first one listed (the hardware then shows it),
 // loads a palette entry, and goes back to VGA.
-::testing::AssertionResult serves_requests(sim::Machine& m, int device = 0);
+::testing::AssertionResult serves_requests(korvid_host::System& m, int device = 0);
 
 } // namespace korvid_faults

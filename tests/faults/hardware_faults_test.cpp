@@ -11,6 +11,7 @@
 #include <algorithm>
 
 using namespace sim;
+using namespace korvid_host;
 using namespace korvid_faults;
 using testing_korvid::Reply;
 using testing_korvid::words;
@@ -24,13 +25,13 @@ constexpr uint64_t kIdleGiveUpNs = 2 * 1'000'000 * kNsPerUs;
 // memory-clock change.
 constexpr uint64_t kSgramModeSetDelaysNs = (200 + 2500) * kNsPerUs;
 
-size_t user_mappings(const Machine& m)
+size_t user_mappings(const System& m)
 {
     return std::count_if(m.mappings.begin(), m.mappings.end(),
                          [](const Mapping& map) { return !map.kernel; });
 }
 
-uint64_t clear_ns(const Machine& m, uint32_t bytes)
+uint64_t clear_ns(const System& m, uint32_t bytes)
 {
     return uint64_t(bytes) * 1'000'000'000 / m.clear_rate_bytes_per_s;
 }
@@ -42,7 +43,7 @@ TEST(HardwareFaults, ChipThatNeverIdlesGetsItsModeWithinTheWaitBound)
     stuck.never_idle = true;
     BoardSetup healthy;
     healthy.config_code = 0x11;
-    Machine m({healthy, stuck});
+    System m({healthy, stuck});
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
     uint32_t memory = m.board(1).memory_size();
 
@@ -65,7 +66,7 @@ TEST(HardwareFaults, ChipThatNeverIdlesGetsItsModeWithinTheWaitBound)
 
 TEST(HardwareFaults, BiosCallThatFailsStillLeavesTheBoardInVga)
 {
-    Machine m(boards({0x04}));
+    System m(boards({0x04}));
     m.faults.int10_status = ERROR_INVALID_FUNCTION;
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
     ASSERT_EQ(call(m, IOCTL_VIDEO_SET_CURRENT_MODE, words({0})).status, NO_ERROR);
@@ -81,7 +82,7 @@ TEST(HardwareFaults, BiosCallThatFailsStillLeavesTheBoardInVga)
 
 TEST(HardwareFaults, RefusedMappingsAreReportedAndLeaveNoMappingBehind)
 {
-    Machine m(boards({0x11}));
+    System m(boards({0x11}));
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
     m.faults.map_memory_status = ERROR_NOT_ENOUGH_MEMORY;
     EXPECT_EQ(call(m, IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16).status,
@@ -107,7 +108,7 @@ TEST(HardwareFaults, RefusedMappingsAreReportedAndLeaveNoMappingBehind)
 
 TEST(HardwareFaults, BiosImageThatCannotBeMappedIsTriedAgainNextTime)
 {
-    Machine m(boards({0x11}));
+    System m(boards({0x11}));
     m.faults.fail_rom_mapping = true;
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
     EXPECT_EQ(call(m, IOCTL_PRIV_MAP_BIOS_ROM, {}, 4).status, ERROR_INVALID_PARAMETER);

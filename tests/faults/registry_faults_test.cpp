@@ -12,6 +12,7 @@
 #include <cstring>
 
 using namespace sim;
+using namespace korvid_host;
 using namespace korvid_faults;
 
 namespace {
@@ -60,7 +61,7 @@ TEST(RegistryFaults, LayoutAndClockValuesThatAreNotNumbersAreIgnored)
 {
     for (const RegistryValue& value : malformed_numbers()) {
         SCOPED_TRACE(::testing::Message() << value.data.size() << " bytes of type " << value.type);
-        Machine m(boards({0x11}));
+        System m(boards({0x11}));
         for (const char16_t* name : kLayoutValues)
             m.registry(0)[name] = value;
         m.registry(0)[u"IBMMCLOCK"] = value;
@@ -72,7 +73,7 @@ TEST(RegistryFaults, LayoutAndClockValuesThatAreNotNumbersAreIgnored)
     }
     // The text "1" is four bytes long, but not the number 1. (The video port
     // hands over no value type, so length and content are all there is.)
-    Machine m(boards({0x11}));
+    System m(boards({0x11}));
     for (const char16_t* name : kLayoutValues)
         m.registry(0)[name] = RegistryValue{kRegSz, wide("1")};
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
@@ -91,7 +92,7 @@ TEST(RegistryFaults, ClockIndexNamingNoTableEntryRunsTheDefaultClock)
                  {0xFFFFFFFF, kSgramDefaultClock}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.index);
-        Machine m(boards({0x13}));
+        System m(boards({0x13}));
         m.set_registry_dword(0, u"IBMMCLOCK", c.index);
         ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
         EXPECT_EQ(device(m)->ulMclockIndex, c.index);
@@ -107,12 +108,12 @@ TEST(RegistryFaults, ClockIndexNamingNoTableEntryRunsTheDefaultClock)
 
 TEST(RegistryFaults, CustomRatesOfAnyOtherLengthLeaveTheSlotsBuiltIn)
 {
-    Machine clean(boards({0x11}));
+    System clean(boards({0x11}));
     clean.boot(host_miniport());
     ULONG modes = call(clean, IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, {}, 8).word();
     for (size_t length : {0, 4, 8, 11, 13, 16, 44}) {
         SCOPED_TRACE(::testing::Message() << length << " bytes");
-        Machine m(boards({0x11}));
+        System m(boards({0x11}));
         std::vector<uint8_t> data(length, 0x11);
         if (length >= 4)
             std::memcpy(data.data(), "\x48\0\0\0", 4); // 72 Hz
@@ -129,7 +130,7 @@ TEST(RegistryFaults, CustomRatesOfAnyOtherLengthLeaveTheSlotsBuiltIn)
 
 TEST(RegistryFaults, StoredRateWithWildClockWordsCanStillBeEntered)
 {
-    Machine m(boards({0x11}));
+    System m(boards({0x11}));
     m.set_registry_binary(0, u"VrelCustomRefresh.04000300",
                           testing_korvid::words({61, 0xFFFFFFFF, 0xFFFFFFFF}));
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
@@ -144,7 +145,7 @@ TEST(RegistryFaults, StoredRateWithWildClockWordsCanStillBeEntered)
 
 TEST(RegistryFaults, RegistryThatRefusesWritesDoesNotStopInitialisation)
 {
-    Machine m(boards({0x11, 0x04}));
+    System m(boards({0x11, 0x04}));
     m.faults.set_registry_status = ERROR_INVALID_PARAMETER;
     m.set_registry_dword(1, u"DoubleWide", 1);
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);

@@ -34,7 +34,7 @@ struct Booted {
         std::vector<sim::BoardSetup> setups;
         for (const BoardChoice& b : choice.boards)
             setups.push_back(b.setup);
-        machine = std::make_unique<sim::Machine>(setups);
+        machine = std::make_unique<korvid_host::System>(setups);
         machine->boot(sim::host_miniport());
     }
     ULONG modes()
@@ -61,7 +61,7 @@ struct Booted {
         std::fprintf(stderr, "no row %lux%lux%lu@%lu\n", w, h, bpp, hz);
         std::exit(1);
     }
-    std::unique_ptr<sim::Machine> machine;
+    std::unique_ptr<korvid_host::System> machine;
 };
 
 std::vector<uint8_t> full_palette()

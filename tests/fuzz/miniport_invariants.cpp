@@ -113,18 +113,18 @@ void LoadTimeTables::check() const
                    static_cast<const void*>(r.live));
 }
 
-BootState::BootState(sim::Machine& m) : table_(display_mode), table_rows_(num_display_modes)
+BootState::BootState(korvid_host::System& m) : table_(display_mode), table_rows_(num_display_modes)
 {
     for (PVOID ext : m.devices)
         boards_.push_back(*static_cast<PBOARD_EXTENSION>(ext));
-    for (const sim::Mapping& map : m.mappings)
+    for (const korvid_host::Mapping& map : m.mappings)
         if (map.kernel)
             kernel_mappings_.push_back(map);
     for (const auto& b : m.boards())
         any_never_idle_ = any_never_idle_ || b->setup().never_idle;
 }
 
-void BootState::check_board(sim::Machine& m, size_t i) const
+void BootState::check_board(korvid_host::System& m, size_t i) const
 {
     const BOARD_EXTENSION& now = *static_cast<PBOARD_EXTENSION>(m.devices[i]);
     const BOARD_EXTENSION& then = boards_[i];
@@ -179,14 +179,14 @@ bool inside_aperture(const sim::Board& b, sim::Aperture aperture, uint32_t phys,
 
 } // namespace
 
-void BootState::check_mappings(sim::Machine& m) const
+void BootState::check_mappings(korvid_host::System& m) const
 {
     size_t kernel = 0;
     bool rom = false;
-    for (const sim::Mapping& map : m.mappings) {
+    for (const korvid_host::Mapping& map : m.mappings) {
         if (map.kernel) {
             if (kernel < kernel_mappings_.size()) {
-                const sim::Mapping& then = kernel_mappings_[kernel];
+                const korvid_host::Mapping& then = kernel_mappings_[kernel];
                 if (map.va != then.va || map.length != then.length || map.board != then.board)
                     broken("kernel mapping %zu changed", kernel);
             } else if (map.aperture != sim::Aperture::Rom || rom) {
@@ -211,7 +211,7 @@ void BootState::check_mappings(sim::Machine& m) const
         broken("a kernel mapping was released");
 }
 
-void BootState::check(sim::Machine& m) const
+void BootState::check(korvid_host::System& m) const
 {
     if (num_boards != m.devices.size())
         broken("num_boards %lu with %zu devices", num_boards, m.devices.size());
@@ -224,7 +224,7 @@ void BootState::check(sim::Machine& m) const
     check_mappings(m);
 }
 
-void BootState::check_request(sim::Machine& m, ULONG code, size_t mappings_before,
+void BootState::check_request(korvid_host::System& m, ULONG code, size_t mappings_before,
                               uint64_t device_ns) const
 {
     if (!is_mapping_request(code) && m.mappings.size() != mappings_before)

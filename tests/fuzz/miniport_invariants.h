@@ -7,7 +7,7 @@
 #pragma once
 
 #include "modes.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <vector>
 
@@ -37,17 +37,17 @@ class LoadTimeTables {
 // What discovery and initialisation left, for comparison after each request.
 class BootState {
   public:
-    explicit BootState(sim::Machine& m);
-    void check(sim::Machine& m) const;
+    explicit BootState(korvid_host::System& m);
+    void check(korvid_host::System& m) const;
     // The mapping table may change only through the mapping requests.
-    void check_request(sim::Machine& m, ULONG code, size_t mappings_before,
+    void check_request(korvid_host::System& m, ULONG code, size_t mappings_before,
                        uint64_t device_ns) const;
 
   private:
-    void check_board(sim::Machine& m, size_t i) const;
-    void check_mappings(sim::Machine& m) const;
+    void check_board(korvid_host::System& m, size_t i) const;
+    void check_mappings(korvid_host::System& m) const;
     std::vector<BOARD_EXTENSION> boards_;
-    std::vector<sim::Mapping> kernel_mappings_;
+    std::vector<korvid_host::Mapping> kernel_mappings_;
     PDISPLAY_MODE table_;
     ULONG table_rows_;
     bool any_never_idle_ = false;

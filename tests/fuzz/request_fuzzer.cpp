@@ -52,7 +52,7 @@ std::vector<uint8_t> custom_rate(const BoardChoice& b)
     return value;
 }
 
-void set_up_machine(sim::Machine& m, const MachineChoice& choice)
+void set_up_machine(korvid_host::System& m, const MachineChoice& choice)
 {
     for (size_t i = 0; i < choice.boards.size(); ++i) {
         const BoardChoice& b = choice.boards[i];
@@ -83,13 +83,13 @@ std::unique_ptr<uint8_t[]> buffer(size_t n, bool empty_buffer)
     return std::unique_ptr<uint8_t[]>(new uint8_t[n]);
 }
 
-bool expected_status(VP_STATUS s, const sim::Machine& m)
+bool expected_status(VP_STATUS s, const korvid_host::System& m)
 {
     return s == NO_ERROR || s == ERROR_INVALID_FUNCTION || s == ERROR_INVALID_PARAMETER ||
            s == ERROR_INSUFFICIENT_BUFFER || (s == m.faults.map_memory_status && s != NO_ERROR);
 }
 
-void send(sim::Machine& m, const BootState& boot, const RequestChoice& rq)
+void send(korvid_host::System& m, const BootState& boot, const RequestChoice& rq)
 {
     ULONG in_length = static_cast<ULONG>(rq.input.size());
     ULONG out_length = rq.output_length;
@@ -164,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<sim::BoardSetup> setups;
     for (const BoardChoice& b : choice.boards)
         setups.push_back(b.setup);
-    sim::Machine m(setups);
+    korvid_host::System m(setups);
     m.trace.set_enabled(false);
     set_up_machine(m, choice);
     m.boot(sim::host_miniport());

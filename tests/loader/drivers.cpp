@@ -37,12 +37,12 @@ std::optional<std::vector<uint8_t>> korvid_sys_bytes(std::string* why)
 
 namespace {
 
-std::optional<sim::DriverImage> make_host(std::string*)
+std::optional<korvid_host::DriverImage> make_host(std::string*)
 {
     return sim::host_miniport();
 }
 
-std::optional<sim::DriverImage> make_sys(std::string* why)
+std::optional<korvid_host::DriverImage> make_sys(std::string* why)
 {
     auto path = korvid_sys_path(why);
     if (!path)

@@ -2,7 +2,7 @@
 // host, and korvid.sys from the cross build loaded into the simulation.
 #pragma once
 
-#include "sim/machine.h"
+#include "videoport/system.h"
 #include "sim/pe_loader.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 struct DriverFactory {
     const char* name;
     // A fresh driver to boot, or nothing with the reason to skip in *why.
-    std::optional<sim::DriverImage> (*make)(std::string* why);
+    std::optional<korvid_host::DriverImage> (*make)(std::string* why);
 };
 
 inline void PrintTo(const DriverFactory& d, std::ostream* os)

@@ -14,7 +14,7 @@ constexpr size_t kNumModesBytes = sizeof(VIDEO_NUM_MODES);
 constexpr size_t kWordBytes = 4;
 } // namespace
 
-QuietRun play_quietly(Scenario scenario, const sim::DriverImage& driver)
+QuietRun play_quietly(Scenario scenario, const korvid_host::DriverImage& driver)
 {
     QuietRun run;
     ::testing::TestPartResultArray results;

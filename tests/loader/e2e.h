@@ -25,7 +25,7 @@ struct QuietRun {
     std::vector<std::string> transcript;
     std::vector<std::string> failures;
 };
-QuietRun play_quietly(Scenario scenario, const sim::DriverImage& driver);
+QuietRun play_quietly(Scenario scenario, const korvid_host::DriverImage& driver);
 
 class EndToEnd : public ::testing::TestWithParam<DriverFactory> {
   protected:
@@ -34,7 +34,7 @@ class EndToEnd : public ::testing::TestWithParam<DriverFactory> {
     // transcript with the host build's.
     void play(Scenario scenario);
 
-    sim::DriverImage driver;
+    korvid_host::DriverImage driver;
 };
 
 // Board configuration codes: SGRAM when bit 4 is set, memory size from the

@@ -14,7 +14,7 @@
 
 namespace {
 
-using sim::Machine;
+using korvid_host::System;
 using sim::MiniportClient;
 
 class SelectedBoards : public ::testing::TestWithParam<DriverFactory> {
@@ -41,18 +41,18 @@ class SelectedBoards : public ::testing::TestWithParam<DriverFactory> {
     }
 
     // The miniport on a machine whose display driver opens device 0 only.
-    std::unique_ptr<Machine> boot(std::vector<uint32_t> codes, bool first_vga = true)
+    std::unique_ptr<System> boot(std::vector<uint32_t> codes, bool first_vga = true)
     {
-        auto m = std::make_unique<Machine>(setups(codes, first_vga));
-        m->opens = sim::DeviceOpens::DisplayOnly;
+        auto m = std::make_unique<System>(setups(codes, first_vga));
+        m->opens = korvid_host::DeviceOpens::DisplayOnly;
         EXPECT_EQ(m->boot(driver), NO_ERROR);
         return m;
     }
 
-    sim::DriverImage driver;
+    korvid_host::DriverImage driver;
 };
 
-size_t writes_to(const Machine& m, int board)
+size_t writes_to(const System& m, int board)
 {
     return std::count_if(
         m.trace.events().begin(), m.trace.events().end(),
@@ -88,7 +88,7 @@ TEST_P(SelectedBoards, EachBoardIsInitialisedBeforeItsFirstRequest)
             EXPECT_EQ(c.query_string(IOCTL_PRIV_GET_MEMORY_TYPE_NAME),
                       sim::is_sgram_code(codes[b]) ? "SGRAM" : "WRAM");
             // The same list as the board alone in a machine.
-            Machine alone(setups({codes[b]}));
+            System alone(setups({codes[b]}));
             ASSERT_EQ(alone.boot(driver), NO_ERROR);
             MiniportClient own(alone, 0);
             EXPECT_EQ(mode_indices(c), mode_indices(own)) << "board " << b;

@@ -38,7 +38,7 @@ std::string registry_text(Session& s, int board, const char16_t* name)
 void boot_one_board(Session& s)
 {
     EXPECT_EQ(s.boot(boards({0x11})), NO_ERROR);
-    sim::Machine& m = s.machine();
+    korvid_host::System& m = s.machine();
     EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards}));
     EXPECT_EQ(m.board(0).config_dword(0x04) & 0x3, 0x3u) << "I/O and memory decoding on";
 
@@ -75,7 +75,7 @@ void boot_one_board(Session& s)
 void boot_three_boards(Session& s)
 {
     EXPECT_EQ(s.boot(boards({0x11, 0x02, 0x15})), NO_ERROR);
-    sim::Machine& m = s.machine();
+    korvid_host::System& m = s.machine();
     EXPECT_EQ(m.find_adapter_status,
               (std::vector<VP_STATUS>{NO_ERROR, NO_ERROR, NO_ERROR, kNoMoreBoards}));
     ASSERT_EQ(m.devices.size(), 3u);
@@ -113,7 +113,7 @@ TEST_P(EndToEnd, BootsSeveralBoardsAndChainsThem)
 // Boards the driver cannot use are left out, and the chain with them.
 void refuse_boards(Session& s)
 {
-    sim::Machine& m = s.power_on({board(0x11), board(32)});
+    korvid_host::System& m = s.power_on({board(0x11), board(32)});
     EXPECT_EQ(s.boot(), NO_ERROR);
     EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards}))
         << "configuration code 32 is not one of this family";
@@ -150,7 +150,7 @@ void memory_clock_options(Session& s)
 {
     sim::BoardSetup fixed = board(0x11);
     fixed.io18 = 0x08;
-    sim::Machine& m = s.power_on({board(0x11), fixed, board(0x11)});
+    korvid_host::System& m = s.power_on({board(0x11), fixed, board(0x11)});
     m.set_registry_dword(0, u"IBMMCLOCK", 125);
     m.set_registry_dword(1, u"IBMMCLOCK", 125);
     m.set_registry_binary(2, u"IBMMCLOCK", Bytes(8, 1), sim::kRegDword);

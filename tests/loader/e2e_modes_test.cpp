@@ -235,7 +235,7 @@ void map_video_memory(Session& s)
 {
     ASSERT_EQ(s.boot({board(0x01)}), NO_ERROR);
     set_mode(s, find_mode(s, 1280, 1024, 32, 60));
-    sim::Machine& m = s.machine();
+    korvid_host::System& m = s.machine();
     const size_t kernel_mappings = m.mappings.size();
     const uint32_t fb =
         static_cast<uint32_t>(reinterpret_cast<uintptr_t>(m.board(0).frame_buffer().base()));

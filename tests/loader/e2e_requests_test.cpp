@@ -50,7 +50,7 @@ void commit_custom_refresh(Session& s)
     EXPECT_NEAR(d.refresh_hz, 73.59, 0.01) << "the 60 Hz timing at the new clock";
 
     // Stored, the rate is back after a restart; without it the slot is empty.
-    sim::Machine& m = s.machine();
+    korvid_host::System& m = s.machine();
     m.set_registry_binary(0, kCustomValue1024x768, rate);
     EXPECT_EQ(s.reboot(), NO_ERROR);
     EXPECT_EQ(listed_count(s), 235u + 11);

@@ -161,7 +161,7 @@ TEST_F(KorvidSys, ReloadReturnsTheImageToItsLoadTimeBytes)
     ASSERT_NE(image, nullptr) << why;
     const std::vector<uint8_t> loaded(image->base(), image->base() + image->size());
 
-    sim::Machine machine({sim::BoardSetup{}, sim::BoardSetup{}});
+    korvid_host::System machine({sim::BoardSetup{}, sim::BoardSetup{}});
     ASSERT_EQ(machine.boot(sim::sys_driver(image)), 0u);
     EXPECT_NE(std::vector<uint8_t>(image->base(), image->base() + image->size()), loaded)
         << "booting changed no global in the image";

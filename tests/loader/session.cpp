@@ -151,12 +151,12 @@ std::string Reply::text() const
     return std::string(output.begin(), end);
 }
 
-Session::Session(sim::DriverImage driver) : driver_(std::move(driver)) {}
+Session::Session(korvid_host::DriverImage driver) : driver_(std::move(driver)) {}
 Session::~Session() = default;
 
-sim::Machine& Session::power_on(const std::vector<sim::BoardSetup>& boards)
+korvid_host::System& Session::power_on(const std::vector<sim::BoardSetup>& boards)
 {
-    machine_ = std::make_unique<sim::Machine>(boards);
+    machine_ = std::make_unique<korvid_host::System>(boards);
     traced_ = 0;
     handed_out_.clear();
     std::string line = "power on:";
@@ -236,7 +236,7 @@ Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffer
             << "request " << format_code(code) << " wrote into its input buffer";
     }
     // Mappings are appended; a request that made some made nothing else.
-    std::vector<sim::Mapping> made;
+    std::vector<korvid_host::Mapping> made;
     if (machine_->mappings.size() > mapped_before)
         made.assign(machine_->mappings.begin() + mapped_before, machine_->mappings.end());
     flush_trace();
@@ -271,7 +271,7 @@ std::string Session::address_name(uint32_t address) const
         return buf;
     }
     // The display driver's views, by the physical range they show.
-    for (const sim::Mapping& map : machine_->mappings) {
+    for (const korvid_host::Mapping& map : machine_->mappings) {
         auto* va = static_cast<const uint8_t*>(map.va);
         // A view of no bytes still has its address.
         if (!map.kernel && p >= va &&
@@ -291,13 +291,13 @@ std::string Session::address_name(uint32_t address) const
     return buf;
 }
 
-std::string Session::pointer_name(uint32_t value, const std::vector<sim::Mapping>& made)
+std::string Session::pointer_name(uint32_t value, const std::vector<korvid_host::Mapping>& made)
 {
     if (value == 0)
         return "null";
     if (auto known = handed_out_.find(value); known != handed_out_.end())
         return known->second;
-    for (const sim::Mapping& map : made)
+    for (const korvid_host::Mapping& map : made)
         if (value - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(map.va)) <
             std::max<uint32_t>(map.length, 1))
             return handed_out_[value] = address_name(value);
@@ -306,11 +306,11 @@ std::string Session::pointer_name(uint32_t value, const std::vector<sim::Mapping
 
 std::string Session::describe_reply(int device, ULONG code, const Bytes& input,
                                     size_t output_length, Buffers buffers, const Reply& r,
-                                    const std::vector<sim::Mapping>& made)
+                                    const std::vector<korvid_host::Mapping>& made)
 {
     // Hex words, with the pointers among them named.
     auto show = [&](const Bytes& bytes, const std::vector<size_t>& pointers,
-                    const std::vector<sim::Mapping>& mappings) {
+                    const std::vector<korvid_host::Mapping>& mappings) {
         std::string out = hex(bytes);
         std::set<size_t> at(pointers.begin(), pointers.end());
         for (auto it = at.rbegin(); it != at.rend(); ++it) {
@@ -336,7 +336,7 @@ std::string Session::describe_reply(int device, ULONG code, const Bytes& input,
 
 void Session::describe_end_state()
 {
-    sim::Machine& m = *machine_;
+    korvid_host::System& m = *machine_;
     char buf[96];
     for (size_t b = 0; b < m.num_boards(); ++b) {
         const sim::Board& board = m.board(static_cast<int>(b));
@@ -370,7 +370,7 @@ void Session::describe_end_state()
             note(who + " registry " + narrow(name) + " type " + std::to_string(value.type) + " " +
                  hex(value.data));
     }
-    for (const sim::Mapping& map : m.mappings) {
+    for (const korvid_host::Mapping& map : m.mappings) {
         std::snprintf(buf, sizeof buf, "mapping board %d %s phys 0x%X length 0x%X process 0x%X%s",
                       map.board, sim::aperture_name(map.aperture), map.phys, map.length,
                       map.process, map.kernel ? " kernel" : "");

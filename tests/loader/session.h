@@ -7,7 +7,7 @@
 #pragma once
 
 #include "sim/decode.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <gtest/gtest.h>
 
@@ -43,14 +43,14 @@ enum class Buffers { Separate, Shared };
 
 class Session {
   public:
-    explicit Session(sim::DriverImage driver);
+    explicit Session(korvid_host::DriverImage driver);
     ~Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
     // A fresh machine with these boards, powered on but not booted, so that
     // registry values and faults can be set up first.
-    sim::Machine& power_on(const std::vector<sim::BoardSetup>& boards);
+    korvid_host::System& power_on(const std::vector<sim::BoardSetup>& boards);
     ULONG boot();
     // power_on and boot in one.
     ULONG boot(const std::vector<sim::BoardSetup>& boards);
@@ -63,7 +63,7 @@ class Session {
     // The reset callback, as the video port calls it when the display resets.
     BOOLEAN reset_hw(int device = 0);
 
-    sim::Machine& machine() { return *machine_; }
+    korvid_host::System& machine() { return *machine_; }
     sim::DisplayState display(int board) const;
 
     // Everything so far, one line per event, request and piece of end state.
@@ -74,15 +74,15 @@ class Session {
     void note(const std::string& line) { lines_.push_back(line); }
     std::string describe_reply(int device, ULONG code, const Bytes& input, size_t output_length,
                                Buffers buffers, const Reply& reply,
-                               const std::vector<sim::Mapping>& made);
+                               const std::vector<korvid_host::Mapping>& made);
     // A pointer the video port handed out (inside a mapping made by this
     // request, or named before) by what it points at; other words as data.
-    std::string pointer_name(uint32_t value, const std::vector<sim::Mapping>& made);
+    std::string pointer_name(uint32_t value, const std::vector<korvid_host::Mapping>& made);
     std::string address_name(uint32_t address) const;
     void describe_end_state();
 
-    sim::DriverImage driver_;
-    std::unique_ptr<sim::Machine> machine_;
+    korvid_host::DriverImage driver_;
+    std::unique_ptr<korvid_host::System> machine_;
     std::vector<std::string> lines_;
     size_t traced_ = 0; // trace events already in lines_
     std::map<uint32_t, std::string> handed_out_;

@@ -25,12 +25,12 @@ class ChangedImage : public KorvidSysFile {
                                  std::string(to.begin(), to.end()));
         return found;
     }
-    sim::DriverImage load()
+    korvid_host::DriverImage load()
     {
         std::string why;
         auto image = sim::PeImage::load(file, &why);
         EXPECT_NE(image, nullptr) << why;
-        return image ? sim::sys_driver(image) : sim::DriverImage{};
+        return image ? sim::sys_driver(image) : korvid_host::DriverImage{};
     }
 };
 
@@ -58,7 +58,7 @@ Bytes timing_640x480at60(uint32_t pll)
 constexpr uint16_t kBuiltInPll = 0x0907; // 25.175 MHz
 constexpr uint16_t kPatchedPll = 0x0908; // 25.525 MHz
 
-uint16_t pll_after_640x480at60(const sim::DriverImage& driver)
+uint16_t pll_after_640x480at60(const korvid_host::DriverImage& driver)
 {
     Session s(driver);
     EXPECT_EQ(s.boot({board(0x11)}), NO_ERROR);
@@ -70,7 +70,7 @@ TEST_F(ChangedImage, APatchedTimingRecordChangesThePixelClock)
 {
     ASSERT_EQ(patch(timing_640x480at60(kBuiltInPll), timing_640x480at60(kPatchedPll), false), 1)
         << "the 640 x 480 at 60 Hz record is not in the image's data as expected";
-    sim::DriverImage changed = load();
+    korvid_host::DriverImage changed = load();
     ASSERT_TRUE(changed.entry);
 
     EXPECT_EQ(pll_after_640x480at60(sim::host_miniport()), kBuiltInPll);
@@ -95,7 +95,7 @@ TEST_F(ChangedImage, APatchedVendorIdFindsNoBoard)
 {
     const Bytes vendor = words({sim::kVendorId}), other = words({0xE583});
     ASSERT_GT(patch(vendor, other, true), 0) << "the vendor id is no longer an immediate";
-    sim::DriverImage changed = load();
+    korvid_host::DriverImage changed = load();
     ASSERT_TRUE(changed.entry);
     Session s(changed);
     EXPECT_EQ(s.boot(boards({0x11, 0x02})), static_cast<ULONG>(ERROR_DEV_NOT_EXIST));

@@ -70,14 +70,14 @@ ULONG NTAPI refusing_entry(PVOID, PVOID)
 
 TEST(AuditWorkers, ADeadWorkerOrADriverThatDoesNotLoadIsReportedPerCode)
 {
-    sim::DriverImage dying{dying_entry, {}};
+    korvid_host::DriverImage dying{dying_entry, {}};
     ksim::AuditRun run = ksim::run_audit({0x01, 0x11}, dying, 2);
     ASSERT_EQ(run.configs.size(), 2u);
     for (const ksim::ConfigAudit& a : run.configs)
         EXPECT_NE(a.error.find("stopped on signal"), std::string::npos) << a.error;
     EXPECT_EQ(run.configs[1].code, 0x11u);
 
-    sim::DriverImage refusing{refusing_entry, {}};
+    korvid_host::DriverImage refusing{refusing_entry, {}};
     ksim::ConfigAudit a = ksim::audit_config(0x11, refusing);
     EXPECT_NE(a.error.find("did not load"), std::string::npos);
     EXPECT_EQ(a.valid_rows, 0u);

@@ -43,12 +43,12 @@ class ChangedImage : public ::testing::Test {
         ASSERT_EQ(std::search(at + 1, file.end(), f, f + sizeof from), file.end()) << "only once";
         std::memcpy(&*at, &to, sizeof to);
     }
-    sim::DriverImage changed()
+    korvid_host::DriverImage changed()
     {
         std::string error;
         auto image = sim::PeImage::load(file, &error);
         EXPECT_TRUE(image) << error;
-        return image ? sim::sys_driver(image) : sim::DriverImage{};
+        return image ? sim::sys_driver(image) : korvid_host::DriverImage{};
     }
     std::string changed_file()
     {

@@ -105,7 +105,7 @@ TEST(Drawing, UsesTheSurfacePitchAndReleasesItsMapping)
     auto shown = sim::scan_out(b.board(), &why);
     ASSERT_TRUE(shown) << why;
     EXPECT_FALSE(sim::compare_images(drawn, *shown));
-    for (const sim::Mapping& m : b.machine.mappings)
+    for (const korvid_host::Mapping& m : b.machine.mappings)
         EXPECT_TRUE(m.kernel) << "a display-driver mapping was left behind";
 }
 
@@ -188,7 +188,7 @@ TEST(RequestsByName, ReleasesAddTheAddressesTheDisplayDriverKept)
     auto free = b.client.send(*sim::find_request("FREE_PUBLIC_ACCESS_RANGES"), {}, &why);
     ASSERT_TRUE(free) << why;
     EXPECT_TRUE(free->ok());
-    for (const sim::Mapping& m : b.machine.mappings)
+    for (const korvid_host::Mapping& m : b.machine.mappings)
         EXPECT_TRUE(m.kernel);
 }
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "sim/host_driver.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 #include "sim/miniport_client.h"
 #include "sim/pe_loader.h"
 
@@ -20,10 +20,10 @@
 #include <vector>
 
 struct Booted {
-    sim::Machine machine;
+    korvid_host::System machine;
     sim::MiniportClient client;
 
-    explicit Booted(uint32_t code, const sim::DriverImage& driver = sim::host_miniport())
+    explicit Booted(uint32_t code, const korvid_host::DriverImage& driver = sim::host_miniport())
         : machine(boards(code)), client(machine, 0)
     {
         EXPECT_EQ(machine.boot(driver), 0u);

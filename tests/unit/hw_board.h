@@ -4,7 +4,7 @@
 
 #include "hardware.h"
 #include "sim/decode.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <gtest/gtest.h>
 
@@ -69,7 +69,7 @@ inline ::testing::AssertionResult same_trace(const Events& got, const Events& wa
 #define EXPECT_TRACE(got, want) EXPECT_TRUE(::hwtest::same_trace((got), (want)))
 
 struct HwBoard {
-    sim::Machine machine;
+    korvid_host::System machine;
     BOARD_EXTENSION ext{};
 
     explicit HwBoard(uint32_t code, sim::BoardSetup setup = {})

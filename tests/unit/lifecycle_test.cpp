@@ -6,17 +6,18 @@
 #include "registry.h"
 #include "sim/decode.h"
 #include "sim/host_driver.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 using namespace sim;
+using namespace korvid_host;
 
 namespace {
 
-PBOARD_EXTENSION device(Machine& m, int i)
+PBOARD_EXTENSION device(System& m, int i)
 {
     return static_cast<PBOARD_EXTENSION>(m.devices.at(i));
 }
@@ -57,7 +58,7 @@ TEST(Discovery, BootsZeroToThreeBoardsAndChainsThemInOrder)
 {
     for (uint32_t n = 0; n <= 3; ++n) {
         std::vector<BoardSetup> setups(n);
-        Machine m(setups);
+        System m(setups);
         ULONG status = m.boot(host_miniport());
         EXPECT_EQ(status, n ? NO_ERROR : ERROR_DEV_NOT_EXIST);
         std::vector<VP_STATUS> want(n, NO_ERROR);
@@ -84,7 +85,7 @@ TEST(Discovery, BootsZeroToThreeBoardsAndChainsThemInOrder)
 
 TEST(Discovery, ClearsTheEmulatorAndStateFieldsOfConfigInfo)
 {
-    Machine m(codes({0x11}));
+    System m(codes({0x11}));
     m.boot(host_miniport());
     ASSERT_EQ(m.find_adapter_config.size(), 2u);
     const VIDEO_PORT_CONFIG_INFO& found = m.find_adapter_config[0];
@@ -101,14 +102,14 @@ TEST(Discovery, ClearsTheEmulatorAndStateFieldsOfConfigInfo)
 TEST(Discovery, RefusedBoardsLeaveTheChainAlone)
 {
     {
-        Machine m(codes({0x11, 32}));
+        System m(codes({0x11, 32}));
         m.boot(host_miniport());
         EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{NO_ERROR, ERROR_DEV_NOT_EXIST}));
         EXPECT_EQ(num_boards, 1u);
         EXPECT_EQ(device(m, 0)->pNextBoard, nullptr);
     }
     {
-        Machine m(codes({0x11}));
+        System m(codes({0x11}));
         m.faults.config_info_length = 71;
         m.boot(host_miniport());
         EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{ERROR_INVALID_PARAMETER}));
@@ -116,7 +117,7 @@ TEST(Discovery, RefusedBoardsLeaveTheChainAlone)
         EXPECT_EQ(m.trace.size(), 0u) << "refused before any PCI access";
     }
     for (Aperture ap : {Aperture::Registers, Aperture::IoBlock, Aperture::FrameBuffer}) {
-        Machine m(codes({0x11, 0x11}));
+        System m(codes({0x11, 0x11}));
         m.faults.fail_device_base.insert({1, ap});
         m.boot(host_miniport());
         EXPECT_EQ(m.find_adapter_status,
@@ -125,7 +126,7 @@ TEST(Discovery, RefusedBoardsLeaveTheChainAlone)
         EXPECT_EQ(device(m, 0)->pNextBoard, nullptr);
     }
     {
-        Machine m(codes({0x11}));
+        System m(codes({0x11}));
         m.faults.fail_device_base.insert({0, Aperture::VgaPorts});
         m.boot(host_miniport());
         EXPECT_EQ(num_boards, 1u) << "the VGA ports are optional";
@@ -140,7 +141,7 @@ TEST(Initialisation, DerivesMemoryAndProgramsTheConfigurationRegisters)
                  {0x17, 0x1800000, 1}, {0x10, 0x400000, 1}, {0x01, 0x800000, 0},
                  {0x12, 0xC00000, 1},  {0x05, 0xC00000, 0}, {0x16, 0x1000000, 1}};
     for (const Case& c : cases) {
-        Machine m(codes({c.code}));
+        System m(codes({c.code}));
         m.boot(host_miniport());
         PBOARD_EXTENSION ext = device(m, 0);
         EXPECT_EQ(ext->AccessRanges[0].RangeLength, c.size);
@@ -174,7 +175,7 @@ TEST(Initialisation, StrapChoosesTheFixedOrTheTableMemoryClock)
     fixed.io18 = 0x08;
     BoardSetup table;
     table.io18 = 0x01;
-    Machine m({fixed, table});
+    System m({fixed, table});
     m.set_registry_dword(0, u"IBMMCLOCK", 125);
     m.set_registry_dword(1, u"IBMMCLOCK", 125);
     m.boot(host_miniport());
@@ -187,7 +188,7 @@ TEST(Initialisation, StrapChoosesTheFixedOrTheTableMemoryClock)
 
 TEST(Registry, PublishesTheHardwareDescription)
 {
-    Machine m(codes({0x11, 0x05}));
+    System m(codes({0x11, 0x05}));
     m.boot(host_miniport());
     RegistryKey& sgram = m.registry(0);
     EXPECT_EQ(sgram[u"HardwareInformation.ChipType"].data, wide_bytes("ORV"));
@@ -209,7 +210,7 @@ TEST(Registry, VirtualDesktopAndMemoryClockChoices)
         ULONG want;
     } cases[] = {{-1, -1, 0}, {1, 0, 1}, {0, 1, 2}, {1, 1, 1}, {0, 2, 0}, {2, 0, 0}};
     for (const Case& c : cases) {
-        Machine m(codes({0x11}));
+        System m(codes({0x11}));
         if (c.double_wide >= 0)
             m.set_registry_dword(0, u"DoubleWide", c.double_wide);
         if (c.two_tall >= 0)
@@ -218,7 +219,7 @@ TEST(Registry, VirtualDesktopAndMemoryClockChoices)
         EXPECT_EQ(gVirtualsFlag, c.want) << c.double_wide << "/" << c.two_tall;
     }
     {
-        Machine m(codes({0x01}));
+        System m(codes({0x01}));
         m.set_registry_dword(0, u"IBMMCLOCK", 90);
         m.boot(host_miniport());
         EXPECT_EQ(device(m, 0)->ulMclockIndex, 0u) << "WRAM boards never read it";
@@ -240,7 +241,7 @@ std::vector<ULONG> custom_rows(ULONG width, ULONG height)
 
 TEST(CustomRefresh, ValueNamesFollowTheResolution)
 {
-    Machine m(codes({0x11}));
+    System m(codes({0x11}));
     m.boot(host_miniport());
     struct Case {
         ULONG w, h;
@@ -262,7 +263,7 @@ TEST(CustomRefresh, ValueNamesFollowTheResolution)
 
 TEST(CustomRefresh, StoredRatesRefillTheSlotsAtTheNextBoot)
 {
-    Machine m(codes({0x11}));
+    System m(codes({0x11}));
     m.set_registry_binary(0, u"VrelCustomRefresh.04000300", refresh_value(72, 77'000'000, 0x064B));
     m.set_registry_binary(0, u"VrelCustomRefresh.028001E0", refresh_value(0, 30'000'000, 0x0705));
     m.boot(host_miniport());
@@ -291,7 +292,7 @@ TEST(CustomRefresh, StoredRatesRefillTheSlotsAtTheNextBoot)
 
 TEST(Reset, ReturnsEveryBoardOfTheChainToVgaWithoutTheBios)
 {
-    Machine m(codes({0x11, 0x04}));
+    System m(codes({0x11, 0x04}));
     m.boot(host_miniport());
     m.trace.clear();
     EXPECT_EQ(m.reset_hw(0), FALSE);

@@ -3,7 +3,7 @@
 // through the video port to the miniport and returns what came back.
 #pragma once
 
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <cstdint>
 #include <cstring>
@@ -28,7 +28,7 @@ struct Reply {
 constexpr ULONG kUntouchedInformation = 0xDEADBEEF;
 
 // Sends one request to device `device` of the machine.
-inline Reply send(sim::Machine& m, ULONG code, const std::vector<uint8_t>& input,
+inline Reply send(korvid_host::System& m, ULONG code, const std::vector<uint8_t>& input,
                   size_t output_length, bool shared = false, int device = 0)
 {
     Reply r;

@@ -12,11 +12,12 @@
 #include <gtest/gtest.h>
 
 using namespace sim;
+using namespace korvid_host;
 using namespace testing_korvid;
 
 namespace {
 
-PBOARD_EXTENSION device(Machine& m, int i = 0)
+PBOARD_EXTENSION device(System& m, int i = 0)
 {
     return static_cast<PBOARD_EXTENSION>(m.devices.at(i));
 }
@@ -44,7 +45,7 @@ class Requests : public ::testing::Test {
             s.config_code = c;
             setups.push_back(s);
         }
-        m = std::make_unique<Machine>(setups);
+        m = std::make_unique<System>(setups);
         m->boot(host_miniport());
     }
     Reply call(ULONG code, const std::vector<uint8_t>& in = {}, size_t out = 0, bool shared = false)
@@ -56,7 +57,7 @@ class Requests : public ::testing::Test {
         Reply r = call(IOCTL_VIDEO_SET_CURRENT_MODE, words({row}));
         ASSERT_EQ(r.status, NO_ERROR);
     }
-    std::unique_ptr<Machine> m;
+    std::unique_ptr<System> m;
 };
 
 TEST_F(Requests, UnknownCodesAreRefusedButHandled)
@@ -326,7 +327,7 @@ TEST_F(Requests, ResetCallsTheBiosOnlyOnAVgaBoard)
     EXPECT_EQ(m->int10_calls[0].Eax, 3u);
     BoardSetup other;
     other.vga_compatible = false;
-    Machine second({other});
+    System second({other});
     second.boot(host_miniport());
     EXPECT_EQ(send(second, IOCTL_VIDEO_RESET_DEVICE, {}, 0).status, NO_ERROR);
     EXPECT_TRUE(second.int10_calls.empty());
@@ -388,7 +389,7 @@ TEST_F(Requests, WordAnswersAndSetters)
 
 TEST(WramRequests, MemoryClockIndexIsIgnored)
 {
-    Machine m({BoardSetup{0x01}});
+    System m({BoardSetup{0x01}});
     m.boot(host_miniport());
     EXPECT_EQ(send(m, IOCTL_PRIV_SET_MCLOCK_INDEX, words({90}), 0).status, NO_ERROR);
     EXPECT_EQ(device(m)->ulMclockIndex, 0u);
@@ -543,7 +544,7 @@ TEST_F(Requests, BiosImageIsMappedOnceAndFailuresAreReported)
     EXPECT_EQ(a.word(), reinterpret_cast<uintptr_t>(m->rom().base()));
     EXPECT_EQ(b.word(), a.word());
     EXPECT_EQ(m->mappings.size(), kernel + 1);
-    Machine failing({BoardSetup{}});
+    System failing({BoardSetup{}});
     failing.faults.fail_rom_mapping = true;
     failing.boot(host_miniport());
     Reply f = send(failing, IOCTL_PRIV_MAP_BIOS_ROM, {}, 4);

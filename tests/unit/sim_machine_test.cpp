@@ -3,15 +3,16 @@
 #include "korvid.h"
 #include "sim/decode.h"
 #include "sim/host_driver.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <gtest/gtest.h>
 
 using namespace sim;
+using namespace korvid_host;
 
 namespace {
 
-PUCHAR reg_base(Machine& m, int board)
+PUCHAR reg_base(System& m, int board)
 {
     PHYSICAL_ADDRESS pa;
     pa.QuadPart = m.board(board).reg_phys();
@@ -20,7 +21,7 @@ PUCHAR reg_base(Machine& m, int board)
 
 TEST(SimDac, IndexedWritesAutoIncrementOnlyWhenEnabled)
 {
-    Machine m({BoardSetup{}});
+    System m({BoardSetup{}});
     PUCHAR r = reg_base(m, 0);
     VideoPortWriteRegisterUchar(r + dac_port::IndexHigh, 0);
     VideoPortWriteRegisterUchar(r + dac_port::IndexControl, 1);
@@ -44,7 +45,7 @@ TEST(SimDac, IndexedWritesAutoIncrementOnlyWhenEnabled)
 
 TEST(SimDac, PaletteTakesThreeWritesPerEntryAndAdvances)
 {
-    Machine m({BoardSetup{}});
+    System m({BoardSetup{}});
     PUCHAR r = reg_base(m, 0);
     VideoPortWriteRegisterUchar(r + dac_port::PaletteWriteAddress, 254);
     for (UCHAR v : {1, 2, 3, 4, 5, 6, 7})
@@ -60,7 +61,7 @@ TEST(SimDac, PaletteTakesThreeWritesPerEntryAndAdvances)
 // registers read back; each board handed to one device only.
 TEST(SimBus, EnumerationBuildsRangesFromTheBarsAndClaimsEachBoardOnce)
 {
-    Machine m({BoardSetup{0x11}, BoardSetup{0x04}});
+    System m({BoardSetup{0x11}, BoardSetup{0x04}});
     USHORT vendor = KORVID_PCI_VENDOR_ID, device = KORVID_PCI_DEVICE_ID;
     uint8_t devices[3][4];
     std::vector<ULONG> slots;
@@ -96,7 +97,7 @@ TEST(SimBus, EnumerationBuildsRangesFromTheBarsAndClaimsEachBoardOnce)
 
 TEST(SimBus, ConfigurationWritesKeepIdentityAndBarSizes)
 {
-    Machine m({BoardSetup{}});
+    System m({BoardSetup{}});
     const uint32_t ones = 0xFFFFFFFF;
     for (uint32_t offset : {0x00u, 0x08u, 0x10u, 0x1Cu, 0x24u, 0x2Cu})
         VideoPortSetBusData(nullptr, PCIConfiguration, 0, const_cast<uint32_t*>(&ones), offset, 4);
@@ -109,7 +110,7 @@ TEST(SimBus, ConfigurationWritesKeepIdentityAndBarSizes)
 
 TEST(SimBus, OtherVendorsAreNotOffered)
 {
-    Machine m({BoardSetup{}});
+    System m({BoardSetup{}});
     USHORT vendor = 0x1234, device = KORVID_PCI_DEVICE_ID;
     VIDEO_ACCESS_RANGE ranges[8] = {};
     ULONG slot = 0;
@@ -119,7 +120,7 @@ TEST(SimBus, OtherVendorsAreNotOffered)
 
 TEST(SimBusDeathTest, DirectRegisterDereferenceFaults)
 {
-    Machine m({BoardSetup{}});
+    System m({BoardSetup{}});
     volatile ULONG* r = reinterpret_cast<volatile ULONG*>(reg_base(m, 0) + 0x58);
     EXPECT_DEATH(
         {
@@ -131,7 +132,7 @@ TEST(SimBusDeathTest, DirectRegisterDereferenceFaults)
 
 TEST(SimBusDeathTest, AccessOutsideEveryApertureIsReported)
 {
-    Machine m({BoardSetup{}});
+    System m({BoardSetup{}});
     static ULONG not_a_device;
     EXPECT_DEATH(VideoPortWriteRegisterUlong(&not_a_device, 1), "lies in no device aperture");
 }
@@ -140,7 +141,7 @@ TEST(SimBusDeathTest, AccessOutsideEveryApertureIsReported)
 // operations keep to memory space and port operations to I/O space.
 TEST(SimBusDeathTest, MappingsAndOperationsKeepToTheirSpace)
 {
-    Machine m({BoardSetup{0x04}});
+    System m({BoardSetup{0x04}});
     PHYSICAL_ADDRESS fb;
     fb.QuadPart = m.board(0).fb_phys();
     ULONG length = 0x2000, space = 0;
@@ -166,7 +167,7 @@ TEST(SimBusDeathTest, MappingsAndOperationsKeepToTheirSpace)
 
 TEST(SimTrace, RecordsWidthOrderAndStalls)
 {
-    Machine m({BoardSetup{}});
+    System m({BoardSetup{}});
     PUCHAR r = reg_base(m, 0);
     VideoPortWriteRegisterUchar(r + dac_port::IndexLow, 0x15);
     VideoPortStallExecution(50);
@@ -187,7 +188,7 @@ TEST(SimTrace, BusyRegistersClearAfterTheConfiguredPolls)
 {
     BoardSetup setup;
     setup.busy_polls = 2;
-    Machine m({setup});
+    System m({setup});
     PULONG busy = reinterpret_cast<PULONG>(reg_base(m, 0) + chip::BusyCount);
     EXPECT_NE(VideoPortReadRegisterUlong(busy), 0u);
     EXPECT_NE(VideoPortReadRegisterUlong(busy), 0u);
@@ -205,13 +206,13 @@ TEST(SimDecode, PllWordsGiveTheirFrequencies)
 
 TEST(SimDriver, ReloadRestoresEveryGlobal)
 {
-    Machine m({BoardSetup{0x11}, BoardSetup{0x11}});
+    System m({BoardSetup{0x11}, BoardSetup{0x11}});
     m.boot(host_miniport());
     EXPECT_EQ(num_boards, 2u);
     EXPECT_NE(memory_type, 0u);
     m.reboot();
     EXPECT_EQ(num_boards, 2u) << "a reload starts counting from zero again";
-    Machine empty({});
+    System empty({});
     empty.boot(host_miniport());
     EXPECT_EQ(num_boards, 0u);
     EXPECT_EQ(memory_type, 0u);

@@ -2,7 +2,7 @@
 // driver that breaks one rule at a time; and a device whose initialisation
 // fails cannot be opened.
 #include "korvid.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,7 @@ BOOLEAN NTAPI start_io(PVOID ext, PVIDEO_REQUEST_PACKET)
         break;
     }
     case Misdeed::NestedCallback:
-        sim::Machine::current()->reset_hw(0);
+        korvid_host::System::current()->reset_hw(0);
         break;
     default:
         break;
@@ -136,7 +136,7 @@ TEST(Verifier, ReportsEachBrokenCallRule)
     };
     for (const auto& c : cases) {
         g_misdeed = c.misdeed;
-        sim::Machine m({sim::BoardSetup{}});
+        korvid_host::System m({sim::BoardSetup{}});
         m.collect_violations = true;
         ASSERT_EQ(m.boot({entry, {}}), NO_ERROR);
         VIDEO_REQUEST_PACKET packet{};
@@ -154,7 +154,7 @@ TEST(Verifier, ReportsEachBrokenCallRule)
 TEST(VerifierDeathTest, BrokenRuleEndsTheRun)
 {
     g_misdeed = Misdeed::LongStallInRequest;
-    sim::Machine m({sim::BoardSetup{}});
+    korvid_host::System m({sim::BoardSetup{}});
     ASSERT_EQ(m.boot({entry, {}}), NO_ERROR);
     VIDEO_REQUEST_PACKET packet{};
     EXPECT_DEATH(m.start_io(0, &packet), "verifier: a stall of 51 us");
@@ -166,7 +166,7 @@ TEST(VerifierDeathTest, BrokenRuleEndsTheRun)
 TEST(DeviceOpen, FailsWhenInitialisationFails)
 {
     g_misdeed = Misdeed::InitialisationFails;
-    sim::Machine m({sim::BoardSetup{}});
+    korvid_host::System m({sim::BoardSetup{}});
     ASSERT_EQ(m.boot({entry, {}}), NO_ERROR);
     EXPECT_FALSE(m.is_open(0));
     EXPECT_FALSE(m.open(0));

@@ -55,13 +55,13 @@ void check_row(ConfigAudit& a, const sim::Board& board, bool sgram, uint32_t row
 
 } // namespace
 
-ConfigAudit audit_config(uint32_t code, const sim::DriverImage& driver)
+ConfigAudit audit_config(uint32_t code, const korvid_host::DriverImage& driver)
 {
     ConfigAudit a;
     a.code = code;
     sim::BoardSetup board;
     board.config_code = code;
-    sim::Machine m({board});
+    korvid_host::System m({board});
     m.trace.set_enabled(false);
     a.memory_bytes = m.board(0).memory_size();
     ULONG status = m.boot(driver);

@@ -3,7 +3,7 @@
 // and held against the mode database.
 #pragma once
 
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <cstdint>
 #include <functional>
@@ -52,7 +52,7 @@ struct ConfigAudit {
     std::string error; // set when the code could not be audited
 };
 
-ConfigAudit audit_config(uint32_t code, const sim::DriverImage& driver);
+ConfigAudit audit_config(uint32_t code, const korvid_host::DriverImage& driver);
 
 struct AuditRun {
     std::vector<ConfigAudit> configs; // in the order of the codes asked for
@@ -62,8 +62,8 @@ struct AuditRun {
 
 // Runs the codes in up to `workers` processes (each with its own machine and
 // driver), calling `progress(done, total)` as codes finish.
-AuditRun run_audit(const std::vector<uint32_t>& codes, const sim::DriverImage& driver, int workers,
-                   const std::function<void(size_t, size_t)>& progress = {});
+AuditRun run_audit(const std::vector<uint32_t>& codes, const korvid_host::DriverImage& driver,
+                   int workers, const std::function<void(size_t, size_t)>& progress = {});
 
 // One code's result as lines of text, and back: how workers report.
 std::string serialize(const ConfigAudit& a);

@@ -12,8 +12,8 @@ namespace {
 constexpr const char* kEndOfRecord = "E\n";
 } // namespace
 
-AuditRun run_audit(const std::vector<uint32_t>& codes, const sim::DriverImage& driver, int workers,
-                   const std::function<void(size_t, size_t)>& progress)
+AuditRun run_audit(const std::vector<uint32_t>& codes, const korvid_host::DriverImage& driver,
+                   int workers, const std::function<void(size_t, size_t)>& progress)
 {
     auto t0 = std::chrono::steady_clock::now();
     WorkerRun done = run_workers(

@@ -12,7 +12,7 @@ constexpr const char* kTourMode = "1024x768x16@75";
 
 std::string boot_text(Session& s)
 {
-    sim::Machine& m = s.machine();
+    korvid_host::System& m = s.machine();
     std::string state = sim::decode_display(s.board(0)).native ? "a native mode" : "VGA text";
     return format("1. Boot: DriverEntry, then discovery and initialisation of %zu board%s: %s, "
                   "%zu device accesses,\n   %.2f ms of device time. No mode is set yet: the "

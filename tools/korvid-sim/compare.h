@@ -3,7 +3,7 @@
 // conversation of requests), and what differs between them.
 #pragma once
 
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <cstdint>
 #include <functional>
@@ -32,7 +32,7 @@ struct Observation {
 using Snapshot = std::vector<Observation>;
 
 // Everything compare looks at for one driver on a fresh machine with one board.
-Snapshot observe(uint32_t code, const sim::DriverImage& driver);
+Snapshot observe(uint32_t code, const korvid_host::DriverImage& driver);
 
 struct Difference {
     uint32_t code = 0;
@@ -50,7 +50,8 @@ struct CodeComparison {
     std::string error; // set when the code could not be compared
 };
 
-CodeComparison compare_code(uint32_t code, const sim::DriverImage& a, const sim::DriverImage& b);
+CodeComparison compare_code(uint32_t code, const korvid_host::DriverImage& a,
+                            const korvid_host::DriverImage& b);
 
 struct CompareRun {
     std::vector<CodeComparison> codes; // in the order asked for
@@ -58,8 +59,8 @@ struct CompareRun {
     int workers = 1;
 };
 
-CompareRun run_compare(const std::vector<uint32_t>& codes, const sim::DriverImage& a,
-                       const sim::DriverImage& b, int workers,
+CompareRun run_compare(const std::vector<uint32_t>& codes, const korvid_host::DriverImage& a,
+                       const korvid_host::DriverImage& b, int workers,
                        const std::function<void(size_t, size_t)>& progress = {});
 
 // One code's result as text lines, and back: how workers report.

@@ -233,7 +233,8 @@ std::vector<Difference> differences(uint32_t code, const Snapshot& a, const Snap
     return out;
 }
 
-CodeComparison compare_code(uint32_t code, const sim::DriverImage& a, const sim::DriverImage& b)
+CodeComparison compare_code(uint32_t code, const korvid_host::DriverImage& a,
+                            const korvid_host::DriverImage& b)
 {
     CodeComparison c;
     c.code = code;
@@ -275,8 +276,8 @@ CodeComparison deserialize_comparison(uint32_t code, const std::string& text)
     return c;
 }
 
-CompareRun run_compare(const std::vector<uint32_t>& codes, const sim::DriverImage& a,
-                       const sim::DriverImage& b, int workers,
+CompareRun run_compare(const std::vector<uint32_t>& codes, const korvid_host::DriverImage& a,
+                       const korvid_host::DriverImage& b, int workers,
                        const std::function<void(size_t, size_t)>& progress)
 {
     auto t0 = std::chrono::steady_clock::now();

@@ -64,11 +64,11 @@ std::string bytes_text(const std::vector<uint8_t>& bytes)
     return out.empty() ? "(none)" : out;
 }
 
-std::unique_ptr<sim::Machine> fresh_machine(uint32_t code)
+std::unique_ptr<korvid_host::System> fresh_machine(uint32_t code)
 {
     sim::BoardSetup board;
     board.config_code = code;
-    return std::make_unique<sim::Machine>(std::vector<sim::BoardSetup>{board});
+    return std::make_unique<korvid_host::System>(std::vector<sim::BoardSetup>{board});
 }
 
 // ---- boot -------------------------------------------------------------
@@ -86,7 +86,7 @@ std::string registry_text(const sim::RegistryValue& v)
     return format("type %u, ", v.type) + (text ? "\"" + s + "\"" : bytes_text(d));
 }
 
-void observe_registry(Snapshot& s, sim::Machine& m)
+void observe_registry(Snapshot& s, korvid_host::System& m)
 {
     Fields values;
     for (const auto& [name, value] : m.registry(0))
@@ -182,7 +182,7 @@ std::vector<std::string> row_names(uint32_t code)
     return names;
 }
 
-void observe_rows(Snapshot& s, sim::Machine& m, sim::MiniportClient& c,
+void observe_rows(Snapshot& s, korvid_host::System& m, sim::MiniportClient& c,
                   const std::vector<std::string>& names)
 {
     for (uint32_t row = 0; row < kRowsTried; ++row) {
@@ -203,11 +203,11 @@ void observe_rows(Snapshot& s, sim::Machine& m, sim::MiniportClient& c,
 
 // Addresses in answers differ from machine to machine; where one lies in a
 // mapping it is shown as the physical address it reaches.
-std::string word_text(sim::Machine& m, const uint8_t* p)
+std::string word_text(korvid_host::System& m, const uint8_t* p)
 {
     uint32_t w = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
     uintptr_t a = w;
-    for (const sim::Mapping& map : m.mappings) {
+    for (const korvid_host::Mapping& map : m.mappings) {
         uintptr_t va = reinterpret_cast<uintptr_t>(map.va);
         if (a >= va && a < va + map.length)
             return format("<%s 0x%X>", sim::aperture_name(map.aperture),
@@ -216,7 +216,7 @@ std::string word_text(sim::Machine& m, const uint8_t* p)
     return format("%02X%02X%02X%02X", p[0], p[1], p[2], p[3]);
 }
 
-std::string output_text(sim::Machine& m, const std::vector<uint8_t>& out)
+std::string output_text(korvid_host::System& m, const std::vector<uint8_t>& out)
 {
     std::string text;
     size_t i = 0;
@@ -259,7 +259,7 @@ const std::map<std::string, std::vector<uint32_t>> kArguments = {
 
 struct Conversation {
     Snapshot& s;
-    sim::Machine& m;
+    korvid_host::System& m;
     sim::MiniportClient& c;
     int sent = 0;
 
@@ -307,7 +307,7 @@ struct Conversation {
 
 // On the machine the rows were set on: a new machine, or the same one
 // power-cycled, would cost as much again in fresh video memory.
-void observe_requests(Snapshot& s, sim::Machine& m)
+void observe_requests(Snapshot& s, korvid_host::System& m)
 {
     m.trace.set_enabled(false);
     sim::MiniportClient c(m, 0);
@@ -325,7 +325,7 @@ void observe_requests(Snapshot& s, sim::Machine& m)
 
 } // namespace
 
-Snapshot observe(uint32_t code, const sim::DriverImage& driver)
+Snapshot observe(uint32_t code, const korvid_host::DriverImage& driver)
 {
     Snapshot s;
     const std::vector<std::string> names = row_names(code);

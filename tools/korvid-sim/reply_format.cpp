@@ -33,7 +33,7 @@ std::string value_name(const sim::Reply& r)
 }
 
 // The output as words, with pointers named where the miniport gives them.
-Json words_json(sim::Machine& m, const sim::RequestInfo& q, const sim::Reply& r)
+Json words_json(korvid_host::System& m, const sim::RequestInfo& q, const sim::Reply& r)
 {
     switch (q.output) {
     case Out::NumModes:
@@ -75,7 +75,7 @@ Json words_json(sim::Machine& m, const sim::RequestInfo& q, const sim::Reply& r)
 
 } // namespace
 
-std::string address_text(sim::Machine& m, uint32_t address)
+std::string address_text(korvid_host::System& m, uint32_t address)
 {
     if (!address)
         return "null";
@@ -89,7 +89,7 @@ std::string address_text(sim::Machine& m, uint32_t address)
                   loc.offset);
 }
 
-Json reply_json(sim::Machine& m, const sim::RequestInfo& q, const sim::Reply& r)
+Json reply_json(korvid_host::System& m, const sim::RequestInfo& q, const sim::Reply& r)
 {
     Json j = Json::object()
                  .set("request", std::string("IOCTL_") + q.name)
@@ -112,7 +112,7 @@ Json reply_json(sim::Machine& m, const sim::RequestInfo& q, const sim::Reply& r)
     return j;
 }
 
-std::string reply_text(sim::Machine& m, const sim::RequestInfo& q, const sim::Reply& r)
+std::string reply_text(korvid_host::System& m, const sim::RequestInfo& q, const sim::Reply& r)
 {
     std::string out = format("IOCTL_%s (0x%06lX): %s, information %lu\n", q.name,
                              static_cast<unsigned long>(q.code), sim::status_name(r.status).c_str(),

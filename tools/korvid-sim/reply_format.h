@@ -2,7 +2,7 @@
 #pragma once
 
 #include "json.h"
-#include "sim/machine.h"
+#include "videoport/system.h"
 #include "sim/miniport_client.h"
 #include "sim/miniport_requests.h"
 
@@ -11,9 +11,10 @@
 namespace ksim {
 
 // Where an address the miniport handed out points: "board 0 fb +0x000400".
-std::string address_text(sim::Machine& m, uint32_t address);
+std::string address_text(korvid_host::System& m, uint32_t address);
 
-Json reply_json(sim::Machine& m, const sim::RequestInfo& request, const sim::Reply& reply);
-std::string reply_text(sim::Machine& m, const sim::RequestInfo& request, const sim::Reply& reply);
+Json reply_json(korvid_host::System& m, const sim::RequestInfo& request, const sim::Reply& reply);
+std::string reply_text(korvid_host::System& m, const sim::RequestInfo& request,
+                       const sim::Reply& reply);
 
 } // namespace ksim

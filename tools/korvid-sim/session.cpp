@@ -36,9 +36,9 @@ Session::Session(std::vector<uint32_t> codes, Driver driver)
         board.config_code = code;
         boards.push_back(board);
     }
-    machine_ = std::make_unique<sim::Machine>(boards);
+    machine_ = std::make_unique<korvid_host::System>(boards);
     // Like the family's display driver: one device, the other boards selected.
-    machine_->opens = sim::DeviceOpens::DisplayOnly;
+    machine_->opens = korvid_host::DeviceOpens::DisplayOnly;
 }
 
 void Session::after_load(ULONG status)

@@ -2,7 +2,7 @@
 // display driver's request sender for each board.
 #pragma once
 
-#include "sim/machine.h"
+#include "videoport/system.h"
 #include "sim/miniport_client.h"
 #include "sim/pe_loader.h"
 
@@ -15,7 +15,7 @@ namespace ksim {
 
 // The driver korvid-sim runs: the host-built miniport, or a korvid.sys file.
 struct Driver {
-    sim::DriverImage image;
+    korvid_host::DriverImage image;
     std::shared_ptr<sim::PeImage> sys; // null for the host build
     std::string path;
 
@@ -29,7 +29,7 @@ class Session {
   public:
     Session(std::vector<uint32_t> codes, Driver driver);
 
-    sim::Machine& machine() { return *machine_; }
+    korvid_host::System& machine() { return *machine_; }
     const Driver& driver() const { return driver_; }
     const std::vector<uint32_t>& codes() const { return codes_; }
 
@@ -55,7 +55,7 @@ class Session {
 
     std::vector<uint32_t> codes_;
     Driver driver_;
-    std::unique_ptr<sim::Machine> machine_;
+    std::unique_ptr<korvid_host::System> machine_;
     std::vector<std::unique_ptr<sim::MiniportClient>> clients_;
     int selected_ = 0;
     bool booted_ = false;

@@ -2,16 +2,18 @@
 // relies on, and nothing it does not.
 #include "videoport/video.h"
 
-#include "sim/machine.h"
+#include "videoport/system.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+using korvid_host::Callback;
+using korvid_host::Claim;
+using korvid_host::System;
 using sim::Aperture;
 using sim::Event;
-using sim::Machine;
 using sim::Op;
 
 namespace {
@@ -20,9 +22,9 @@ constexpr int kMaxFindAdapterCalls = 64;
 constexpr uint32_t kVgaPortBase = 0x3C0;
 constexpr uint32_t kRomPhys = 0xC0000;
 
-Machine& machine()
+System& machine()
 {
-    Machine* m = Machine::current();
+    System* m = System::current();
     if (!m) {
         std::fprintf(stderr, "videoport: no simulated machine\n");
         std::abort();
@@ -72,7 +74,7 @@ struct Resolved {
 
 Resolved resolve(uint32_t phys, uint32_t len, bool io_space)
 {
-    Machine& m = machine();
+    System& m = machine();
     if (io_space) {
         if (phys == kVgaPortBase && len <= m.vga_ports().size())
             return {-1, Aperture::VgaPorts, m.vga_ports().base()};
@@ -130,7 +132,7 @@ BarResource size_bar(sim::Board& b, int bar)
 // without gaps, as the HAL reports a PCI slot's resources; the entries
 // after them are left as they were.
 VP_STATUS fill_ranges(sim::Board& b, PVIDEO_ACCESS_RANGE ranges, ULONG count,
-                      std::vector<sim::Claim>& claims, PVOID ext)
+                      std::vector<Claim>& claims, PVOID ext)
 {
     ULONG n = 0;
     for (int bar = 0; bar < sim::kPciBars; ++bar) {
@@ -157,26 +159,26 @@ VP_STATUS fill_ranges(sim::Board& b, PVIDEO_ACCESS_RANGE ranges, ULONG count,
 
 constexpr ULONG kMaxStallUs = 50;
 
-bool in_driver(const Machine& m)
+bool in_driver(const System& m)
 {
-    return m.running != sim::Callback::None;
+    return m.running != Callback::None;
 }
 
-bool initialising(const Machine& m)
+bool initialising(const System& m)
 {
-    return m.running == sim::Callback::FindAdapter || m.running == sim::Callback::Initialize;
+    return m.running == Callback::FindAdapter || m.running == Callback::Initialize;
 }
 
 // HwResetHw may run at raised IRQL after a crash: registers and stalls only.
-void check_not_in_reset(Machine& m, const char* operation)
+void check_not_in_reset(System& m, const char* operation)
 {
-    if (m.running == sim::Callback::ResetHw)
+    if (m.running == Callback::ResetHw)
         m.violation(std::string(operation) + " called from HwResetHw");
 }
 
-bool claimed_by(const Machine& m, PVOID ext, uint32_t start, uint32_t length, bool io)
+bool claimed_by(const System& m, PVOID ext, uint32_t start, uint32_t length, bool io)
 {
-    for (const sim::Claim& c : m.claims)
+    for (const Claim& c : m.claims)
         if (c.device == ext && c.io == io && start >= c.start && length <= c.length &&
             start - c.start <= c.length - length)
             return true;
@@ -188,13 +190,13 @@ bool claimed_by(const Machine& m, PVOID ext, uint32_t start, uint32_t length, bo
 // ports, which every VGA-compatible board decodes and the miniport presets
 // while it finds its board, and the system BIOS image at 0xC0000, which the
 // display driver asks for with a request.
-void check_claimed(Machine& m, PVOID ext, uint32_t start, uint32_t length, bool io)
+void check_claimed(System& m, PVOID ext, uint32_t start, uint32_t length, bool io)
 {
     if (!in_driver(m) || claimed_by(m, ext, start, length, io))
         return;
-    if (io && start == kVgaPortBase && m.running == sim::Callback::FindAdapter)
+    if (io && start == kVgaPortBase && m.running == Callback::FindAdapter)
         return;
-    if (!io && start == kRomPhys && m.running == sim::Callback::StartIO)
+    if (!io && start == kRomPhys && m.running == Callback::StartIO)
         return;
     char text[120];
     std::snprintf(text, sizeof text,
@@ -209,7 +211,7 @@ extern "C" {
 
 ULONG NTAPI VideoPortInitialize(PVOID, PVOID, PVIDEO_HW_INITIALIZATION_DATA data, PVOID context)
 {
-    Machine& m = machine();
+    System& m = machine();
     std::memcpy(&m.hw, data, sizeof m.hw);
     VP_STATUS status = ERROR_DEV_NOT_EXIST;
     for (int call = 0; call < kMaxFindAdapterCalls; ++call) {
@@ -224,7 +226,7 @@ ULONG NTAPI VideoPortInitialize(PVOID, PVOID, PVIDEO_HW_INITIALIZATION_DATA data
         info.VdmPhysicalVideoMemoryLength = 0x20000;
         info.HardwareStateSize = 0x1000;
         UCHAR again = FALSE;
-        status = m.in_callback(sim::Callback::FindAdapter, [&] {
+        status = m.in_callback(Callback::FindAdapter, [&] {
             return m.hw.HwFindAdapter(ext, context, nullptr, &info, &again);
         });
         m.find_adapter_status.push_back(status);
@@ -243,8 +245,8 @@ VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,
                                          PVIDEO_ACCESS_RANGE ranges, PVOID vendor, PVOID device,
                                          PULONG slot)
 {
-    Machine& m = machine();
-    if (in_driver(m) && m.running != sim::Callback::FindAdapter)
+    System& m = machine();
+    if (in_driver(m) && m.running != Callback::FindAdapter)
         m.violation("VideoPortGetAccessRanges called outside HwFindAdapter");
     int call = m.get_access_ranges_calls++;
     if (call == m.faults.fail_get_access_ranges_call)
@@ -272,7 +274,7 @@ VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,
 ULONG NTAPI VideoPortGetBusData(PVOID, BUS_DATA_TYPE type, ULONG slot, PVOID buffer, ULONG offset,
                                 ULONG length)
 {
-    Machine& m = machine();
+    System& m = machine();
     if (type != PCIConfiguration || slot >= m.num_boards() || offset >= 256)
         return 0;
     ULONG n = length > 256 - offset ? 256 - offset : length;
@@ -286,7 +288,7 @@ ULONG NTAPI VideoPortGetBusData(PVOID, BUS_DATA_TYPE type, ULONG slot, PVOID buf
 ULONG NTAPI VideoPortSetBusData(PVOID, BUS_DATA_TYPE type, ULONG slot, PVOID buffer, ULONG offset,
                                 ULONG length)
 {
-    Machine& m = machine();
+    System& m = machine();
     if (type != PCIConfiguration || slot >= m.num_boards() || offset >= 256)
         return 0;
     ULONG n = length > 256 - offset ? 256 - offset : length;
@@ -299,7 +301,7 @@ ULONG NTAPI VideoPortSetBusData(PVOID, BUS_DATA_TYPE type, ULONG slot, PVOID buf
 
 PVOID NTAPI VideoPortGetDeviceBase(PVOID ext, PHYSICAL_ADDRESS address, ULONG length, UCHAR io)
 {
-    Machine& m = machine();
+    System& m = machine();
     if (address.HighPart != 0)
         return nullptr;
     check_claimed(m, ext, address.LowPart, length, io & VIDEO_MEMORY_SPACE_IO);
@@ -327,7 +329,7 @@ VOID NTAPI VideoPortFreeDeviceBase(PVOID, PVOID mapped)
 VP_STATUS NTAPI VideoPortMapMemory(PVOID ext, PHYSICAL_ADDRESS address, PULONG length,
                                    PULONG io_space, PVOID* virtual_address)
 {
-    Machine& m = machine();
+    System& m = machine();
     if (m.faults.map_memory_status != NO_ERROR)
         return m.faults.map_memory_status;
     if (address.HighPart != 0 || !length || !io_space || !virtual_address)
@@ -354,7 +356,7 @@ VP_STATUS NTAPI VideoPortMapMemory(PVOID ext, PHYSICAL_ADDRESS address, PULONG l
 
 VP_STATUS NTAPI VideoPortUnmapMemory(PVOID, PVOID virtual_address, HANDLE process)
 {
-    Machine& m = machine();
+    System& m = machine();
     auto& maps = m.mappings;
     uint32_t proc = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(process));
     for (auto it = maps.begin(); it != maps.end(); ++it)
@@ -419,16 +421,17 @@ VOID NTAPI VideoPortWritePortUlong(PULONG port, ULONG value)
 
 VOID NTAPI VideoPortStallExecution(ULONG us)
 {
-    Machine& m = machine();
+    System& m = machine();
     if (us > kMaxStallUs && in_driver(m) && !initialising(m))
-        m.violation("a stall of " + std::to_string(us) + " us in " + sim::callback_name(m.running));
+        m.violation("a stall of " + std::to_string(us) + " us in " +
+                    korvid_host::callback_name(m.running));
     record(-1, Op::Stall, Aperture::Registers, 0, 0, us);
     m.time_ns += static_cast<uint64_t>(us) * 1000;
 }
 
 VOID NTAPI VideoPortZeroDeviceMemory(PVOID destination, ULONG length)
 {
-    Machine& m = machine();
+    System& m = machine();
     sim::Location loc = device_at("device memory clear", destination, length);
     if (loc.aperture != Aperture::FrameBuffer ||
         loc.offset + static_cast<uint64_t>(length) > loc.board->frame_buffer().accessible())
@@ -450,7 +453,7 @@ VOID NTAPI VideoPortMoveMemory(PVOID destination, PVOID source, ULONG length)
 
 VP_STATUS NTAPI VideoPortInt10(PVOID ext, PVIDEO_X86_BIOS_ARGUMENTS args)
 {
-    Machine& m = machine();
+    System& m = machine();
     check_not_in_reset(m, "VideoPortInt10");
     int board = m.board_of_extension(ext);
     m.int10_calls.push_back(*args);
@@ -468,7 +471,7 @@ VP_STATUS NTAPI VideoPortInt10(PVOID ext, PVIDEO_X86_BIOS_ARGUMENTS args)
 
 VP_STATUS NTAPI VideoPortSetRegistryParameters(PVOID ext, PWSTR name, PVOID data, ULONG length)
 {
-    Machine& m = machine();
+    System& m = machine();
     check_not_in_reset(m, "VideoPortSetRegistryParameters");
     if (m.faults.set_registry_status != NO_ERROR)
         return m.faults.set_registry_status;
@@ -482,7 +485,7 @@ VP_STATUS NTAPI VideoPortGetRegistryParameters(PVOID ext, PWSTR name, UCHAR,
                                                PMINIPORT_GET_REGISTRY_ROUTINE callback,
                                                PVOID context)
 {
-    Machine& m = machine();
+    System& m = machine();
     check_not_in_reset(m, "VideoPortGetRegistryParameters");
     sim::RegistryKey& key = m.registry(m.board_of_extension(ext));
     auto it = key.find(std::u16string(name));

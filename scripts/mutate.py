@@ -419,11 +419,8 @@ def load_equivalents(path):
     return known
 
 
-def write_report(path, mutants, results, equivalents, config):
-    lines = [f"# Mutation report (seed {config['seed']}, {len(mutants)} mutants)", ""]
-    lines += ["| file | mutants | killed | timeout | survived | equivalent | build failed |",
-              "|---|---|---|---|---|---|---|"]
-    per_file = {}
+def outcomes(mutants, results, equivalents):
+    """Each mutant that ran, with its status; a listed survivor is equivalent."""
     for m in mutants:
         r = results.get(m["key"])
         if r is None:
@@ -431,6 +428,15 @@ def write_report(path, mutants, results, equivalents, config):
         status = r["status"]
         if status == "survived" and m["equivalence"] in equivalents:
             status = "equivalent"
+        yield m, status
+
+
+def write_report(path, mutants, results, equivalents, config):
+    lines = [f"# Mutation report (seed {config['seed']}, {len(mutants)} mutants)", ""]
+    lines += ["| file | mutants | killed | timeout | survived | equivalent | build failed |",
+              "|---|---|---|---|---|---|---|"]
+    per_file = {}
+    for m, status in outcomes(mutants, results, equivalents):
         per_file.setdefault(m["file"], {}).setdefault(status, []).append(m)
     for f in sorted(per_file):
         s = per_file[f]
@@ -451,13 +457,7 @@ def write_report(path, mutants, results, equivalents, config):
 
 def score(mutants, results, equivalents):
     tally = {"killed": 0, "timeout": 0, "survived": 0, "equivalent": 0, "build-failed": 0}
-    for m in mutants:
-        r = results.get(m["key"])
-        if r is None:
-            continue
-        status = r["status"]
-        if status == "survived" and m["equivalence"] in equivalents:
-            status = "equivalent"
+    for _, status in outcomes(mutants, results, equivalents):
         tally[status] += 1
     return tally
 

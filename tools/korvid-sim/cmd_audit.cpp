@@ -1,4 +1,5 @@
 // audit: the mode database against the hardware, on every configuration code.
+#include "workers.h"
 #include "audit.h"
 #include "commands.h"
 #include "describe.h"
@@ -109,22 +110,12 @@ Json config_json(const ConfigAudit& a)
     return j;
 }
 
-void show_progress(size_t done, size_t total)
-{
-    std::fprintf(stderr, "\raudit: %zu of %zu configuration codes done", done, total);
-    if (done == total)
-        std::fprintf(stderr, "\r\033[K");
-    std::fflush(stderr);
-}
-
 } // namespace
 
 Result cmd_audit(Context& ctx, const Args& args)
 {
     AuditOptions o = parse(args);
-    std::function<void(size_t, size_t)> progress;
-    if (ctx.progress && ::isatty(STDERR_FILENO))
-        progress = show_progress;
+    Progress progress = terminal_progress(ctx.progress, "audit");
     AuditRun run = run_audit(o.codes, ctx.session.driver().image, o.workers, progress);
 
     Result r{Json::object(), ""};

@@ -1,4 +1,5 @@
 // compare: what a change to the driver does on every board, mode and request.
+#include "workers.h"
 #include "commands.h"
 #include "compare.h"
 #include "describe.h"
@@ -57,14 +58,6 @@ CompareOptions parse(const Args& args)
     if (!o.workers)
         o.workers = int(std::clamp<long>(::sysconf(_SC_NPROCESSORS_ONLN), 1, kMaxWorkers));
     return o;
-}
-
-void show_progress(size_t done, size_t total)
-{
-    std::fprintf(stderr, "\rcompare: %zu of %zu configuration codes done", done, total);
-    if (done == total)
-        std::fprintf(stderr, "\r\033[K");
-    std::fflush(stderr);
 }
 
 std::string board_text(uint32_t code)
@@ -181,9 +174,7 @@ Result cmd_compare(Context& ctx, const Args& args)
 {
     CompareOptions o = parse(args);
     Driver old_driver = load_driver(o.old_path), new_driver = load_driver(o.new_path);
-    std::function<void(size_t, size_t)> progress;
-    if (ctx.progress && ::isatty(STDERR_FILENO))
-        progress = show_progress;
+    Progress progress = terminal_progress(ctx.progress, "compare");
     CompareRun run = run_compare(o.codes, old_driver.image, new_driver.image, o.workers, progress);
     Tally t = tally(run);
 

@@ -160,6 +160,18 @@ std::vector<Worker> start_pool(const std::vector<uint32_t>& codes, size_t n, con
 
 } // namespace
 
+Progress terminal_progress(bool wanted, const char* command)
+{
+    if (!wanted || !::isatty(STDERR_FILENO))
+        return {};
+    return [command](size_t done, size_t total) {
+        std::fprintf(stderr, "\r%s: %zu of %zu configuration codes done", command, done, total);
+        if (done == total)
+            std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+    };
+}
+
 WorkerRun run_workers(const std::vector<uint32_t>& codes, int workers, const CodeJob& job,
                       const Progress& progress)
 {

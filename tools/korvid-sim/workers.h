@@ -25,6 +25,10 @@ struct WorkerRun {
 // Runs `job` for every code in up to `workers` processes (in this one when
 // there is one worker or no process to be had), largest boards first,
 // calling `progress` as codes finish.
+// A progress line for `command` on a terminal (stderr), when `wanted`;
+// nothing otherwise.
+Progress terminal_progress(bool wanted, const char* command);
+
 WorkerRun run_workers(const std::vector<uint32_t>& codes, int workers, const CodeJob& job,
                       const Progress& progress = {});
 

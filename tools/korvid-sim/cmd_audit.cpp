@@ -15,8 +15,6 @@ namespace ksim {
 
 namespace {
 
-constexpr int kMaxWorkers = 8;
-
 struct AuditOptions {
     std::vector<uint32_t> codes;
     int workers = 0;
@@ -35,11 +33,7 @@ AuditOptions parse(const Args& args)
             o.codes.push_back(parse_config_code(args[i]));
         }
     }
-    if (o.codes.empty())
-        for (uint32_t c = 0; c <= kMaxConfigCode; ++c)
-            o.codes.push_back(c);
-    if (!o.workers)
-        o.workers = int(std::clamp<long>(::sysconf(_SC_NPROCESSORS_ONLN), 1, kMaxWorkers));
+    fill_defaults(o.codes, o.workers);
     return o;
 }
 

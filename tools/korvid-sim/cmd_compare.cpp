@@ -16,7 +16,6 @@ namespace ksim {
 
 namespace {
 
-constexpr int kMaxWorkers = 8;
 constexpr size_t kShownPerCode = 6;
 constexpr size_t kShownInAll = 30;
 
@@ -52,11 +51,7 @@ CompareOptions parse(const Args& args)
                          "A and B a korvid.sys or 'host'");
     o.old_path = image_path(images[0]);
     o.new_path = image_path(images[1]);
-    if (o.codes.empty())
-        for (uint32_t c = 0; c <= kMaxConfigCode; ++c)
-            o.codes.push_back(c);
-    if (!o.workers)
-        o.workers = int(std::clamp<long>(::sysconf(_SC_NPROCESSORS_ONLN), 1, kMaxWorkers));
+    fill_defaults(o.codes, o.workers);
     return o;
 }
 

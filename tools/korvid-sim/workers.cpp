@@ -2,6 +2,8 @@
 // frame per code, "CODE LENGTH\n" and then LENGTH bytes of report.
 #include "workers.h"
 
+#include "options.h"
+
 #include "sim/board.h"
 
 #include <poll.h>
@@ -159,6 +161,15 @@ std::vector<Worker> start_pool(const std::vector<uint32_t>& codes, size_t n, con
 }
 
 } // namespace
+
+void fill_defaults(std::vector<uint32_t>& codes, int& workers)
+{
+    if (codes.empty())
+        for (uint32_t c = 0; c <= kMaxConfigCode; ++c)
+            codes.push_back(c);
+    if (!workers)
+        workers = int(std::clamp<long>(::sysconf(_SC_NPROCESSORS_ONLN), 1, kMaxWorkers));
+}
 
 Progress terminal_progress(bool wanted, const char* command)
 {

@@ -25,6 +25,12 @@ struct WorkerRun {
 // Runs `job` for every code in up to `workers` processes (in this one when
 // there is one worker or no process to be had), largest boards first,
 // calling `progress` as codes finish.
+constexpr int kMaxWorkers = 8;
+
+// Every configuration code when none was asked for; one worker a processor
+// (at most kMaxWorkers) when no number was given.
+void fill_defaults(std::vector<uint32_t>& codes, int& workers);
+
 // A progress line for `command` on a terminal (stderr), when `wanted`;
 // nothing otherwise.
 Progress terminal_progress(bool wanted, const char* command);

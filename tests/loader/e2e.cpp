@@ -4,7 +4,9 @@
 
 #include <gtest/gtest-spi.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 namespace e2e {
 
@@ -12,6 +14,23 @@ namespace {
 constexpr size_t kModeRecordBytes = sizeof(VIDEO_MODE_INFORMATION);
 constexpr size_t kNumModesBytes = sizeof(VIDEO_NUM_MODES);
 constexpr size_t kWordBytes = 4;
+// With KORVID_TRANSCRIPTS set to a folder, every scenario's transcript is
+// written there (one file per test and driver), so that two builds of the
+// tree can be compared line for line.
+void keep_transcript(const std::vector<std::string>& lines)
+{
+    const char* folder = std::getenv("KORVID_TRANSCRIPTS");
+    if (!folder)
+        return;
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    for (char& c : name)
+        if (c == '/')
+            c = '-';
+    std::ofstream out(std::string(folder) + "/" + name + ".txt");
+    for (const std::string& line : lines)
+        out << line << "\n";
+}
 } // namespace
 
 QuietRun play_quietly(Scenario scenario, const korvid_host::DriverImage& driver)
@@ -44,9 +63,10 @@ void EndToEnd::play(Scenario scenario)
 {
     Session s(driver);
     scenario(s);
+    const std::vector<std::string> got = s.transcript();
+    keep_transcript(got);
     if (std::string(GetParam().name) == host_driver_factory().name)
         return;
-    const std::vector<std::string> got = s.transcript();
     // The host build is the reference; its own failures are reported by its
     // own instance of the test.
     QuietRun host = play_quietly(scenario, sim::host_miniport());

@@ -5,9 +5,9 @@
 #include "desktop_fixture.h"
 
 #include "miniport/registry.h"
-#include "sim/decode.h"
-#include "sim/display_boards.h"
-#include "sim/host_driver.h"
+#include "sim/machine/decode.h"
+#include "sim/display/display_boards.h"
+#include "sim/loader/host_driver.h"
 
 #include <optional>
 

@@ -7,7 +7,7 @@
 
 #include "korvid.h"
 #include "modes.h"
-#include "sim/host_driver.h"
+#include "sim/loader/host_driver.h"
 #include "videoport/system.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "fault_machine.h"
 
-#include "sim/decode.h"
+#include "sim/machine/decode.h"
 
 namespace korvid_faults {
 

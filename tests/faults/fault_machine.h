@@ -5,7 +5,7 @@
 #include "request_client.h"
 
 #include "board.h"
-#include "sim/host_driver.h"
+#include "sim/loader/host_driver.h"
 #include "videoport/system.h"
 
 #include <gtest/gtest.h>

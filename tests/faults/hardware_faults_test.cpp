@@ -6,7 +6,7 @@
 
 #include "korvid.h"
 #include "private_ioctl.h"
-#include "sim/decode.h"
+#include "sim/machine/decode.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include "custom_refresh.h"
 #include "hardware.h"
 #include "registry.h"
-#include "sim/decode.h"
+#include "sim/machine/decode.h"
 
 #include <cstring>
 

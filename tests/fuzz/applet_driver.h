@@ -9,7 +9,7 @@
 
 #include "applet_script.h"
 
-#include "sim/display_driver.h"
+#include "sim/display/display_driver.h"
 
 #include <string>
 

@@ -6,7 +6,7 @@
 #include "korvid.h"
 #include "modes.h"
 #include "private_ioctl.h"
-#include "sim/host_driver.h"
+#include "sim/loader/host_driver.h"
 
 #include <cstdio>
 #include <string>

@@ -5,7 +5,7 @@
 #include "request_script.h"
 
 #include "korvid.h"
-#include "sim/host_driver.h"
+#include "sim/loader/host_driver.h"
 #include "videoport/reload.h"
 
 #include <algorithm>

@@ -13,7 +13,7 @@
 //            output length, input bytes; see read_request
 #pragma once
 
-#include "sim/board.h"
+#include "sim/machine/board.h"
 #include "videoport/video.h"
 
 #include <cstddef>

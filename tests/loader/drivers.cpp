@@ -1,6 +1,6 @@
 #include "drivers.h"
 
-#include "sim/host_driver.h"
+#include "sim/loader/host_driver.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "videoport/system.h"
-#include "sim/pe_loader.h"
+#include "sim/loader/pe_loader.h"
 
 #include <gtest/gtest.h>
 

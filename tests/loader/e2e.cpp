@@ -1,6 +1,6 @@
 #include "e2e.h"
 
-#include "sim/host_driver.h"
+#include "sim/loader/host_driver.h"
 
 #include <gtest/gtest-spi.h>
 

@@ -4,9 +4,9 @@
 // and only the system's VGA gets the BIOS.
 #include "drivers.h"
 
-#include "sim/decode.h"
-#include "sim/display_boards.h"
-#include "sim/miniport_client.h"
+#include "sim/machine/decode.h"
+#include "sim/display/display_boards.h"
+#include "sim/display/miniport_client.h"
 
 #include "private_ioctl.h"
 

@@ -1,7 +1,7 @@
 #include "session.h"
 
 #include "private_ioctl.h"
-#include "sim/trace.h"
+#include "sim/machine/trace.h"
 
 #include <algorithm>
 #include <cstdio>

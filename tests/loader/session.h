@@ -6,7 +6,7 @@
 // that two runs can be compared by.
 #pragma once
 
-#include "sim/decode.h"
+#include "sim/machine/decode.h"
 #include "videoport/system.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // changed behave differently, and the scenarios notice.
 #include "e2e.h"
 
-#include "sim/host_driver.h"
+#include "sim/loader/host_driver.h"
 
 #include <cstring>
 

@@ -9,7 +9,7 @@
 #include "reference.h"
 
 #include "miniport/private_ioctl.h"
-#include "sim/dac.h"
+#include "sim/machine/dac.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // sending any request by name.
 #include "sim_fixture.h"
 
-#include "sim/scanout.h"
+#include "sim/machine/scanout.h"
 
 #include "miniport/private_ioctl.h"
 

@@ -3,9 +3,9 @@
 // wrong register in the state shows as a wrong picture.
 #include "sim_fixture.h"
 
-#include "sim/png.h"
-#include "sim/scanout.h"
-#include "sim/test_pattern.h"
+#include "sim/machine/png.h"
+#include "sim/machine/scanout.h"
+#include "sim/machine/test_pattern.h"
 
 #include "miniport/private_ioctl.h"
 

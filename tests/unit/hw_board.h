@@ -3,7 +3,7 @@
 #pragma once
 
 #include "hardware.h"
-#include "sim/decode.h"
+#include "sim/machine/decode.h"
 #include "videoport/system.h"
 
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 #include "hardware.h"
 #include "korvid.h"
 #include "registry.h"
-#include "sim/decode.h"
-#include "sim/host_driver.h"
+#include "sim/machine/decode.h"
+#include "sim/loader/host_driver.h"
 #include "videoport/system.h"
 
 #include <gtest/gtest.h>

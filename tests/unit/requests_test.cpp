@@ -6,8 +6,8 @@
 #include "private_ioctl.h"
 #include "registry.h"
 #include "request_client.h"
-#include "sim/decode.h"
-#include "sim/host_driver.h"
+#include "sim/machine/decode.h"
+#include "sim/loader/host_driver.h"
 
 #include <gtest/gtest.h>
 

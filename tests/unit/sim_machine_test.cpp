@@ -1,8 +1,8 @@
 // The simulated machine itself: DAC protocols, enumeration, fault on direct
 // access, the trace, the clock decoder and driver reload.
 #include "korvid.h"
-#include "sim/decode.h"
-#include "sim/host_driver.h"
+#include "sim/machine/decode.h"
+#include "sim/loader/host_driver.h"
 #include "videoport/system.h"
 
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 #include "audit.h"
 
 #include "reference.h"
-#include "sim/board.h"
-#include "sim/decode.h"
-#include "sim/miniport_client.h"
+#include "sim/machine/board.h"
+#include "sim/machine/decode.h"
+#include "sim/display/miniport_client.h"
 
 #include "miniport/private_ioctl.h"
 

@@ -5,7 +5,7 @@
 #include "describe.h"
 #include "errors.h"
 
-#include "sim/board.h"
+#include "sim/machine/board.h"
 
 #include <unistd.h>
 

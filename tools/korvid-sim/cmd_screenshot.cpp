@@ -3,8 +3,8 @@
 #include "commands.h"
 #include "describe.h"
 #include "errors.h"
-#include "sim/png.h"
-#include "sim/scanout.h"
+#include "sim/machine/png.h"
+#include "sim/machine/scanout.h"
 
 namespace ksim {
 

@@ -8,11 +8,11 @@
 #include "describe.h"
 #include "reference.h"
 
-#include "sim/board.h"
-#include "sim/decode.h"
-#include "sim/host_driver.h"
-#include "sim/miniport_client.h"
-#include "sim/miniport_requests.h"
+#include "sim/machine/board.h"
+#include "sim/machine/decode.h"
+#include "sim/loader/host_driver.h"
+#include "sim/display/miniport_client.h"
+#include "sim/display/miniport_requests.h"
 
 #include <map>
 

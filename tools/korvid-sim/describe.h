@@ -3,9 +3,9 @@
 #pragma once
 
 #include "json.h"
-#include "sim/decode.h"
-#include "sim/miniport_client.h"
-#include "sim/text_format.h"
+#include "sim/machine/decode.h"
+#include "sim/display/miniport_client.h"
+#include "sim/machine/text_format.h"
 
 #include <optional>
 #include <string>

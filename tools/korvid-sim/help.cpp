@@ -2,7 +2,7 @@
 #include "commands.h"
 #include "describe.h"
 
-#include "sim/miniport_requests.h"
+#include "sim/display/miniport_requests.h"
 
 namespace ksim {
 

@@ -1,7 +1,7 @@
 #include "options.h"
 
 #include "errors.h"
-#include "sim/miniport_requests.h"
+#include "sim/display/miniport_requests.h"
 
 namespace ksim {
 

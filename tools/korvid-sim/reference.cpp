@@ -1,7 +1,7 @@
 #include "reference.h"
 
 #include "modes.h"
-#include "sim/miniport_client.h"
+#include "sim/display/miniport_client.h"
 
 namespace ksim {
 

@@ -3,8 +3,8 @@
 
 #include "json.h"
 #include "videoport/system.h"
-#include "sim/miniport_client.h"
-#include "sim/miniport_requests.h"
+#include "sim/display/miniport_client.h"
+#include "sim/display/miniport_requests.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 #include "session.h"
 
 #include "errors.h"
-#include "sim/host_driver.h"
-#include "sim/miniport_requests.h"
+#include "sim/loader/host_driver.h"
+#include "sim/display/miniport_requests.h"
 
 namespace ksim {
 

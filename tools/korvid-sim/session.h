@@ -3,8 +3,8 @@
 #pragma once
 
 #include "videoport/system.h"
-#include "sim/miniport_client.h"
-#include "sim/pe_loader.h"
+#include "sim/display/miniport_client.h"
+#include "sim/loader/pe_loader.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "trace_notes.h"
 
 #include "describe.h"
-#include "sim/board.h"
-#include "sim/dac.h"
+#include "sim/machine/board.h"
+#include "sim/machine/dac.h"
 
 #include <map>
 

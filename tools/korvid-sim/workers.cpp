@@ -4,7 +4,7 @@
 
 #include "options.h"
 
-#include "sim/board.h"
+#include "sim/machine/board.h"
 
 #include <poll.h>
 #include <sys/wait.h>

@@ -15,10 +15,10 @@
 // It holds one client per board, each on the board's own device.
 #pragma once
 
-#include "image.h"
+#include "sim/machine/image.h"
 #include "videoport/system.h"
 #include "miniport_requests.h"
-#include "test_pattern.h"
+#include "sim/machine/test_pattern.h"
 
 #include <cstdint>
 #include <optional>

@@ -2,7 +2,7 @@
 // vocabulary for the modes it chooses from.
 #include "miniport_client.h"
 
-#include "le_words.h"
+#include "sim/machine/le_words.h"
 
 #include <algorithm>
 

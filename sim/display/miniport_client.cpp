@@ -1,6 +1,6 @@
 #include "miniport_client.h"
 
-#include "le_words.h"
+#include "sim/machine/le_words.h"
 
 #include "miniport/private_ioctl.h"
 

@@ -2,7 +2,7 @@
 // display driver keeps from their answers.
 #include "miniport_client.h"
 
-#include "le_words.h"
+#include "sim/machine/le_words.h"
 
 #include "miniport/private_ioctl.h"
 

@@ -1,6 +1,6 @@
 #include "driver_stack.h"
 
-#include "text_format.h"
+#include "sim/machine/text_format.h"
 #include "videoport/video.h"
 
 #include <sys/mman.h>

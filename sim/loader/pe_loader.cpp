@@ -1,7 +1,7 @@
 #include "pe_loader.h"
 
 #include "driver_stack.h"
-#include "text_format.h"
+#include "sim/machine/text_format.h"
 #include "videoport/exports.h"
 
 #include <sys/mman.h>

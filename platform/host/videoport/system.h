@@ -4,7 +4,7 @@
 // the call rules). The video port stand-in serves the current system.
 #pragma once
 
-#include "sim/machine.h"
+#include "sim/machine/machine.h"
 #include "videoport/video.h"
 
 #include <functional>

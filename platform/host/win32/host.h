@@ -9,8 +9,8 @@
 #include "windows.h"
 #include "commctrl.h"
 
-#include "sim/display_driver.h"
-#include "sim/machine.h"
+#include "sim/display/display_driver.h"
+#include "sim/machine/machine.h"
 
 #include <functional>
 #include <map>

@@ -2,6 +2,8 @@
 # Builds both configurations and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Files and libraries depend one way.
+python3 scripts/check_layers.py
 bash scripts/build.sh
 # The same sources built again elsewhere give the same images.
 bash scripts/reproducible.sh

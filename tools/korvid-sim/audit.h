@@ -1,6 +1,9 @@
 // The audit: every configuration code on a freshly booted machine, every
-// valid row set through the miniport and decoded from the board's registers,
-// and held against the mode database.
+// valid row set through the miniport and decoded from the board's registers.
+// It is a consistency check: the decoded timing, pitch, start and clock are
+// held against the miniport's own mode tables (reference.h), so a row whose
+// table is wrong in the same way as its registers passes. Only the refresh,
+// computed from the programmed PLL words and the timing, is a physical check.
 #pragma once
 
 #include "videoport/system.h"
@@ -21,6 +24,11 @@ constexpr double kRefreshToleranceHz = 1.0;
 // Rows tried per code: past the larger table, so that an index the driver
 // should refuse is tried too.
 constexpr uint32_t kRowsTried = 512;
+
+// What the audit holds the registers against, as its report says it.
+constexpr const char* kAuditReference =
+    "The reference is the miniport's own mode tables\n(a consistency check); the refresh is "
+    "computed from the programmed PLL words and timing.";
 
 struct FieldDifference {
     std::string field;

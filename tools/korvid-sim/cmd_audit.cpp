@@ -1,4 +1,4 @@
-// audit: the mode database against the hardware, on every configuration code.
+// audit: every row set on every code, its registers held against the miniport's own tables.
 #include "workers.h"
 #include "audit.h"
 #include "commands.h"
@@ -115,10 +115,12 @@ Result cmd_audit(Context& ctx, const Args& args)
     Result r{Json::object(), ""};
     Json configs = Json::array();
     uint64_t sets = 0;
-    r.text = "Audit of the mode database with " + ctx.session.driver().name() +
-             ": each configuration code on a freshly\nbooted machine, every row the miniport "
-             "accepts set with IOCTL_VIDEO_SET_CURRENT_MODE and decoded\nfrom the board's "
-             "registers and DAC.\n\n"
+    r.text = "Consistency audit of " + ctx.session.driver().name() +
+             ": each configuration code on a freshly booted machine,\nevery row the miniport "
+             "accepts set with IOCTL_VIDEO_SET_CURRENT_MODE and decoded from the\nboard's "
+             "registers and DAC. " +
+             kAuditReference +
+             "\n\n"
              "  code  memory      valid rows  listed: all layouts / single  mismatching  "
              "refresh off\n";
     for (const ConfigAudit& a : run.configs) {
@@ -139,6 +141,8 @@ Result cmd_audit(Context& ctx, const Args& args)
                      run.configs.size(), static_cast<unsigned long long>(sets), run.seconds,
                      run.workers, run.workers == 1 ? "" : "es");
     r.json.set("driver", ctx.session.driver().name())
+        .set("check", "consistency")
+        .set("reference", kAuditReference)
         .set("configs", configs)
         .set("seconds", Json(run.seconds, 3))
         .set("workers", run.workers);

@@ -16,7 +16,9 @@ const Command kCommands[] = {
     {"trace", cmd_trace, "trace COMMAND... | trace boot",
      "every device access of a command, one a line", true},
     {"audit", cmd_audit, "audit [CODE...] [--jobs N]",
-     "every configuration code on a fresh machine: every valid row set and checked", true},
+     "consistency check on every code: each valid row set, its registers held against the "
+     "miniport's own tables, its refresh computed from the PLL",
+     true},
     {"compare", cmd_compare, "compare A B [CODE...] [--jobs N]",
      "two drivers (korvid.sys files or 'host') on every code: what differs", false},
     {"screenshot", cmd_screenshot, "screenshot MODE FILE.png [--pattern bars|grid|text]",

@@ -2,6 +2,7 @@
 // the property sheet, the pages and the exchange with the display driver.
 #pragma once
 
+#include "registry_value.h"
 #include "win32.h"
 
 // The library's own module: every icon, string and dialog comes from it.
@@ -40,6 +41,21 @@ template <typename STATE> STATE* page_state(HWND dialog, UINT message, LPARAM lP
     LPARAM state = reinterpret_cast<const PROPSHEETPAGEA*>(lParam)->lParam;
     SetWindowLongPtrA(dialog, DWLP_USER, state);
     return reinterpret_cast<STATE*>(state);
+}
+
+// A page procedure over the state in its record: messages before
+// WM_INITDIALOG get FALSE, the page's key is closed when the page goes, and
+// ANSWER handles the rest.
+template <typename STATE, INT_PTR (*ANSWER)(HWND, STATE&, UINT, WPARAM, LPARAM)>
+INT_PTR page_procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    STATE* page = page_state<STATE>(dialog, message, lParam);
+    if (!page)
+        return FALSE;
+    if (message != WM_DESTROY)
+        return ANSWER(dialog, *page, message, wParam, lParam);
+    close_key(page->key);
+    return TRUE;
 }
 
 // The driver options page's state, carried in its page record: the MCD key

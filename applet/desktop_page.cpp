@@ -168,33 +168,32 @@ void apply_page(HWND dialog, DESKTOP_PAGE& page)
     page.apply_running = false;
 }
 
-} // namespace
-
-INT_PTR CALLBACK desktop_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR answer(HWND dialog, DESKTOP_PAGE& page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    DESKTOP_PAGE* page = page_state<DESKTOP_PAGE>(dialog, message, lParam);
-    if (!page)
-        return FALSE;
     switch (message) {
     case WM_INITDIALOG:
-        return start_page(dialog, *page);
+        return start_page(dialog, page);
     case WM_COMMAND: {
         int control = LOWORD(wParam);
         if (control < IDC_NORMAL_MODE || control > IDC_MULTI_BOARD)
             return FALSE;
-        choose_layout(dialog, page->choice, control);
+        choose_layout(dialog, page.choice, control);
         return TRUE;
     }
     case WM_NOTIFY:
         if (lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY) {
-            apply_page(dialog, *page);
+            apply_page(dialog, page);
             return FALSE;
         }
-        return TRUE;
-    case WM_DESTROY:
-        close_key(page->key);
         return TRUE;
     default:
         return FALSE;
     }
+}
+
+} // namespace
+
+INT_PTR CALLBACK desktop_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return page_procedure<DESKTOP_PAGE, answer>(dialog, message, wParam, lParam);
 }

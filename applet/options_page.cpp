@@ -37,32 +37,31 @@ void store_enable(const OPTIONS_PAGE& page)
                    sizeof value);
 }
 
-} // namespace
-
-INT_PTR CALLBACK options_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+INT_PTR answer(HWND dialog, OPTIONS_PAGE& page, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    OPTIONS_PAGE* page = page_state<OPTIONS_PAGE>(dialog, message, lParam);
-    if (!page)
-        return FALSE;
     switch (message) {
     case WM_INITDIALOG:
-        start_page(dialog, *page);
+        start_page(dialog, page);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) != IDC_MCD_ACCELERATION)
             return FALSE;
         // Every click counts as a change, also one back to the state read.
-        page->enable = IsDlgButtonChecked(dialog, IDC_MCD_ACCELERATION) == BST_CHECKED ? 1 : 0;
+        page.enable = IsDlgButtonChecked(dialog, IDC_MCD_ACCELERATION) == BST_CHECKED ? 1 : 0;
         SendMessageA(GetParent(dialog), PSM_CHANGED, reinterpret_cast<WPARAM>(dialog), 0);
         return TRUE;
     case WM_NOTIFY:
         if (lParam && reinterpret_cast<const NMHDR*>(lParam)->code == PSN_APPLY)
-            store_enable(*page);
-        return TRUE;
-    case WM_DESTROY:
-        close_key(page->key);
+            store_enable(page);
         return TRUE;
     default:
         return FALSE;
     }
+}
+
+} // namespace
+
+INT_PTR CALLBACK options_page_proc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return page_procedure<OPTIONS_PAGE, answer>(dialog, message, wParam, lParam);
 }

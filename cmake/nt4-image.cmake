@@ -8,6 +8,11 @@
 #   commit gives the same bytes wherever and whenever it is built.
 # - A link map next to each image names the functions of the stripped image
 #   for the instruction check.
+# - No C runtime and no default Win32 libraries: each image names the system
+#   libraries it imports.
+set(CMAKE_CXX_STANDARD_LIBRARIES "")
+set(CMAKE_C_STANDARD_LIBRARIES "")
+
 function(korvid_nt4_image target)
   target_compile_options(${target} PRIVATE -march=i486 -mtune=generic
                          -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.

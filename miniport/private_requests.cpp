@@ -171,29 +171,39 @@ VP_STATUS get_chip_name(PBOARD_EXTENSION, PVIDEO_REQUEST_PACKET p)
     return IOReturnString(p, CHIP_NAME);
 }
 
+// A board property's name by its value; UNKNOWN_NAME for a value not listed.
+struct PROPERTY_NAME {
+    ULONG value;
+    const CHAR* name;
+};
+
+const PROPERTY_NAME DAC_NAMES[] = {
+    {DAC_TYPE_RGB526, DAC_RGB526_NAME},
+    {DAC_TYPE_RGB526_DRAM, DAC_RGB526_NAME},
+    {DAC_TYPE_RGB528, DAC_RGB528_NAME},
+};
+const PROPERTY_NAME MEMORY_TYPE_NAMES[] = {
+    {MEMORY_TYPE_WRAM, WRAM_NAME},
+    {MEMORY_TYPE_SGRAM, SGRAM_NAME},
+};
+
+template <ULONG N>
+VP_STATUS return_name(PVIDEO_REQUEST_PACKET p, ULONG value, const PROPERTY_NAME (&names)[N])
+{
+    for (const PROPERTY_NAME& entry : names)
+        if (entry.value == value)
+            return IOReturnString(p, entry.name);
+    return IOReturnString(p, UNKNOWN_NAME);
+}
+
 VP_STATUS get_dac_name(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {
-    switch (ext->ulDacType) {
-    case DAC_TYPE_RGB526:
-    case DAC_TYPE_RGB526_DRAM:
-        return IOReturnString(p, DAC_RGB526_NAME);
-    case DAC_TYPE_RGB528:
-        return IOReturnString(p, DAC_RGB528_NAME);
-    default:
-        return IOReturnString(p, UNKNOWN_NAME);
-    }
+    return return_name(p, ext->ulDacType, DAC_NAMES);
 }
 
 VP_STATUS get_memory_type_name(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {
-    switch (ext->ulMemoryType) {
-    case MEMORY_TYPE_WRAM:
-        return IOReturnString(p, WRAM_NAME);
-    case MEMORY_TYPE_SGRAM:
-        return IOReturnString(p, SGRAM_NAME);
-    default:
-        return IOReturnString(p, UNKNOWN_NAME);
-    }
+    return return_name(p, ext->ulMemoryType, MEMORY_TYPE_NAMES);
 }
 
 VP_STATUS get_memory_size_mb(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)

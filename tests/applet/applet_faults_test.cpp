@@ -53,14 +53,24 @@ class AppletFaults : public AppletTest {
         driver.clear_faults();
         win32_host::fail_create_dc(false);
         win32_host::fail_create_dc_calls({});
-        Opened o = open_item();
-        EXPECT_EQ(o.pages, 3u);
-        EXPECT_EQ(o.info.template_id, IDD_INFO_FAMILY3);
-        EXPECT_EQ(o.info.version, kVersion);
-        EXPECT_EQ(o.info.bios, kBios);
-        EXPECT_EQ(o.info.name, kName);
-        EXPECT_EQ(o.info.memory, kMemory);
+        expect_opened(open_item(), {3, IDD_INFO_FAMILY3, kVersion, kBios, kName, kMemory});
         expect_nothing_left();
+    }
+
+    // The page count and every value the information page shows.
+    struct Shown {
+        size_t pages;
+        int template_id;
+        std::string version, bios, name, memory;
+    };
+    static void expect_opened(const Opened& o, const Shown& want)
+    {
+        EXPECT_EQ(o.pages, want.pages);
+        EXPECT_EQ(o.info.template_id, want.template_id);
+        EXPECT_EQ(o.info.version, want.version);
+        EXPECT_EQ(o.info.bios, want.bios);
+        EXPECT_EQ(o.info.name, want.name);
+        EXPECT_EQ(o.info.memory, want.memory);
     }
 
     static void expect_nothing_left()
@@ -93,12 +103,7 @@ TEST_P(OpeningEscapeFails, ShowsWhatIsKnownAndRecovers)
     Opened o = open_item();
     switch (GetParam().escape) {
     case ESC_GET_BOARD_FAMILY: // no family: one page, no file, no board table
-        EXPECT_EQ(o.pages, 1u);
-        EXPECT_EQ(o.info.template_id, IDD_INFO_UNKNOWN);
-        EXPECT_EQ(o.info.version, kUndefined);
-        EXPECT_EQ(o.info.bios, kBios);
-        EXPECT_EQ(o.info.name, kUndefined);
-        EXPECT_EQ(o.info.memory, kUndefined);
+        expect_opened(o, {1, IDD_INFO_UNKNOWN, kUndefined, kBios, kUndefined, kUndefined});
         break;
     case ESC_GET_BIOS_DATA:
         EXPECT_EQ(o.pages, 3u);

@@ -5,6 +5,7 @@
 #include "fault_machine.h"
 
 #include "custom_refresh.h"
+#include "mode_rows.h"
 #include "hardware.h"
 #include "registry.h"
 #include "sim/machine/decode.h"
@@ -44,17 +45,6 @@ std::vector<RegistryValue> malformed_numbers()
     }
     values.push_back({kRegSz, wide("95")});
     return values;
-}
-
-std::vector<ULONG> custom_rows(ULONG width, ULONG height)
-{
-    std::vector<ULONG> rows;
-    for (ULONG i = 0; i < num_display_modes; ++i)
-        if ((display_mode[i].pTiming->ulTimingFlags & TIMING_CUSTOM_SLOT) &&
-            display_mode[i].ModeInformation.VisScreenWidth == width &&
-            display_mode[i].ModeInformation.VisScreenHeight == height)
-            rows.push_back(i);
-    return rows;
 }
 
 TEST(RegistryFaults, LayoutAndClockValuesThatAreNotNumbersAreIgnored)

@@ -1,6 +1,7 @@
 // Driver entry, discovery, initialisation, reset, registry and the start-up
 // load of custom refresh rates, on the simulated machine.
 #include "custom_refresh.h"
+#include "mode_rows.h"
 #include "hardware.h"
 #include "korvid.h"
 #include "registry.h"
@@ -225,18 +226,6 @@ TEST(Registry, VirtualDesktopAndMemoryClockChoices)
         EXPECT_EQ(device(m, 0)->ulMclockIndex, 0u) << "WRAM boards never read it";
         EXPECT_EQ(memory_pll_word(m.board(0)), 0x0846);
     }
-}
-
-// Rows of the active table that carry the custom slot of a resolution.
-std::vector<ULONG> custom_rows(ULONG width, ULONG height)
-{
-    std::vector<ULONG> rows;
-    for (ULONG i = 0; i < num_display_modes; ++i)
-        if ((display_mode[i].pTiming->ulTimingFlags & TIMING_CUSTOM_SLOT) &&
-            display_mode[i].ModeInformation.VisScreenWidth == width &&
-            display_mode[i].ModeInformation.VisScreenHeight == height)
-            rows.push_back(i);
-    return rows;
 }
 
 TEST(CustomRefresh, ValueNamesFollowTheResolution)

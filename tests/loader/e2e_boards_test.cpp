@@ -97,6 +97,10 @@ TEST_P(SelectedBoards, EachBoardIsInitialisedBeforeItsFirstRequest)
             sim::DisplayState shown = sim::decode_display(m->board(int(b)));
             EXPECT_EQ(shown.h_active, 1024u);
             EXPECT_EQ(shown.v_active, 768u);
+            // Its own device, opened after the requests brought the board
+            // up, finds it initialised and leaves its mode alone.
+            ASSERT_TRUE(m->open(int(b))) << "board " << b;
+            EXPECT_EQ(sim::decode_display(m->board(int(b))).h_active, 1024u);
         }
     }
 }

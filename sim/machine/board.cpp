@@ -43,51 +43,39 @@ Board::Board(int index, const BoardSetup& setup)
     set_config_dword(0x04, setup.command & 0xFFFF);
     uint32_t subclass = setup.vga_compatible ? kSubclassVga : kSubclassOther;
     set_config_dword(0x08, setup.revision | (subclass << 16) | (kClassDisplay << 24));
-    // BAR 0 memory window 0 (the frame buffer), 1 XY window B, 2 XY window
-    // A, 3 the 3D engine's registers, 4 the chip's registers, 5 the I/O block.
-    const struct {
-        uint32_t base, size, flags;
-    } bars[kPciBars] = {
-        {fb_phys(), kFrameBufferApertureSize, kBarPrefetchable},
-        {xy_b_phys(), kXyApertureSize, 0},
-        {xy_phys(), kXyApertureSize, 0},
-        {engine_phys(), kEngineApertureSize, 0},
-        {reg_phys(), kRegisterApertureSize, 0},
-        {io_port(), kIoBlockSize, kBarIoSpace},
-    };
-    for (int i = 0; i < kPciBars; ++i) {
-        bar_masks_[i] = size_mask(bars[i].size);
-        set_config_dword(kPciBar0 + 4 * i, bars[i].base | bars[i].flags);
+    for (int bar = 0; bar < kPciBars; ++bar) {
+        const ApertureMapEntry& e = kApertureMap[bar];
+        uint32_t flags = e.io ? kBarIoSpace : e.prefetchable ? kBarPrefetchable : 0;
+        bar_masks_[bar] = size_mask(e.size);
+        set_config_dword(kPciBar0 + 4 * bar, phys(e.aperture) | flags);
     }
     set_config_dword(0x2C, kVendorId | (setup.config_code << 16));
     io_[0x18 / 4] = setup.io18;
     busy_polls_left_[0] = busy_polls_left_[1] = setup.busy_polls;
 }
 
-uint32_t Board::fb_phys() const
+uint32_t Board::phys(Aperture a) const
 {
-    return 0x80000000u + index_ * 0x4000000u;
-}
-uint32_t Board::xy_phys() const
-{
-    return 0xD0000000u + index_ * 0x1000000u;
-}
-uint32_t Board::xy_b_phys() const
-{
-    return 0xE0000000u + index_ * 0x1000000u;
-}
-uint32_t Board::reg_phys() const
-{
-    return 0xF0000000u + index_ * 0x10000u;
-}
-uint32_t Board::io_port() const
-{
-    return 0x8000u + index_ * 0x100u;
+    for (const ApertureMapEntry& e : kApertureMap)
+        if (e.aperture == a)
+            return e.first + index_ * e.stride;
+    return 0;
 }
 
-uint32_t Board::engine_phys() const
+Region* Board::region(Aperture a)
 {
-    return 0xF8000000u + index_ * 0x20000u;
+    switch (a) {
+    case Aperture::FrameBuffer:
+        return &frame_buffer_;
+    case Aperture::XyWindow:
+        return &xy_window_;
+    case Aperture::Registers:
+        return &registers_;
+    case Aperture::IoBlock:
+        return &io_block_;
+    default:
+        return nullptr;
+    }
 }
 
 uint8_t Board::writable_config_bits(uint32_t offset) const

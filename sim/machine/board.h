@@ -4,6 +4,7 @@
 
 #include "dac.h"
 #include "region.h"
+#include "trace.h"
 
 #include <array>
 #include <cstdint>
@@ -28,6 +29,32 @@ constexpr uint32_t kPciBar0 = 0x10;
 constexpr int kPciBars = 6;
 constexpr uint32_t kBarIoSpace = 0x1;
 constexpr uint32_t kBarPrefetchable = 0x8;
+
+// What each base address register decodes, in register order. The boards
+// lie one after another: board i's aperture starts at first + i * stride.
+// The second XY window and the 3D engine have nothing behind them here.
+struct ApertureMapEntry {
+    Aperture aperture;
+    bool io; // I/O space, else memory
+    bool prefetchable;
+    uint32_t first;
+    uint32_t stride;
+    uint32_t size;
+};
+inline constexpr ApertureMapEntry kApertureMap[kPciBars] = {
+    {Aperture::FrameBuffer, false, true, 0x80000000, 0x4000000, kFrameBufferApertureSize},
+    {Aperture::XyWindowB, false, false, 0xE0000000, 0x1000000, kXyApertureSize},
+    {Aperture::XyWindow, false, false, 0xD0000000, 0x1000000, kXyApertureSize},
+    {Aperture::Engine, false, false, 0xF8000000, 0x20000, kEngineApertureSize},
+    {Aperture::Registers, false, false, 0xF0000000, 0x10000, kRegisterApertureSize},
+    {Aperture::IoBlock, true, false, 0x8000, 0x100, kIoBlockSize},
+};
+
+// Whether [phys, phys + length) lies within [start, start + size).
+constexpr bool range_holds(uint32_t start, uint32_t size, uint32_t phys, uint32_t length)
+{
+    return phys >= start && length <= size && phys - start <= size - length;
+}
 
 // Chip register offsets the model gives behaviour to.
 namespace chip {
@@ -106,14 +133,11 @@ class Board {
     Region& registers() { return registers_; }
     Region& io_block() { return io_block_; }
     Region& xy_window() { return xy_window_; }
+    // What an aperture of the board maps to; null when nothing is behind it.
+    Region* region(Aperture a);
 
-    // Physical addresses of the board's apertures.
-    uint32_t fb_phys() const;
-    uint32_t xy_phys() const;
-    uint32_t xy_b_phys() const;
-    uint32_t reg_phys() const;
-    uint32_t io_port() const;
-    uint32_t engine_phys() const;
+    // Bus address of one of the board's apertures (one of kApertureMap).
+    uint32_t phys(Aperture a) const;
 
     bool text_mode() const { return text_mode_; }
     void set_text_mode(bool on) { text_mode_ = on; }

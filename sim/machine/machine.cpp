@@ -55,16 +55,26 @@ int Machine::primary_vga() const
 
 Location Machine::locate(const void* p, size_t len) const
 {
-    for (const auto& b : boards_) {
-        if (b->registers().contains(p, len))
-            return {b.get(), Aperture::Registers, b->registers().offset_of(p)};
-        if (b->io_block().contains(p, len))
-            return {b.get(), Aperture::IoBlock, b->io_block().offset_of(p)};
-        if (b->frame_buffer().contains(p, len))
-            return {b.get(), Aperture::FrameBuffer, b->frame_buffer().offset_of(p)};
-        if (b->xy_window().contains(p, len))
-            return {b.get(), Aperture::XyWindow, b->xy_window().offset_of(p)};
-    }
+    for (const auto& b : boards_)
+        for (const ApertureMapEntry& e : kApertureMap)
+            if (Region* r = b->region(e.aperture); r && r->contains(p, len))
+                return {b.get(), e.aperture, r->offset_of(p), r};
+    return {};
+}
+
+Location Machine::at_bus_address(uint32_t phys, uint32_t len, bool io)
+{
+    if (io && phys == kVgaPortsBase && len <= vga_ports_.size())
+        return {nullptr, Aperture::VgaPorts, 0, &vga_ports_};
+    if (!io && range_holds(kRomBase, kRomSize, phys, len))
+        return {nullptr, Aperture::Rom, phys - kRomBase, &rom_};
+    for (const auto& b : boards_)
+        for (const ApertureMapEntry& e : kApertureMap) {
+            Region* r = b->region(e.aperture);
+            uint32_t start = b->phys(e.aperture);
+            if (r && e.io == io && range_holds(start, e.size, phys, len))
+                return {b.get(), e.aperture, phys - start, r};
+        }
     return {};
 }
 

@@ -26,10 +26,16 @@ struct RegistryValue {
 };
 using RegistryKey = std::map<std::u16string, RegistryValue>;
 
+// The legacy ranges the machine itself decodes: the system VGA's ports and
+// its BIOS image.
+constexpr uint32_t kVgaPortsBase = 0x3C0;
+constexpr uint32_t kRomBase = 0xC0000;
+
 struct Location {
-    Board* board = nullptr;
+    Board* board = nullptr; // null: one of the machine's own ranges, or nothing
     Aperture aperture = Aperture::Registers;
     uint32_t offset = 0;
+    Region* region = nullptr; // what the address reaches
 };
 
 class Machine {
@@ -56,6 +62,8 @@ class Machine {
 
     // Which board and aperture a device address belongs to (board null: none).
     Location locate(const void* p, size_t len) const;
+    // What a bus address range reaches, in memory or I/O space (region null: nothing).
+    Location at_bus_address(uint32_t phys, uint32_t len, bool io);
     Region& vga_ports() { return vga_ports_; }
     Region& rom() { return rom_; }
     // The system's VGA: the first VGA-compatible board on the bus, whose BIOS

@@ -22,6 +22,10 @@ const char* aperture_name(Aperture a)
         return "rom";
     case Aperture::PciConfig:
         return "pci";
+    case Aperture::XyWindowB:
+        return "xyb";
+    case Aperture::Engine:
+        return "engine";
     }
     return "?";
 }

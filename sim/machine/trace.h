@@ -15,7 +15,9 @@ enum class Aperture : uint8_t {
     IoBlock,
     VgaPorts,
     Rom,
-    PciConfig
+    PciConfig,
+    XyWindowB, // decoded, but nothing behind it
+    Engine,    // the 3D engine's registers: decoded, nothing behind them
 };
 
 enum class Op : uint8_t {

@@ -155,26 +155,12 @@ void BootState::check_board(korvid_host::System& m, size_t i) const
 
 namespace {
 
-bool inside_aperture(const sim::Board& b, sim::Aperture aperture, uint32_t phys, uint32_t length)
+bool inside_aperture(sim::Board& b, sim::Aperture aperture, uint32_t phys, uint32_t length)
 {
-    uint32_t start = 0, size = 0;
-    switch (aperture) {
-    case sim::Aperture::FrameBuffer:
-        start = b.fb_phys(), size = sim::kFrameBufferApertureSize;
-        break;
-    case sim::Aperture::Registers:
-        start = b.reg_phys(), size = sim::kRegisterApertureSize;
-        break;
-    case sim::Aperture::XyWindow:
-        start = b.xy_phys(), size = sim::kXyApertureSize;
-        break;
-    case sim::Aperture::IoBlock:
-        start = b.io_port(), size = sim::kIoBlockSize;
-        break;
-    default:
-        return false;
-    }
-    return phys >= start && length <= size && phys - start <= size - length;
+    for (const sim::ApertureMapEntry& e : sim::kApertureMap)
+        if (e.aperture == aperture && b.region(aperture))
+            return sim::range_holds(b.phys(aperture), e.size, phys, length);
+    return false;
 }
 
 } // namespace

@@ -78,9 +78,9 @@ struct HwBoard {
         sim::Board& b = board();
         ext.AccessRanges[RANGE_FRAME_BUFFER].RangeLength = b.memory_size();
         ext.AccessRanges[RANGE_XY_WINDOW].RangeLength = 0x2000;
-        ext.pRegisters = map(b.reg_phys(), sim::kRegisterApertureSize, 0);
-        ext.pIoPorts = map(b.io_port(), sim::kIoBlockSize, 1);
-        ext.pFrameBuffer = map(b.fb_phys(), b.memory_size(), 0);
+        ext.pRegisters = map(b.phys(sim::Aperture::Registers), sim::kRegisterApertureSize, 0);
+        ext.pIoPorts = map(b.phys(sim::Aperture::IoBlock), sim::kIoBlockSize, 1);
+        ext.pFrameBuffer = map(b.phys(sim::Aperture::FrameBuffer), b.memory_size(), 0);
         ext.ulPciClassRevision = b.config_dword(0x08);
         ext.ulBoardConfig = code;
         ext.ulMemoryType = sim::is_sgram_code(code) ? MEMORY_TYPE_SGRAM : MEMORY_TYPE_WRAM;

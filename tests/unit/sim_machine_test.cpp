@@ -15,7 +15,7 @@ namespace {
 PUCHAR reg_base(System& m, int board)
 {
     PHYSICAL_ADDRESS pa;
-    pa.QuadPart = m.board(board).reg_phys();
+    pa.QuadPart = m.board(board).phys(Aperture::Registers);
     return static_cast<PUCHAR>(VideoPortGetDeviceBase(nullptr, pa, kRegisterApertureSize, 0));
 }
 
@@ -78,9 +78,12 @@ TEST(SimBus, EnumerationBuildsRangesFromTheBarsAndClaimsEachBoardOnce)
         const struct {
             uint32_t start, length;
             UCHAR io;
-        } want[6] = {{b.fb_phys(), 0x2000000, 0}, {b.xy_b_phys(), 0x1000000, 0},
-                     {b.xy_phys(), 0x1000000, 0}, {b.engine_phys(), 0x10000, 0},
-                     {b.reg_phys(), 0x10000, 0},  {b.io_port(), 0x100, 1}};
+        } want[6] = {{b.phys(Aperture::FrameBuffer), 0x2000000, 0},
+                     {b.phys(Aperture::XyWindowB), 0x1000000, 0},
+                     {b.phys(Aperture::XyWindow), 0x1000000, 0},
+                     {b.phys(Aperture::Engine), 0x10000, 0},
+                     {b.phys(Aperture::Registers), 0x10000, 0},
+                     {b.phys(Aperture::IoBlock), 0x100, 1}};
         for (int i = 0; i < 6; ++i) {
             EXPECT_EQ(ranges[i].RangeStart.QuadPart, want[i].start) << i;
             EXPECT_EQ(ranges[i].RangeLength, want[i].length) << i;
@@ -89,7 +92,7 @@ TEST(SimBus, EnumerationBuildsRangesFromTheBarsAndClaimsEachBoardOnce)
         EXPECT_EQ(ranges[6].RangeLength, 0x66u);
         EXPECT_EQ(ranges[7].RangeLength, 0x20u);
         // Sizing left the registers as they were.
-        EXPECT_EQ(m.board(slot).config_dword(0x24), b.io_port() | 1);
+        EXPECT_EQ(m.board(slot).config_dword(0x24), b.phys(Aperture::IoBlock) | 1);
     }
     EXPECT_EQ(slots, (std::vector<ULONG>{0, 1}));
     EXPECT_EQ(m.claims.size(), 12u);
@@ -143,7 +146,7 @@ TEST(SimBusDeathTest, MappingsAndOperationsKeepToTheirSpace)
 {
     System m({BoardSetup{0x04}});
     PHYSICAL_ADDRESS fb;
-    fb.QuadPart = m.board(0).fb_phys();
+    fb.QuadPart = m.board(0).phys(Aperture::FrameBuffer);
     ULONG length = 0x2000, space = 0;
     PVOID va = nullptr;
     ASSERT_EQ(VideoPortMapMemory(nullptr, fb, &length, &space, &va), NO_ERROR);
@@ -154,7 +157,7 @@ TEST(SimBusDeathTest, MappingsAndOperationsKeepToTheirSpace)
     EXPECT_DEATH(view[0x2000] = 1, "");
 
     PHYSICAL_ADDRESS io;
-    io.QuadPart = m.board(0).io_port();
+    io.QuadPart = m.board(0).phys(Aperture::IoBlock);
     auto* port = static_cast<PULONG>(VideoPortGetDeviceBase(nullptr, io, 0x100, 1));
     EXPECT_DEATH(VideoPortReadRegisterUlong(port), "I/O-space address");
     EXPECT_DEATH(VideoPortReadPortUlong(reinterpret_cast<PULONG>(reg_base(m, 0))),

@@ -19,8 +19,7 @@ using sim::Op;
 namespace {
 
 constexpr int kMaxFindAdapterCalls = 64;
-constexpr uint32_t kVgaPortBase = 0x3C0;
-constexpr uint32_t kRomPhys = 0xC0000;
+constexpr ULONG kConfigSpaceSize = 256;
 
 System& machine()
 {
@@ -64,44 +63,29 @@ sim::Location register_at(const char* what, const void* p, size_t len)
     return loc;
 }
 
-// Host address of a physical range of a board, or null.
-struct Resolved {
-    int board = -1;
-    Aperture aperture = Aperture::Registers;
-    uint8_t* va = nullptr;
-    const sim::Region* region = nullptr; // memory space only
-};
-
-Resolved resolve(uint32_t phys, uint32_t len, bool io_space)
+// A bus-data call on the PCI configuration space of the board in `slot`,
+// clipped to its 256 bytes: `transfer` moves the bytes, and the access is
+// traced with the first of them. Any other bus reaches nothing.
+template <typename Transfer>
+ULONG config_access(Op op, BUS_DATA_TYPE type, ULONG slot, PVOID buffer, ULONG offset, ULONG length,
+                    Transfer transfer)
 {
     System& m = machine();
-    if (io_space) {
-        if (phys == kVgaPortBase && len <= m.vga_ports().size())
-            return {-1, Aperture::VgaPorts, m.vga_ports().base()};
-        for (auto& b : m.boards())
-            if (phys >= b->io_port() && phys - b->io_port() + len <= sim::kIoBlockSize)
-                return {b->index(), Aperture::IoBlock,
-                        b->io_block().base() + (phys - b->io_port())};
-        return {};
-    }
-    if (phys >= kRomPhys && phys - kRomPhys + len <= sim::kRomSize)
-        return {-1, Aperture::Rom, m.rom().base() + (phys - kRomPhys), &m.rom()};
-    for (auto& b : m.boards()) {
-        struct {
-            uint32_t start;
-            sim::Region& region;
-            Aperture ap;
-        } apertures[] = {
-            {b->fb_phys(), b->frame_buffer(), Aperture::FrameBuffer},
-            {b->reg_phys(), b->registers(), Aperture::Registers},
-            {b->xy_phys(), b->xy_window(), Aperture::XyWindow},
-        };
-        for (auto& a : apertures)
-            if (phys >= a.start && len <= a.region.size() &&
-                phys - a.start <= a.region.size() - len)
-                return {b->index(), a.ap, a.region.base() + (phys - a.start), &a.region};
-    }
-    return {};
+    if (type != PCIConfiguration || slot >= m.num_boards() || offset >= kConfigSpaceSize)
+        return 0;
+    ULONG n = length > kConfigSpaceSize - offset ? kConfigSpaceSize - offset : length;
+    transfer(m.board(slot), n);
+    uint32_t first = 0;
+    std::memcpy(&first, buffer, n < 4 ? n : 4);
+    record(static_cast<int>(slot), op, Aperture::PciConfig, n, offset, first);
+    return n;
+}
+
+// The board a mapping belongs to: the one whose aperture it is, or the
+// requesting device's for the machine's own ranges.
+int owner_of(const System& m, const sim::Location& at, PVOID ext)
+{
+    return at.board ? at.board->index() : m.board_of_extension(ext);
 }
 
 // What a base address register decodes, sized as the PCI HAL sizes it: write
@@ -194,9 +178,9 @@ void check_claimed(System& m, PVOID ext, uint32_t start, uint32_t length, bool i
 {
     if (!in_driver(m) || claimed_by(m, ext, start, length, io))
         return;
-    if (io && start == kVgaPortBase && m.running == Callback::FindAdapter)
+    if (io && start == sim::kVgaPortsBase && m.running == Callback::FindAdapter)
         return;
-    if (!io && start == kRomPhys && m.running == Callback::StartIO)
+    if (!io && start == sim::kRomBase && m.running == Callback::StartIO)
         return;
     char text[120];
     std::snprintf(text, sizeof text,
@@ -274,29 +258,18 @@ VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,
 ULONG NTAPI VideoPortGetBusData(PVOID, BUS_DATA_TYPE type, ULONG slot, PVOID buffer, ULONG offset,
                                 ULONG length)
 {
-    System& m = machine();
-    if (type != PCIConfiguration || slot >= m.num_boards() || offset >= 256)
-        return 0;
-    ULONG n = length > 256 - offset ? 256 - offset : length;
-    std::memcpy(buffer, m.board(slot).config_bytes() + offset, n);
-    uint32_t first = 0;
-    std::memcpy(&first, buffer, n < 4 ? n : 4);
-    record(static_cast<int>(slot), Op::Read, Aperture::PciConfig, n, offset, first);
-    return n;
+    return config_access(Op::Read, type, slot, buffer, offset, length, [&](sim::Board& b, ULONG n) {
+        std::memcpy(buffer, b.config_bytes() + offset, n);
+    });
 }
 
 ULONG NTAPI VideoPortSetBusData(PVOID, BUS_DATA_TYPE type, ULONG slot, PVOID buffer, ULONG offset,
                                 ULONG length)
 {
-    System& m = machine();
-    if (type != PCIConfiguration || slot >= m.num_boards() || offset >= 256)
-        return 0;
-    ULONG n = length > 256 - offset ? 256 - offset : length;
-    m.board(slot).write_config(offset, static_cast<const uint8_t*>(buffer), n);
-    uint32_t first = 0;
-    std::memcpy(&first, buffer, n < 4 ? n : 4);
-    record(static_cast<int>(slot), Op::Write, Aperture::PciConfig, n, offset, first);
-    return n;
+    return config_access(Op::Write, type, slot, buffer, offset, length,
+                         [&](sim::Board& b, ULONG n) {
+                             b.write_config(offset, static_cast<const uint8_t*>(buffer), n);
+                         });
 }
 
 PVOID NTAPI VideoPortGetDeviceBase(PVOID ext, PHYSICAL_ADDRESS address, ULONG length, UCHAR io)
@@ -305,15 +278,16 @@ PVOID NTAPI VideoPortGetDeviceBase(PVOID ext, PHYSICAL_ADDRESS address, ULONG le
     if (address.HighPart != 0)
         return nullptr;
     check_claimed(m, ext, address.LowPart, length, io & VIDEO_MEMORY_SPACE_IO);
-    Resolved r = resolve(address.LowPart, length, io & VIDEO_MEMORY_SPACE_IO);
-    if (!r.va)
+    sim::Location at = m.at_bus_address(address.LowPart, length, io & VIDEO_MEMORY_SPACE_IO);
+    if (!at.region)
         return nullptr;
-    int owner = r.board >= 0 ? r.board : m.board_of_extension(ext);
-    if (m.faults.fail_device_base.count({owner, r.aperture}) ||
-        (r.aperture == Aperture::Rom && m.faults.fail_rom_mapping))
+    int owner = owner_of(m, at, ext);
+    if (m.faults.fail_device_base.count({owner, at.aperture}) ||
+        (at.aperture == Aperture::Rom && m.faults.fail_rom_mapping))
         return nullptr;
-    m.mappings.push_back({owner, r.aperture, address.LowPart, length, r.va, 0, true, -1, nullptr});
-    return r.va;
+    uint8_t* va = at.region->base() + at.offset;
+    m.mappings.push_back({owner, at.aperture, address.LowPart, length, va, 0, true, -1, nullptr});
+    return va;
 }
 
 VOID NTAPI VideoPortFreeDeviceBase(PVOID, PVOID mapped)
@@ -334,22 +308,22 @@ VP_STATUS NTAPI VideoPortMapMemory(PVOID ext, PHYSICAL_ADDRESS address, PULONG l
         return m.faults.map_memory_status;
     if (address.HighPart != 0 || !length || !io_space || !virtual_address)
         return ERROR_INVALID_PARAMETER;
-    Resolved r = resolve(address.LowPart, *length, *io_space & VIDEO_MEMORY_SPACE_IO);
-    if (!r.va)
+    bool io = *io_space & VIDEO_MEMORY_SPACE_IO;
+    sim::Location at = m.at_bus_address(address.LowPart, *length, io);
+    if (!at.region)
         return ERROR_INVALID_PARAMETER;
     // On input the address word names the process to map into (null: the caller).
     uint32_t process = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(*virtual_address));
-    int owner = r.board >= 0 ? r.board : m.board_of_extension(ext);
     // Memory is mapped into the process as a view of its own, exactly as
     // long as asked; port addresses are handed back as they are.
     std::shared_ptr<sim::View> view;
-    void* va = r.va;
-    if (r.region) {
-        view = std::make_shared<sim::View>(r.region->view(r.region->offset_of(r.va), *length));
+    void* va = at.region->base() + at.offset;
+    if (!io) {
+        view = std::make_shared<sim::View>(at.region->view(at.offset, *length));
         va = view->start();
     }
-    m.mappings.push_back({owner, r.aperture, address.LowPart, *length, va, process, false,
-                          m.requesting_device, view});
+    m.mappings.push_back({owner_of(m, at, ext), at.aperture, address.LowPart, *length, va, process,
+                          false, m.requesting_device, view});
     *virtual_address = va;
     return NO_ERROR;
 }

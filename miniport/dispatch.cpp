@@ -7,7 +7,7 @@ KORVID_DATA ULONG boardNumber = 0;
 
 namespace {
 
-PBOARD_EXTENSION select_board(PBOARD_EXTENSION ext)
+PBOARD_EXTENSION board_for_request(PBOARD_EXTENSION ext)
 {
     // An index past the end of the chain selects the last board.
     for (ULONG hops = 0; hops < boardNumber && ext->pNextBoard; ++hops)
@@ -19,7 +19,7 @@ PBOARD_EXTENSION select_board(PBOARD_EXTENSION ext)
 
 KORVID_API BOOLEAN Zorx_StartIO(PVOID HwDeviceExtension, PVIDEO_REQUEST_PACKET RequestPacket)
 {
-    PBOARD_EXTENSION ext = select_board(static_cast<PBOARD_EXTENSION>(HwDeviceExtension));
+    PBOARD_EXTENSION ext = board_for_request(static_cast<PBOARD_EXTENSION>(HwDeviceExtension));
     // The display driver opens one device and reaches the other boards by
     // selecting them; the video port initialises only opened devices, so a
     // board reached that way is initialised here, once, before its first

@@ -50,7 +50,7 @@ Board::Board(int index, const BoardSetup& setup)
         set_config_dword(kPciBar0 + 4 * bar, phys(e.aperture) | flags);
     }
     set_config_dword(0x2C, kVendorId | (setup.config_code << 16));
-    io_[0x18 / 4] = setup.io18;
+    io_[chip::IoMemoryClockStrap / 4] = setup.memory_clock_strap;
     busy_polls_left_[0] = busy_polls_left_[1] = setup.busy_polls;
 }
 

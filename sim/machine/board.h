@@ -56,12 +56,15 @@ constexpr bool range_holds(uint32_t start, uint32_t size, uint32_t phys, uint32_
     return phys >= start && length <= size && phys - start <= size - length;
 }
 
-// Chip register offsets the model gives behaviour to.
+// Chip register offsets, those the model gives behaviour to and those the
+// traces name.
 namespace chip {
 constexpr uint32_t BusyStatus = 0x4008; // bits 0 and 1 busy
 constexpr uint32_t BusyCount = 0x400C;  // non-zero while busy
 // Display controller: start and pitch in bytes, horizontal timing in memory
 // words, vertical timing in lines.
+constexpr uint32_t DisplayReserved0 = 0x20;
+constexpr uint32_t DisplayReserved1 = 0x24;
 constexpr uint32_t DisplayStart = 0x28;
 constexpr uint32_t DisplayPitch = 0x2C;
 constexpr uint32_t HActive = 0x30;
@@ -72,22 +75,37 @@ constexpr uint32_t VActive = 0x40;
 constexpr uint32_t VBlank = 0x44;
 constexpr uint32_t VFrontPorch = 0x48;
 constexpr uint32_t VSync = 0x4C;
+constexpr uint32_t DisplayReserved2 = 0x50;
+constexpr uint32_t DisplayReserved3 = 0x54;
 constexpr uint32_t DisplayControl = 0x58; // bit 0 positive hsync, bit 1 positive vsync
 constexpr uint32_t MemoryConfig = 0x5C;
 constexpr uint32_t MemConfigGraphics = 0x100;   // native graphics layout (off in VGA)
 constexpr uint32_t MemConfigSgram = 0x20000000; // 32-bit SGRAM words
 constexpr uint32_t MemConfigWram = 0x40000;     // 64-bit WRAM words
-// I/O block: configuration (window enables in bits 16, 20 and 21).
-constexpr uint32_t IoConfig = 0x1C;
+// Memory window 0 and the XY windows' controls (size code in bits 8-11).
+constexpr uint32_t Mw0Base = 0x2000;
+constexpr uint32_t Mw0Size = 0x2008;
+constexpr uint32_t Mw0Origin = 0x200C;
+constexpr uint32_t Mw0Control = 0x2010;
+constexpr uint32_t Mw0Mask = 0x2024;
+constexpr uint32_t XyAControl = 0x4010;
+constexpr uint32_t XyBControl = 0x6010;
+// I/O block.
+constexpr uint32_t IoMemoryClockStrap = 0x18; // bits 0-2 clear select the fixed memory clock
+constexpr uint32_t IoConfig = 0x1C;           // window enables in bits 16, 20 and 21
+constexpr uint32_t IoMemoryType = 0x20;
+constexpr uint32_t IoSgramTiming = 0x24;
+constexpr uint32_t IoMemoryReset = 0x28;
+constexpr uint32_t IoControl = 0x30;
 } // namespace chip
 
 struct BoardSetup {
-    uint32_t config_code = 0x11; // PCI subsystem id
-    bool vga_compatible = true;  // PCI sub-class 0 (VGA) or 0x80 (other display)
-    uint32_t io18 = 0x01;        // I/O +0x18 as read: bits 0-2 clear select the fixed memory clock
-    uint32_t busy_polls = 0;     // polls of each busy register before it reads idle
-    bool never_idle = false;     // busy bits never clear
-    uint32_t command = 0x0000;   // PCI command register at power-up
+    uint32_t config_code = 0x11;        // PCI subsystem id
+    bool vga_compatible = true;         // PCI sub-class 0 (VGA) or 0x80 (other display)
+    uint32_t memory_clock_strap = 0x01; // as chip::IoMemoryClockStrap reads
+    uint32_t busy_polls = 0;            // polls of each busy register before it reads idle
+    bool never_idle = false;            // busy bits never clear
+    uint32_t command = 0x0000;          // PCI command register at power-up
     uint8_t revision = 1;
     // Bits of the I/O configuration register (+0x1C) that never read back set.
     uint32_t io_config_read_as_zero = 0;

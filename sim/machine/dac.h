@@ -20,6 +20,36 @@ constexpr uint32_t IndexControl = 0x1C;
 constexpr uint32_t End = 0x20;
 } // namespace dac_port
 
+// The indexed registers behind the index ports.
+namespace dac_reg {
+constexpr uint16_t MiscClock = 0x02;
+constexpr uint16_t SyncControl = 0x03;
+constexpr uint16_t HSyncPosition = 0x04;
+constexpr uint16_t Power = 0x05;
+constexpr uint16_t Operation = 0x06;
+constexpr uint16_t PaletteControl = 0x07;
+constexpr uint16_t SystemClockControl = 0x08;
+constexpr uint16_t PixelFormat = 0x0A;
+constexpr uint16_t Control8 = 0x0B;
+constexpr uint16_t Control16 = 0x0C;
+constexpr uint16_t Control24 = 0x0D;
+constexpr uint16_t Control32 = 0x0E;
+constexpr uint16_t PllControl1 = 0x10;
+constexpr uint16_t PllControl2 = 0x11;
+constexpr uint16_t SystemRef = 0x15;
+constexpr uint16_t SystemVco = 0x16;
+constexpr uint16_t PixelVco = 0x20;
+constexpr uint16_t PixelRef = 0x21;
+constexpr uint16_t CursorControl = 0x30;
+constexpr uint16_t CursorColour1 = 0x40; // red, green, blue
+constexpr uint16_t CursorColour2 = 0x43;
+constexpr uint16_t Misc1 = 0x70;
+constexpr uint16_t Misc2 = 0x71;
+constexpr uint16_t Misc3 = 0x72;
+constexpr uint16_t Misc4 = 0x73;
+constexpr uint16_t Misc5 = 0x74;
+} // namespace dac_reg
+
 struct Rgb {
     uint8_t r = 0, g = 0, b = 0;
     bool operator==(const Rgb&) const = default;

@@ -6,20 +6,6 @@
 
 namespace sim {
 
-namespace dac_reg {
-constexpr uint16_t PixelFormat = 0x0A;
-constexpr uint16_t Control16 = 0x0C;
-constexpr uint16_t Control24 = 0x0D;
-constexpr uint16_t Control32 = 0x0E;
-constexpr uint16_t SystemRef = 0x15;
-constexpr uint16_t SystemVco = 0x16;
-constexpr uint16_t PixelVco = 0x20;
-constexpr uint16_t PixelRef = 0x21;
-constexpr uint16_t CursorControl = 0x30;
-constexpr uint16_t CursorColour1 = 0x40;
-constexpr uint16_t CursorColour2 = 0x43;
-} // namespace dac_reg
-
 namespace {
 
 // Depth-control fields that send pixels straight to the DACs.

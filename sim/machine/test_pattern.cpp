@@ -66,11 +66,12 @@ void draw_grid(Image& img)
         img.at(x, y) = kGreen;
         img.at(img.width - 1 - x, y) = kGreen;
     }
-    uint32_t w = img.width, h = img.height, m = kCornerMark;
-    fill(img, 1, 1, 1 + m, 1 + m, kRed);
-    fill(img, w - 1 - m, 1, w - 1, 1 + m, kGreen);
-    fill(img, 1, h - 1 - m, 1 + m, h - 1, kBlue);
-    fill(img, w - 1 - m, h - 1 - m, w - 1, h - 1, kYellow);
+    // A mark in each corner: red top left, green top right, blue bottom left, yellow bottom right.
+    uint32_t right = img.width - 1, bottom = img.height - 1, mark = kCornerMark;
+    fill(img, 1, 1, 1 + mark, 1 + mark, kRed);
+    fill(img, right - mark, 1, right, 1 + mark, kGreen);
+    fill(img, 1, bottom - mark, 1 + mark, bottom, kBlue);
+    fill(img, right - mark, bottom - mark, right, bottom, kYellow);
     frame(img, kRed);
 }
 

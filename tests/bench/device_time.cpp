@@ -44,7 +44,7 @@ Result measure(uint32_t code, bool fixed_clock)
 {
     sim::BoardSetup setup;
     setup.config_code = code;
-    setup.io18 = fixed_clock ? kStrapFixedClock : kStrapTableClock;
+    setup.memory_clock_strap = fixed_clock ? kStrapFixedClock : kStrapTableClock;
     korvid_host::System m({setup});
     m.trace.set_enabled(false);
     m.boot(sim::host_miniport());

@@ -244,7 +244,7 @@ MachineChoice with_fault(MachineChoice m, uint8_t fault)
 MachineChoice odd_boards()
 {
     MachineChoice m = plain_machine({0x04, 0x11, 0x02});
-    m.boards[0].setup.io18 = 0x08;                  // fixed memory clock
+    m.boards[0].setup.memory_clock_strap = 0x08;    // fixed memory clock
     m.boards[0].setup.io_config_read_as_zero = 0x4; // WRAM bit refused
     m.boards[1].setup.busy_polls = 5;
     m.boards[1].setup.vga_compatible = false;

@@ -68,7 +68,7 @@ BoardChoice read_board(ByteReader& in)
         code < kUnknownConfigFirst ? code & kConfigMask : kUnknownConfigBase + (code & 7);
     uint8_t options = in.byte();
     b.setup.vga_compatible = !(options & kOptNotVga);
-    b.setup.io18 = (options & kOptDeclock) ? kStrapDeclock : kStrapTable;
+    b.setup.memory_clock_strap = (options & kOptDeclock) ? kStrapDeclock : kStrapTable;
     b.setup.io_config_read_as_zero = (options & kOptWramBitRefused) ? kConfigWramBit : 0;
     b.setup.busy_polls = (options >> kOptBusyShift) & kOptBusyMask;
     b.setup.never_idle = (options & kOptNeverIdle) == kOptNeverIdle;
@@ -118,7 +118,7 @@ ScriptWriter::ScriptWriter(const MachineChoice& machine)
         uint8_t options = 0;
         if (!b.setup.vga_compatible)
             options |= kOptNotVga;
-        if ((b.setup.io18 & 7) == 0)
+        if ((b.setup.memory_clock_strap & 7) == 0)
             options |= kOptDeclock;
         if (b.setup.io_config_read_as_zero & kConfigWramBit)
             options |= kOptWramBitRefused;

@@ -149,7 +149,7 @@ TEST_P(EndToEnd, RefusesBoardsItCannotUse)
 void memory_clock_options(Session& s)
 {
     sim::BoardSetup fixed = board(0x11);
-    fixed.io18 = 0x08;
+    fixed.memory_clock_strap = 0x08;
     korvid_host::System& m = s.power_on({board(0x11), fixed, board(0x11)});
     m.set_registry_dword(0, u"IBMMCLOCK", 125);
     m.set_registry_dword(1, u"IBMMCLOCK", 125);

@@ -173,9 +173,9 @@ TEST(Initialisation, DerivesMemoryAndProgramsTheConfigurationRegisters)
 TEST(Initialisation, StrapChoosesTheFixedOrTheTableMemoryClock)
 {
     BoardSetup fixed;
-    fixed.io18 = 0x08;
+    fixed.memory_clock_strap = 0x08;
     BoardSetup table;
-    table.io18 = 0x01;
+    table.memory_clock_strap = 0x01;
     System m({fixed, table});
     m.set_registry_dword(0, u"IBMMCLOCK", 125);
     m.set_registry_dword(1, u"IBMMCLOCK", 125);

@@ -39,54 +39,55 @@ std::vector<FieldDifference> differences(const TableRow& t, const sim::DisplaySt
     return d;
 }
 
-void check_row(ConfigAudit& a, const sim::Board& board, bool sgram, uint32_t row)
+void check_row(ConfigAudit& audit, const sim::Board& board, bool sgram, uint32_t row)
 {
-    sim::DisplayState s = sim::decode_display(board);
-    auto t = table_row(sgram, row);
-    if (!t) {
-        a.mismatches.push_back({row, "beyond-the-table", {}});
+    sim::DisplayState state = sim::decode_display(board);
+    auto entry = table_row(sgram, row);
+    if (!entry) {
+        audit.mismatches.push_back({row, "beyond-the-table", {}});
         return;
     }
-    if (auto d = differences(*t, s); !d.empty())
-        a.mismatches.push_back({row, t->name(), d});
-    if (t->frequency > 1 && std::fabs(s.refresh_hz - t->frequency) > kRefreshToleranceHz)
-        a.refresh_off.push_back({row, t->name(), t->frequency, s.refresh_hz});
+    if (auto differing = differences(*entry, state); !differing.empty())
+        audit.mismatches.push_back({row, entry->name(), differing});
+    if (entry->frequency > 1 &&
+        std::fabs(state.refresh_hz - entry->frequency) > kRefreshToleranceHz)
+        audit.refresh_off.push_back({row, entry->name(), entry->frequency, state.refresh_hz});
 }
 
 } // namespace
 
 ConfigAudit audit_config(uint32_t code, const korvid_host::DriverImage& driver)
 {
-    ConfigAudit a;
-    a.code = code;
+    ConfigAudit audit;
+    audit.code = code;
     sim::BoardSetup board;
     board.config_code = code;
     korvid_host::System m({board});
     m.trace.set_enabled(false);
-    a.memory_bytes = m.board(0).memory_size();
+    audit.memory_bytes = m.board(0).memory_size();
     ULONG status = m.boot(driver);
     if (status != NO_ERROR || m.devices.empty()) {
-        a.error = "the driver did not load (status " + std::to_string(status) + ")";
-        return a;
+        audit.error = "the driver did not load (status " + std::to_string(status) + ")";
+        return audit;
     }
-    sim::MiniportClient c(m, 0);
-    a.memory_type = c.query_string(IOCTL_PRIV_GET_MEMORY_TYPE_NAME);
-    a.reported_all_virtual = c.count_modes().value_or(0);
+    sim::MiniportClient client(m, 0);
+    audit.memory_type = client.query_string(IOCTL_PRIV_GET_MEMORY_TYPE_NAME);
+    audit.reported_all_virtual = client.count_modes().value_or(0);
     const bool sgram = sim::is_sgram_code(code);
     bool counted_single = false;
     for (uint32_t row = 0; row < kRowsTried; ++row) {
-        if (c.set_mode(row) != NO_ERROR)
+        if (client.set_mode(row) != NO_ERROR)
             continue;
-        ++a.valid_rows;
-        check_row(a, m.board(0), sgram, row);
-        auto t = table_row(sgram, row);
-        if (!counted_single && t && t->single()) {
+        ++audit.valid_rows;
+        check_row(audit, m.board(0), sgram, row);
+        auto entry = table_row(sgram, row);
+        if (!counted_single && entry && entry->single()) {
             // The list a display driver sees once a single-screen mode is set.
-            a.reported_single = c.count_modes().value_or(0);
+            audit.reported_single = client.count_modes().value_or(0);
             counted_single = true;
         }
     }
-    return a;
+    return audit;
 }
 
 } // namespace ksim

@@ -55,11 +55,11 @@ std::pair<std::string, std::string> excerpt(const std::string& a, const std::str
     std::vector<std::string> wa = words(a), wb = words(b);
     if (wa.size() <= 2 * kExcerptWords && wb.size() <= 2 * kExcerptWords)
         return {a, b};
-    size_t k = 0;
-    while (k < wa.size() && k < wb.size() && wa[k] == wb[k])
-        ++k;
-    *at = format(" from word %zu", k);
-    return {join(wa, k, kExcerptWords), join(wb, k, kExcerptWords)};
+    size_t parting = 0;
+    while (parting < wa.size() && parting < wb.size() && wa[parting] == wb[parting])
+        ++parting;
+    *at = format(" from word %zu", parting);
+    return {join(wa, parting, kExcerptWords), join(wb, parting, kExcerptWords)};
 }
 
 void diff_fields(std::vector<Difference>& out, uint32_t code, const Observation& a,

@@ -35,6 +35,7 @@ OWNERS = {
 # they belong to no library's code.
 VOCABULARY = {
     'miniport/private_ioctl.h',
+    'applet/escapes.h',
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)

@@ -11,9 +11,9 @@ namespace {
 
 Layout board_layout(uint32_t layout)
 {
-    return layout == kLayoutDoubleWide ? Layout::Wide
-           : layout == kLayoutTwoTall  ? Layout::Tall
-                                       : Layout::Single;
+    return layout == LAYOUT_DOUBLE_WIDE ? Layout::Wide
+           : layout == LAYOUT_TWO_TALL  ? Layout::Tall
+                                        : Layout::Single;
 }
 
 // The desktop a row shows in `layout`; Multi Board puts `boards` of them
@@ -22,7 +22,7 @@ DisplayMode desktop_of(const ModeEntry& row, uint32_t layout, size_t boards)
 {
     DisplayMode m{row.width() + row.extra_width, row.height() + row.extra_height, row.bpp(),
                   row.frequency()};
-    if (layout == kLayoutMultiBoard)
+    if (layout == LAYOUT_MULTI_BOARD)
         m.width *= static_cast<uint32_t>(boards);
     return m;
 }
@@ -53,12 +53,12 @@ uint32_t DisplayBoards::stored_layout()
 {
     const RegistryKey& key = machine_.registry(0);
     if (stored_dword(key, u"DoubleWide", 0) == 1)
-        return kLayoutDoubleWide;
+        return LAYOUT_DOUBLE_WIDE;
     if (stored_dword(key, u"TwoTall", 0) == 1)
-        return kLayoutTwoTall;
-    if (stored_dword(key, u"MultiBoardFlag", kMultiBoardOff) == kMultiBoardOn)
-        return kLayoutMultiBoard;
-    return kLayoutNormal;
+        return LAYOUT_TWO_TALL;
+    if (stored_dword(key, u"MultiBoardFlag", MULTI_BOARD_OFF) == MULTI_BOARD_ON)
+        return LAYOUT_MULTI_BOARD;
+    return LAYOUT_NORMAL;
 }
 
 bool DisplayBoards::start(DisplayDriver& driver, DisplayMode mode)
@@ -83,7 +83,7 @@ bool DisplayBoards::set_layout(uint32_t layout)
 {
     // The miniport has no flag of its own for Multi Board: each board shows
     // a single screen.
-    uint32_t flag = layout == kLayoutMultiBoard ? kLayoutNormal : layout;
+    uint32_t flag = layout == LAYOUT_MULTI_BOARD ? uint32_t{LAYOUT_NORMAL} : layout;
     return !clients_.empty() &&
            clients_[0].send_word(IOCTL_PRIV_SET_VIRTUALS_FLAG, flag) == NO_ERROR;
 }
@@ -127,7 +127,7 @@ std::optional<ModeEntry> DisplayBoards::row_for(MiniportClient& client, const Di
 
 bool DisplayBoards::set_desktop(const DisplayMode& mode, uint32_t layout)
 {
-    size_t used = layout == kLayoutMultiBoard ? boards() : 1;
+    size_t used = layout == LAYOUT_MULTI_BOARD ? boards() : 1;
     for (size_t i = 0; i < used; ++i) {
         auto row = row_for(clients_[i], mode, layout);
         if (!row || clients_[i].set_mode(row->index()) != NO_ERROR)

@@ -81,39 +81,39 @@ int32_t DisplayDriver::answer(uint32_t code, uint32_t in_size, const void* in, u
         std::memcpy(&input, in, 4);
 
     switch (code) {
-    case kEscGetBoardFamily:
+    case ESC_GET_BOARD_FAMILY:
         return write_u32(out_size, out, family);
-    case kEscGetVirtualLayout:
+    case ESC_GET_VIRTUAL_LAYOUT:
         if (out_size < 8 || !out)
             return 0;
-        write_u32(4, out, layout == kLayoutDoubleWide);
-        write_u32(4, static_cast<uint8_t*>(out) + 4, layout == kLayoutTwoTall);
+        write_u32(4, out, layout == LAYOUT_DOUBLE_WIDE);
+        write_u32(4, static_cast<uint8_t*>(out) + 4, layout == LAYOUT_TWO_TALL);
         return 1;
-    case kEscGetBiosData: {
-        if (!in || in_size < 12)
+    case ESC_GET_BIOS_DATA: {
+        uint32_t addresses[BIOS_TEXT_COUNT];
+        if (!in || in_size < sizeof addresses)
             return 0;
-        uint32_t addresses[3];
         std::memcpy(addresses, in, sizeof addresses);
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < BIOS_TEXT_COUNT; ++i) {
             auto* buffer = reinterpret_cast<char*>(static_cast<uintptr_t>(addresses[i]));
             if (!buffer)
                 return 0;
             const std::string& text = bios_texts[i];
-            size_t n = std::min(text.size(), kBiosTextBuffer);
+            size_t n = std::min<size_t>(text.size(), BIOS_TEXT_SIZE);
             std::memcpy(buffer, text.data(), n);
-            if (n < kBiosTextBuffer)
+            if (n < BIOS_TEXT_SIZE)
                 buffer[n] = '\0';
         }
         return 1;
     }
-    case kEscGetBoardIndex:
+    case ESC_GET_BOARD_INDEX:
         return write_u32(out_size, out, board_index);
-    case kEscSetVirtualLayout:
+    case ESC_SET_VIRTUAL_LAYOUT:
         return has_input && set_layout(input);
-    case kEscGetMultiBoard:
+    case ESC_GET_MULTI_BOARD:
         return write_u32(out_size, out,
-                         layout == kLayoutMultiBoard ? kMultiBoardOn : kMultiBoardOff);
-    case kEscGetBoardCount:
+                         layout == LAYOUT_MULTI_BOARD ? MULTI_BOARD_ON : MULTI_BOARD_OFF);
+    case ESC_GET_BOARD_COUNT:
         return write_u32(out_size, out, board_count);
     default:
         return 0;
@@ -122,7 +122,7 @@ int32_t DisplayDriver::answer(uint32_t code, uint32_t in_size, const void* in, u
 
 bool DisplayDriver::set_layout(uint32_t code)
 {
-    if (code > kLayoutMultiBoard || refused_layouts.count(code) ||
+    if (code > LAYOUT_MULTI_BOARD || refused_layouts.count(code) ||
         (boards_ && !boards_->set_layout(code)))
         return false;
     layout = code;
@@ -135,11 +135,11 @@ std::vector<DisplayMode> DisplayDriver::desktop_modes(uint32_t in_layout)
         return boards_->desktop_modes(in_layout);
     std::vector<DisplayMode> list;
     for (DisplayMode m : board_modes) {
-        if (in_layout == kLayoutDoubleWide)
+        if (in_layout == LAYOUT_DOUBLE_WIDE)
             m.width *= 2;
-        else if (in_layout == kLayoutTwoTall)
+        else if (in_layout == LAYOUT_TWO_TALL)
             m.height *= 2;
-        else if (in_layout == kLayoutMultiBoard)
+        else if (in_layout == LAYOUT_MULTI_BOARD)
             m.width *= board_count;
         list.push_back(m);
     }

@@ -13,6 +13,9 @@
 // sets every mode change on the simulated boards.
 #pragma once
 
+// The escape codes and their values, as the applet sends them.
+#include "applet/escapes.h"
+
 #include <array>
 #include <cstdint>
 #include <map>
@@ -21,32 +24,6 @@
 #include <vector>
 
 namespace sim {
-
-// The escapes the display driver understands.
-enum DisplayEscape : uint32_t {
-    kEscGetBoardFamily = 3999,
-    kEscGetVirtualLayout = 4001,
-    kEscGetBiosData = 4002,
-    kEscGetBoardIndex = 4003,
-    kEscSetVirtualLayout = 4004,
-    kEscGetMultiBoard = 4005,
-    kEscGetBoardCount = 4006,
-};
-
-// Layout codes of kEscSetVirtualLayout.
-enum DesktopLayout : uint32_t {
-    kLayoutNormal = 0,
-    kLayoutDoubleWide = 1,
-    kLayoutTwoTall = 2,
-    kLayoutMultiBoard = 3,
-};
-
-// What kEscGetMultiBoard reports for one board and for all boards.
-constexpr uint32_t kMultiBoardOff = 4;
-constexpr uint32_t kMultiBoardOn = 3;
-
-// The BIOS texts are copied into caller buffers of this many bytes.
-constexpr size_t kBiosTextBuffer = 20;
 
 // How an escape misbehaves.
 enum class EscapeFault {
@@ -91,7 +68,7 @@ constexpr int32_t kDispChangeBadMode = -2;
 class DisplayBackend {
   public:
     virtual ~DisplayBackend() = default;
-    // The layout changed (escape 4004); false when the boards refused it.
+    // The layout changed (ESC_SET_VIRTUAL_LAYOUT); false when the boards refused it.
     virtual bool set_layout(uint32_t layout) = 0;
     // The desktop modes the boards offer in `layout`, in list order.
     virtual std::vector<DisplayMode> desktop_modes(uint32_t layout) = 0;
@@ -106,13 +83,13 @@ class DisplayDriver {
     // ---- what the driver reports -------------------------------------
     uint32_t family = 3;
     // Copied into the caller's buffers byte for byte: a text of
-    // kBiosTextBuffer bytes or more fills its buffer with no terminating zero.
-    std::array<std::string, 3> bios_texts;
+    // BIOS_TEXT_SIZE bytes or more fills its buffer with no terminating zero.
+    std::array<std::string, BIOS_TEXT_COUNT> bios_texts;
     uint32_t board_index = 1;
     uint32_t board_count = 1;
-    // The layout in force (kEscSetVirtualLayout changes it), and layout
+    // The layout in force (ESC_SET_VIRTUAL_LAYOUT changes it), and layout
     // codes the driver refuses.
-    uint32_t layout = kLayoutNormal;
+    uint32_t layout = LAYOUT_NORMAL;
     std::set<uint32_t> refused_layouts;
 
     // ---- misbehaviour ------------------------------------------------

@@ -40,7 +40,7 @@ class DesktopPage : public DesktopTest {
         // offered only when the list was read again after the layout escape.
         ASSERT_FALSE(driver.mode_changes.empty());
         EXPECT_NE(driver.mode_changes.back().result, sim::kDispChangeBadMode);
-        EXPECT_EQ(driver.layout, sim::kLayoutNormal);
+        EXPECT_EQ(driver.layout, LAYOUT_NORMAL);
         EXPECT_EQ(driver.current, (sim::DisplayMode{1024, 768, kBpp, kRate}));
         EXPECT_EQ(current_layout.flags.double_wide, 0u);
         EXPECT_EQ(current_layout.flags.two_tall, 0u);
@@ -54,10 +54,10 @@ TEST_F(DesktopPage, StartShowsTheLayoutInForce)
         uint32_t layout, width, height;
         int checked;
     } cases[] = {
-        {sim::kLayoutNormal, 1024, 768, IDC_NORMAL_MODE},
-        {sim::kLayoutDoubleWide, 2048, 768, IDC_DOUBLE_WIDE},
-        {sim::kLayoutTwoTall, 1024, 1536, IDC_TWO_TALL},
-        {sim::kLayoutMultiBoard, 2048, 768, IDC_MULTI_BOARD},
+        {LAYOUT_NORMAL, 1024, 768, IDC_NORMAL_MODE},
+        {LAYOUT_DOUBLE_WIDE, 2048, 768, IDC_DOUBLE_WIDE},
+        {LAYOUT_TWO_TALL, 1024, 1536, IDC_TWO_TALL},
+        {LAYOUT_MULTI_BOARD, 2048, 768, IDC_MULTI_BOARD},
     };
     for (const Case& c : cases) {
         in_force(c.layout, c.width, c.height);
@@ -68,10 +68,10 @@ TEST_F(DesktopPage, StartShowsTheLayoutInForce)
             EXPECT_EQ(checked_layout(page), c.checked) << c.layout;
             EXPECT_TRUE(win32_host::enabled(page, IDC_MULTI_BOARD));
         });
-        EXPECT_EQ(current_layout.flags.double_wide, c.layout == sim::kLayoutDoubleWide);
-        EXPECT_EQ(current_layout.flags.two_tall, c.layout == sim::kLayoutTwoTall);
+        EXPECT_EQ(current_layout.flags.double_wide, c.layout == LAYOUT_DOUBLE_WIDE);
+        EXPECT_EQ(current_layout.flags.two_tall, c.layout == LAYOUT_TWO_TALL);
         EXPECT_EQ(current_layout.flags.multi_board,
-                  c.layout == sim::kLayoutMultiBoard ? MULTI_BOARD_ON : MULTI_BOARD_OFF);
+                  c.layout == LAYOUT_MULTI_BOARD ? MULTI_BOARD_ON : MULTI_BOARD_OFF);
         EXPECT_EQ(current_layout.width, c.width);
         EXPECT_EQ(current_layout.height, c.height);
     }
@@ -163,7 +163,7 @@ TEST_F(DesktopPage, WithoutAnAnswerTheStoredLayoutIsTaken)
 
 TEST_F(DesktopPage, AStartThatCannotReadTheModeKeepsTheLayoutInForceUnknown)
 {
-    in_force(sim::kLayoutDoubleWide, 2048, 768);
+    in_force(LAYOUT_DOUBLE_WIDE, 2048, 768);
     driver.fail_current_mode = true;
     on_page([](Sheet&, HWND page) { EXPECT_EQ(checked_layout(page), IDC_DOUBLE_WIDE); });
     EXPECT_EQ(current_layout.flags.double_wide, 0u);
@@ -173,7 +173,7 @@ TEST_F(DesktopPage, AStartThatCannotReadTheModeKeepsTheLayoutInForceUnknown)
 TEST_F(DesktopPage, ABoardCountOfZeroCountsAsOne)
 {
     driver.board_count = 0;
-    in_force(sim::kLayoutMultiBoard, 1024, 768);
+    in_force(LAYOUT_MULTI_BOARD, 1024, 768);
     driver.board_modes = {{1024, 768, kBpp, kRate}};
     std::vector<std::string> want = {layout_escape(LAYOUT_NORMAL), mode_change(1024, 768, kTest)};
     auto writes = layout_writes(0, 0, 4);
@@ -184,7 +184,7 @@ TEST_F(DesktopPage, ABoardCountOfZeroCountsAsOne)
 
 TEST_F(DesktopPage, ApplyDoesNothingWhenTheLayoutIsUnchanged)
 {
-    in_force(sim::kLayoutNormal, 1024, 768);
+    in_force(LAYOUT_NORMAL, 1024, 768);
     on_page([](Sheet& sheet, HWND) {
         EXPECT_FALSE(sheet.apply_enabled());
         sheet.click(IDC_NORMAL_MODE);
@@ -243,7 +243,7 @@ TEST_F(DesktopPage, AFailedFinalStepIsUndoneAndReported)
          "Could not update registry after changing into mode"},
     };
     for (const Case& c : cases) {
-        in_force(sim::kLayoutNormal, 1024, 768);
+        in_force(LAYOUT_NORMAL, 1024, 768);
         current_layout = {};
         driver = sim::DisplayDriver{};
         driver.board_count = 2;
@@ -261,7 +261,7 @@ TEST_F(DesktopPage, AFailedFinalStepIsUndoneAndReported)
 
 TEST_F(DesktopPage, AModeThatCannotBeReadAtApplyIsReportedAndUndone)
 {
-    in_force(sim::kLayoutNormal, 1024, 768);
+    in_force(LAYOUT_NORMAL, 1024, 768);
     std::vector<std::string> steps;
     on_page([&](Sheet& sheet, HWND page) {
         sheet.click(IDC_DOUBLE_WIDE);
@@ -290,7 +290,7 @@ struct NoNormalDesktop : sim::DisplayBackend {
     }
     bool set_desktop(const sim::DisplayMode&, uint32_t layout) override
     {
-        return layout != sim::kLayoutNormal;
+        return layout != LAYOUT_NORMAL;
     }
 };
 
@@ -303,7 +303,7 @@ TEST_F(DesktopPage, AnErrorOfTheIntermediateStepIsShownAfterTheChange)
     } cases[] = {{true, "Escape to driver could not be executed"},
                  {false, "Could not test change into the requested mode"}};
     for (const Case& c : cases) {
-        in_force(sim::kLayoutNormal, 1024, 768);
+        in_force(LAYOUT_NORMAL, 1024, 768);
         current_layout = {};
         driver.refused_layouts.clear();
         if (c.refuse_escape)
@@ -317,7 +317,7 @@ TEST_F(DesktopPage, AnErrorOfTheIntermediateStepIsShownAfterTheChange)
         want.push_back(mode_change(2048, 768, kUpdate));
         want.push_back(error_box(c.error));
         EXPECT_EQ(choose_and_apply(IDC_DOUBLE_WIDE), want) << c.error;
-        EXPECT_EQ(driver.layout, sim::kLayoutDoubleWide);
+        EXPECT_EQ(driver.layout, LAYOUT_DOUBLE_WIDE);
         EXPECT_EQ(current_layout.width, 2048u);
     }
     driver.attach(nullptr);
@@ -326,7 +326,7 @@ TEST_F(DesktopPage, AnErrorOfTheIntermediateStepIsShownAfterTheChange)
 TEST_F(DesktopPage, WithoutTheKeyNothingIsCheckedAndApplyChangesNothing)
 {
     win32_host::delete_key(HKEY_LOCAL_MACHINE, kLayoutKey);
-    in_force(sim::kLayoutNormal, 1024, 768);
+    in_force(LAYOUT_NORMAL, 1024, 768);
     driver.family = 2;
     std::vector<std::string> steps;
     on_page([&](Sheet& sheet, HWND page) {
@@ -358,7 +358,7 @@ TEST_F(DesktopPage, WithoutTheKeyNothingIsCheckedAndApplyChangesNothing)
 
 TEST_F(DesktopPage, ARefusedWriteIsReportedAndUndone)
 {
-    in_force(sim::kLayoutNormal, 1024, 768);
+    in_force(LAYOUT_NORMAL, 1024, 768);
     win32_host::refuse_writes(HKEY_LOCAL_MACHINE, kLayoutKey);
     std::vector<std::string> want = {layout_escape(LAYOUT_TWO_TALL),
                                      mode_change(1024, 1536, kTest)};
@@ -372,14 +372,14 @@ TEST_F(DesktopPage, ARefusedWriteIsReportedAndUndone)
 
 TEST_F(DesktopPage, AModeListThatCannotBeReadLeavesNothingToChangeInto)
 {
-    in_force(sim::kLayoutNormal, 1024, 768);
+    in_force(LAYOUT_NORMAL, 1024, 768);
     driver.fail_mode_list = true;
     std::vector<std::string> want = {layout_escape(LAYOUT_TWO_TALL),
                                      mode_change(1024, 1536, kTest)};
     auto tail = restored_then("Could not test change into the requested mode");
     want.insert(want.end(), tail.begin(), tail.end());
     EXPECT_EQ(choose_and_apply(IDC_TWO_TALL), want);
-    EXPECT_EQ(driver.layout, sim::kLayoutNormal);
+    EXPECT_EQ(driver.layout, LAYOUT_NORMAL);
     EXPECT_EQ(driver.current.height, 768u);
     EXPECT_EQ(stored("TwoTall"), 0u);
 }

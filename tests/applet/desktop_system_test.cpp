@@ -40,11 +40,11 @@ class DesktopSystem : public DesktopTest {
     // The display driver starts in the layout a previous Apply stored.
     void start(const Desktop& d)
     {
-        machine().set_registry_dword(0, u"DoubleWide", d.layout == sim::kLayoutDoubleWide);
-        machine().set_registry_dword(0, u"TwoTall", d.layout == sim::kLayoutTwoTall);
+        machine().set_registry_dword(0, u"DoubleWide", d.layout == LAYOUT_DOUBLE_WIDE);
+        machine().set_registry_dword(0, u"TwoTall", d.layout == LAYOUT_TWO_TALL);
         machine().set_registry_dword(0, u"MultiBoardFlag",
-                                     d.layout == sim::kLayoutMultiBoard ? sim::kMultiBoardOn
-                                                                        : sim::kMultiBoardOff);
+                                     d.layout == LAYOUT_MULTI_BOARD ? MULTI_BOARD_ON
+                                                                    : MULTI_BOARD_OFF);
         ASSERT_TRUE(boards->start(driver, {d.width, d.height, kBpp, 0}));
         ASSERT_EQ(driver.layout, d.layout);
     }
@@ -90,10 +90,10 @@ struct Transition {
 
 class Transitions : public DesktopSystem, public ::testing::WithParamInterface<Transition> {};
 
-const Desktop kNormal{sim::kLayoutNormal, 1024, 768};
-const Desktop kDoubleWide{sim::kLayoutDoubleWide, 2048, 768};
-const Desktop kTwoTall{sim::kLayoutTwoTall, 1024, 1536};
-const Desktop kMultiBoard{sim::kLayoutMultiBoard, 2048, 768};
+const Desktop kNormal{LAYOUT_NORMAL, 1024, 768};
+const Desktop kDoubleWide{LAYOUT_DOUBLE_WIDE, 2048, 768};
+const Desktop kTwoTall{LAYOUT_TWO_TALL, 1024, 1536};
+const Desktop kMultiBoard{LAYOUT_MULTI_BOARD, 2048, 768};
 
 const Transition kTransitions[] = {
     {"NormalToDoubleWide", kNormal, IDC_DOUBLE_WIDE, true, kDoubleWide},
@@ -119,9 +119,8 @@ TEST_P(Transitions, EndAsAModeSetOnTheBoards)
         want = {layout_escape(LAYOUT_NORMAL), mode_change(1024, 768, kUpdate)};
     want.push_back(layout_escape(static_cast<int>(t.to.layout)));
     want.push_back(mode_change(t.to.width, t.to.height, kTest));
-    auto writes =
-        layout_writes(t.to.layout == sim::kLayoutDoubleWide, t.to.layout == sim::kLayoutTwoTall,
-                      t.to.layout == sim::kLayoutMultiBoard ? 3 : 4);
+    auto writes = layout_writes(t.to.layout == LAYOUT_DOUBLE_WIDE, t.to.layout == LAYOUT_TWO_TALL,
+                                t.to.layout == LAYOUT_MULTI_BOARD ? 3 : 4);
     want.insert(want.end(), writes.begin(), writes.end());
     want.push_back(mode_change(t.to.width, t.to.height, kUpdate));
 
@@ -135,15 +134,15 @@ TEST_P(Transitions, EndAsAModeSetOnTheBoards)
     EXPECT_EQ(current_layout.width, t.to.width);
     EXPECT_EQ(current_layout.height, t.to.height);
     // The display driver told the miniport (which has no flag for Multi Board).
-    EXPECT_EQ(gVirtualsFlag, t.to.layout == sim::kLayoutMultiBoard ? 0u : t.to.layout);
+    EXPECT_EQ(gVirtualsFlag, t.to.layout == LAYOUT_MULTI_BOARD ? 0u : t.to.layout);
     switch (t.to.layout) {
-    case sim::kLayoutDoubleWide:
+    case LAYOUT_DOUBLE_WIDE:
         expect_board_at(0, Layout::Wide);
         break;
-    case sim::kLayoutTwoTall:
+    case LAYOUT_TWO_TALL:
         expect_board_at(0, Layout::Tall);
         break;
-    case sim::kLayoutMultiBoard:
+    case LAYOUT_MULTI_BOARD:
         expect_board_at(0, Layout::Single);
         expect_board_at(1, Layout::Single);
         break;
@@ -198,7 +197,7 @@ TEST_F(DesktopSystem, ASizeTheBoardsDoNotOfferIsCaughtByTheTestAndUndone)
     want.push_back(error_box("Could not test change into the requested mode"));
     EXPECT_EQ(choose_and_apply(IDC_DOUBLE_WIDE), want);
 
-    EXPECT_EQ(driver.layout, sim::kLayoutNormal);
+    EXPECT_EQ(driver.layout, LAYOUT_NORMAL);
     EXPECT_EQ(driver.current, (DisplayMode{1600, 1200, kBpp, rate}));
     auto mode = boards->client(0).current_mode();
     ASSERT_TRUE(mode);

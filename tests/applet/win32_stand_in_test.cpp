@@ -253,21 +253,21 @@ TEST(DisplayDriverModel, AnswersOnlyIntoBuffersLargeEnough)
     sim::DisplayDriver d;
     uint32_t in = 1234;
     uint32_t out[2] = {0xAAAAAAAA, 0xAAAAAAAA};
-    EXPECT_EQ(d.escape(sim::kEscGetVirtualLayout, 4, &in, 4, out), 0);
+    EXPECT_EQ(d.escape(ESC_GET_VIRTUAL_LAYOUT, 4, &in, 4, out), 0);
     EXPECT_EQ(out[0], 0xAAAAAAAAu);
 
-    uint32_t code = sim::kLayoutMultiBoard;
-    EXPECT_GT(d.escape(sim::kEscSetVirtualLayout, 4, &code, 4, out), 0);
-    EXPECT_GT(d.escape(sim::kEscGetMultiBoard, 4, &in, 4, out), 0);
-    EXPECT_EQ(out[0], sim::kMultiBoardOn);
-    code = sim::kLayoutTwoTall;
-    d.escape(sim::kEscSetVirtualLayout, 4, &code, 4, out);
-    EXPECT_GT(d.escape(sim::kEscGetVirtualLayout, 4, &in, 8, out), 0);
+    uint32_t code = LAYOUT_MULTI_BOARD;
+    EXPECT_GT(d.escape(ESC_SET_VIRTUAL_LAYOUT, 4, &code, 4, out), 0);
+    EXPECT_GT(d.escape(ESC_GET_MULTI_BOARD, 4, &in, 4, out), 0);
+    EXPECT_EQ(out[0], MULTI_BOARD_ON);
+    code = LAYOUT_TWO_TALL;
+    d.escape(ESC_SET_VIRTUAL_LAYOUT, 4, &code, 4, out);
+    EXPECT_GT(d.escape(ESC_GET_VIRTUAL_LAYOUT, 4, &in, 8, out), 0);
     EXPECT_EQ(out[0], 0u);
     EXPECT_EQ(out[1], 1u);
     code = 4;
-    EXPECT_EQ(d.escape(sim::kEscSetVirtualLayout, 4, &code, 4, out), 0) << "no such layout";
-    EXPECT_EQ(d.layout, sim::kLayoutTwoTall);
+    EXPECT_EQ(d.escape(ESC_SET_VIRTUAL_LAYOUT, 4, &code, 4, out), 0) << "no such layout";
+    EXPECT_EQ(d.layout, LAYOUT_TWO_TALL);
     EXPECT_EQ(d.escape(4000, 4, &in, 4, out), 0);
 }
 

@@ -16,7 +16,6 @@ namespace {
 // The information page builds every value in a buffer of MAX_PATH characters.
 constexpr size_t kLongestText = MAX_PATH - 1;
 constexpr const char* kUndefined = "Undefined";
-constexpr uint32_t kLayoutCodes = 4;
 
 size_t g_calls_checked = 0;
 size_t g_boxes_checked = 0;
@@ -48,7 +47,7 @@ void check_write(const std::string& line)
 void check_layout_escape(const std::string& line)
 {
     unsigned long code = std::stoul(line.substr(line.find("in=") + 3));
-    if (code >= kLayoutCodes)
+    if (code > LAYOUT_MULTI_BOARD)
         broken("%s: no such layout code", line.c_str());
 }
 

@@ -9,18 +9,17 @@ namespace {
 
 constexpr int32_t kOwnAnswerResult = 1;
 constexpr int32_t kCallFailed = -1;
-constexpr size_t kBiosBuffers = 3;
 constexpr const char* kBiosSeparator = "   ";
 
 // The three caller buffers of ESC_GET_BIOS_DATA, or false for an input that
 // does not carry their addresses.
-bool bios_buffers(int in_size, const void* in, char* (&buffers)[kBiosBuffers])
+bool bios_buffers(int in_size, const void* in, char* (&buffers)[BIOS_TEXT_COUNT])
 {
-    uint32_t addresses[kBiosBuffers];
+    uint32_t addresses[BIOS_TEXT_COUNT];
     if (!in || in_size < static_cast<int>(sizeof addresses))
         return false;
     std::memcpy(addresses, in, sizeof addresses);
-    for (size_t i = 0; i < kBiosBuffers; ++i) {
+    for (size_t i = 0; i < BIOS_TEXT_COUNT; ++i) {
         buffers[i] = reinterpret_cast<char*>(static_cast<uintptr_t>(addresses[i]));
         if (!buffers[i])
             return false;
@@ -30,14 +29,14 @@ bool bios_buffers(int in_size, const void* in, char* (&buffers)[kBiosBuffers])
 
 // The texts in the buffers as the applet must join them: each ends at its
 // first zero or at the end of its buffer.
-std::string joined_bios_texts(char* const (&buffers)[kBiosBuffers])
+std::string joined_bios_texts(char* const (&buffers)[BIOS_TEXT_COUNT])
 {
     std::string joined;
-    for (size_t i = 0; i < kBiosBuffers; ++i) {
+    for (size_t i = 0; i < BIOS_TEXT_COUNT; ++i) {
         if (i > 0)
             joined += kBiosSeparator;
         const char* text = buffers[i];
-        joined.append(text, ::strnlen(text, sim::kBiosTextBuffer));
+        joined.append(text, ::strnlen(text, BIOS_TEXT_SIZE));
     }
     return joined;
 }
@@ -81,12 +80,12 @@ int32_t FuzzedDriver::own_answer(const EscapePlan& plan, int escape, int in_size
         for (size_t i = 0; i < size; ++i)
             bytes[i] = from + i < data.size() ? data[from + i] : 0;
     };
-    if (escape == sim::kEscGetBiosData) {
-        char* buffers[kBiosBuffers];
+    if (escape == ESC_GET_BIOS_DATA) {
+        char* buffers[BIOS_TEXT_COUNT];
         if (!bios_buffers(in_size, in, buffers))
             return 0;
-        for (size_t i = 0; i < kBiosBuffers; ++i)
-            fill(buffers[i], sim::kBiosTextBuffer, i * sim::kBiosTextBuffer);
+        for (size_t i = 0; i < BIOS_TEXT_COUNT; ++i)
+            fill(buffers[i], BIOS_TEXT_SIZE, i * BIOS_TEXT_SIZE);
     }
     if (out && out_size > 0)
         fill(out, static_cast<size_t>(out_size), 0);
@@ -96,13 +95,13 @@ int32_t FuzzedDriver::own_answer(const EscapePlan& plan, int escape, int in_size
 void FuzzedDriver::remember(int escape, int32_t result, int in_size, const void* in, int out_size,
                             const void* out)
 {
-    if (escape == sim::kEscGetBoardFamily) {
+    if (escape == ESC_GET_BOARD_FAMILY) {
         family_ = {true, result, 0, {}};
         if (out && out_size >= 4)
             std::memcpy(&family_.family, out, 4);
-    } else if (escape == sim::kEscGetBiosData) {
+    } else if (escape == ESC_GET_BIOS_DATA) {
         bios_ = {true, result, 0, {}};
-        char* buffers[kBiosBuffers];
+        char* buffers[BIOS_TEXT_COUNT];
         if (bios_buffers(in_size, in, buffers))
             bios_.bios_texts = joined_bios_texts(buffers);
     }

@@ -111,13 +111,13 @@ TEST_P(SelectedBoards, MultiBoardDesktopSpansEveryBoard)
         auto m = boot(std::vector<uint32_t>(n, 0x11));
         sim::DisplayBoards boards(*m);
         ASSERT_EQ(boards.boards(), n);
-        ASSERT_TRUE(boards.set_layout(sim::kLayoutMultiBoard));
-        auto modes = boards.desktop_modes(sim::kLayoutMultiBoard);
+        ASSERT_TRUE(boards.set_layout(LAYOUT_MULTI_BOARD));
+        auto modes = boards.desktop_modes(LAYOUT_MULTI_BOARD);
         auto wide = std::find_if(modes.begin(), modes.end(), [&](const sim::DisplayMode& d) {
             return d.width == 1024 * n && d.height == 768 && d.bits_per_pixel == 16;
         });
         ASSERT_NE(wide, modes.end());
-        ASSERT_TRUE(boards.set_desktop(*wide, sim::kLayoutMultiBoard));
+        ASSERT_TRUE(boards.set_desktop(*wide, LAYOUT_MULTI_BOARD));
         for (size_t b = 0; b < n; ++b)
             EXPECT_EQ(sim::decode_display(m->board(int(b))).h_active, 1024u) << "board " << b;
     }

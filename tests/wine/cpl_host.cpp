@@ -33,9 +33,8 @@ constexpr int kBindFailed = 4;
 constexpr unsigned char kUnfilled = 0xCC;
 
 const uint32_t kFamilyEscapes[] = {
-    sim::kEscGetBoardFamily, sim::kEscGetVirtualLayout, sim::kEscGetBiosData,
-    sim::kEscGetBoardIndex,  sim::kEscSetVirtualLayout, sim::kEscGetMultiBoard,
-    sim::kEscGetBoardCount,
+    ESC_GET_BOARD_FAMILY,   ESC_GET_VIRTUAL_LAYOUT, ESC_GET_BIOS_DATA,   ESC_GET_BOARD_INDEX,
+    ESC_SET_VIRTUAL_LAYOUT, ESC_GET_MULTI_BOARD,    ESC_GET_BOARD_COUNT,
 };
 
 struct Options {

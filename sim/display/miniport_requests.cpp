@@ -19,74 +19,64 @@ constexpr uint32_t kPublicRanges = kNumPublicRanges * sizeof(VIDEO_PUBLIC_ACCESS
 constexpr uint32_t kStringOutput = 64;
 constexpr uint32_t kCustomRefreshOutput = 44;
 
+// A request by its name, which is its control code's without "IOCTL_".
+#define REQUEST(name) #name, IOCTL_##name
+
 const RequestInfo kRequests[] = {
-    {"VIDEO_QUERY_AVAIL_MODES", IOCTL_VIDEO_QUERY_AVAIL_MODES, In::None, 0, Out::Modes, kModeRecord,
-     ""},
-    {"VIDEO_QUERY_NUM_AVAIL_MODES", IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, In::None, 0, Out::NumModes,
-     sizeof(VIDEO_NUM_MODES), ""},
-    {"VIDEO_QUERY_CURRENT_MODE", IOCTL_VIDEO_QUERY_CURRENT_MODE, In::None, 0, Out::Mode,
-     kModeRecord, ""},
-    {"VIDEO_SET_CURRENT_MODE", IOCTL_VIDEO_SET_CURRENT_MODE, In::Word, 4, Out::None, 0, "ROW"},
-    {"VIDEO_RESET_DEVICE", IOCTL_VIDEO_RESET_DEVICE, In::None, 0, Out::None, 0, ""},
-    {"VIDEO_SET_COLOR_REGISTERS", IOCTL_VIDEO_SET_COLOR_REGISTERS, In::Clut, 4, Out::None, 0,
-     "FIRST 0xRRGGBB..."},
-    {"VIDEO_MAP_VIDEO_MEMORY", IOCTL_VIDEO_MAP_VIDEO_MEMORY, In::MapAddress, sizeof(VIDEO_MEMORY),
-     Out::Memory, sizeof(VIDEO_MEMORY_INFORMATION), "[ADDRESS]"},
-    {"VIDEO_UNMAP_VIDEO_MEMORY", IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, In::Mapping, sizeof(VIDEO_MEMORY),
-     Out::None, 0, "(the last mapping)"},
-    {"VIDEO_QUERY_PUBLIC_ACCESS_RANGES", IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, In::None, 0,
-     Out::PublicRanges, kPublicRanges, ""},
-    {"VIDEO_FREE_PUBLIC_ACCESS_RANGES", IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, In::Ranges,
-     kPublicRanges, Out::None, 0, "(the ranges last queried)"},
-    {"VIDEO_SHARE_VIDEO_MEMORY", IOCTL_VIDEO_SHARE_VIDEO_MEMORY, In::Share,
-     sizeof(VIDEO_SHARE_MEMORY), Out::Share, sizeof(VIDEO_SHARE_MEMORY_INFORMATION),
-     "PROCESS OFFSET SIZE"},
-    {"VIDEO_UNSHARE_VIDEO_MEMORY", IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY, In::Unshare,
-     sizeof(VIDEO_SHARE_MEMORY), Out::None, 0, "PROCESS (the last shared view)"},
-    {"PRIV_MAP_BIOS_ROM", IOCTL_PRIV_MAP_BIOS_ROM, In::None, 0, Out::Words, 4, ""},
-    {"PRIV_GET_BOARD_CONFIG", IOCTL_PRIV_GET_BOARD_CONFIG, In::None, 0, Out::Words, 4, ""},
-    {"PRIV_SET_VIRTUALS_FLAG", IOCTL_PRIV_SET_VIRTUALS_FLAG, In::Word, 4, Out::None, 0, "0|1|2"},
-    {"PRIV_GET_EXTRA_HEIGHT", IOCTL_PRIV_GET_EXTRA_HEIGHT, In::Word, 4, Out::Words, 4,
-     "ROW (0xFFFFFFFF: current)"},
-    {"PRIV_GET_EXTRA_WIDTH", IOCTL_PRIV_GET_EXTRA_WIDTH, In::Word, 4, Out::Words, 4,
-     "ROW (0xFFFFFFFF: current)"},
-    {"PRIV_SELECT_BOARD", IOCTL_PRIV_SELECT_BOARD, In::Word, 4, Out::None, 0, "BOARD"},
-    {"PRIV_STALL", IOCTL_PRIV_STALL, In::Word, 4, Out::None, 0, "MICROSECONDS"},
-    {"PRIV_GET_NUM_BOARDS", IOCTL_PRIV_GET_NUM_BOARDS, In::None, 0, Out::Words, 4, ""},
-    {"PRIV_GET_BUS_TYPE", IOCTL_PRIV_GET_BUS_TYPE, In::None, 0, Out::Words, 4, ""},
-    {"PRIV_NOP", IOCTL_PRIV_NOP, In::Word, 4, Out::None, 0, "WORD"},
-    {"PRIV_SET_MCLOCK_INDEX", IOCTL_PRIV_SET_MCLOCK_INDEX, In::Word, 4, Out::None, 0, "MHZ"},
-    {"PRIV_GET_CHIP_NAME", IOCTL_PRIV_GET_CHIP_NAME, In::None, 0, Out::String, kStringOutput, ""},
-    {"PRIV_GET_DAC_NAME", IOCTL_PRIV_GET_DAC_NAME, In::None, 0, Out::String, kStringOutput, ""},
-    {"PRIV_GET_MEMORY_TYPE_NAME", IOCTL_PRIV_GET_MEMORY_TYPE_NAME, In::None, 0, Out::String,
-     kStringOutput, ""},
-    {"PRIV_GET_MEMORY_SIZE_MB", IOCTL_PRIV_GET_MEMORY_SIZE_MB, In::None, 0, Out::Words, 4, ""},
-    {"PRIV_GET_BUS_NAME", IOCTL_PRIV_GET_BUS_NAME, In::None, 0, Out::String, kStringOutput, ""},
-    {"PRIV_GET_CONSTANT_128", IOCTL_PRIV_GET_CONSTANT_128, In::None, 0, Out::Words, 4, ""},
-    {"PRIV_GET_CONSTANT_592", IOCTL_PRIV_GET_CONSTANT_592, In::None, 0, Out::Words, 4, ""},
-    {"PRIV_GET_BOARD_NAME", IOCTL_PRIV_GET_BOARD_NAME, In::None, 0, Out::String, kStringOutput, ""},
-    {"PRIV_SET_ALL_VIRTUAL_MODES", IOCTL_PRIV_SET_ALL_VIRTUAL_MODES, In::Byte, 1, Out::None, 0,
-     "0|1"},
-    {"PRIV_SET_CURSOR_COLOR", IOCTL_PRIV_SET_CURSOR_COLOR, In::Shorts, 6, Out::None, 0,
-     "RED GREEN BLUE"},
-    {"PRIV_APPLY_CURSOR_COLOR", IOCTL_PRIV_APPLY_CURSOR_COLOR, In::None, 0, Out::None, 0, ""},
-    {"PRIV_SET_DRIVER_OPTION", IOCTL_PRIV_SET_DRIVER_OPTION, In::Word, 4, Out::None, 0, "0..3"},
-    {"PRIV_GET_DRIVER_OPTION", IOCTL_PRIV_GET_DRIVER_OPTION, In::None, 0, Out::Words, 4, ""},
-    {"PRIV_SET_GAMMA_RAMP", IOCTL_PRIV_SET_GAMMA_RAMP, In::Gamma, 4, Out::None, 0,
-     "FIRST 0xBBGGRR00..."},
-    {"PRIV_GAMMA_CONTROL", IOCTL_PRIV_GAMMA_CONTROL, In::Word, 4, Out::Words, 4,
-     "1 (off) | 2 (on) | 4 (query)"},
-    {"PRIV_UPDATE_GAMMA", IOCTL_PRIV_UPDATE_GAMMA, In::None, 0, Out::None, 0, ""},
-    {"PRIV_GET_ALL_VIRTUAL_MODES", IOCTL_PRIV_GET_ALL_VIRTUAL_MODES, In::None, 0, Out::Words, 4,
-     ""},
-    {"PRIV_SET_CUSTOM_REFRESH", IOCTL_PRIV_SET_CUSTOM_REFRESH, In::Words, 12, Out::CustomRefresh,
-     kCustomRefreshOutput, "HZ PIXEL_CLOCK_HZ PLL_WORD"},
-    {"PRIV_TRY_REFRESH", IOCTL_PRIV_TRY_REFRESH, In::Words, 12, Out::Words, 4,
+    {REQUEST(VIDEO_QUERY_AVAIL_MODES), In::None, 0, Out::Modes, kModeRecord, ""},
+    {REQUEST(VIDEO_QUERY_NUM_AVAIL_MODES), In::None, 0, Out::NumModes, sizeof(VIDEO_NUM_MODES), ""},
+    {REQUEST(VIDEO_QUERY_CURRENT_MODE), In::None, 0, Out::Mode, kModeRecord, ""},
+    {REQUEST(VIDEO_SET_CURRENT_MODE), In::Word, 4, Out::None, 0, "ROW"},
+    {REQUEST(VIDEO_RESET_DEVICE), In::None, 0, Out::None, 0, ""},
+    {REQUEST(VIDEO_SET_COLOR_REGISTERS), In::Clut, 4, Out::None, 0, "FIRST 0xRRGGBB..."},
+    {REQUEST(VIDEO_MAP_VIDEO_MEMORY), In::MapAddress, sizeof(VIDEO_MEMORY), Out::Memory,
+     sizeof(VIDEO_MEMORY_INFORMATION), "[ADDRESS]"},
+    {REQUEST(VIDEO_UNMAP_VIDEO_MEMORY), In::Mapping, sizeof(VIDEO_MEMORY), Out::None, 0,
+     "(the last mapping)"},
+    {REQUEST(VIDEO_QUERY_PUBLIC_ACCESS_RANGES), In::None, 0, Out::PublicRanges, kPublicRanges, ""},
+    {REQUEST(VIDEO_FREE_PUBLIC_ACCESS_RANGES), In::Ranges, kPublicRanges, Out::None, 0,
+     "(the ranges last queried)"},
+    {REQUEST(VIDEO_SHARE_VIDEO_MEMORY), In::Share, sizeof(VIDEO_SHARE_MEMORY), Out::Share,
+     sizeof(VIDEO_SHARE_MEMORY_INFORMATION), "PROCESS OFFSET SIZE"},
+    {REQUEST(VIDEO_UNSHARE_VIDEO_MEMORY), In::Unshare, sizeof(VIDEO_SHARE_MEMORY), Out::None, 0,
+     "PROCESS (the last shared view)"},
+    {REQUEST(PRIV_MAP_BIOS_ROM), In::None, 0, Out::Words, 4, ""},
+    {REQUEST(PRIV_GET_BOARD_CONFIG), In::None, 0, Out::Words, 4, ""},
+    {REQUEST(PRIV_SET_VIRTUALS_FLAG), In::Word, 4, Out::None, 0, "0|1|2"},
+    {REQUEST(PRIV_GET_EXTRA_HEIGHT), In::Word, 4, Out::Words, 4, "ROW (0xFFFFFFFF: current)"},
+    {REQUEST(PRIV_GET_EXTRA_WIDTH), In::Word, 4, Out::Words, 4, "ROW (0xFFFFFFFF: current)"},
+    {REQUEST(PRIV_SELECT_BOARD), In::Word, 4, Out::None, 0, "BOARD"},
+    {REQUEST(PRIV_STALL), In::Word, 4, Out::None, 0, "MICROSECONDS"},
+    {REQUEST(PRIV_GET_NUM_BOARDS), In::None, 0, Out::Words, 4, ""},
+    {REQUEST(PRIV_GET_BUS_TYPE), In::None, 0, Out::Words, 4, ""},
+    {REQUEST(PRIV_NOP), In::Word, 4, Out::None, 0, "WORD"},
+    {REQUEST(PRIV_SET_MCLOCK_INDEX), In::Word, 4, Out::None, 0, "MHZ"},
+    {REQUEST(PRIV_GET_CHIP_NAME), In::None, 0, Out::String, kStringOutput, ""},
+    {REQUEST(PRIV_GET_DAC_NAME), In::None, 0, Out::String, kStringOutput, ""},
+    {REQUEST(PRIV_GET_MEMORY_TYPE_NAME), In::None, 0, Out::String, kStringOutput, ""},
+    {REQUEST(PRIV_GET_MEMORY_SIZE_MB), In::None, 0, Out::Words, 4, ""},
+    {REQUEST(PRIV_GET_BUS_NAME), In::None, 0, Out::String, kStringOutput, ""},
+    {REQUEST(PRIV_GET_CONSTANT_128), In::None, 0, Out::Words, 4, ""},
+    {REQUEST(PRIV_GET_CONSTANT_592), In::None, 0, Out::Words, 4, ""},
+    {REQUEST(PRIV_GET_BOARD_NAME), In::None, 0, Out::String, kStringOutput, ""},
+    {REQUEST(PRIV_SET_ALL_VIRTUAL_MODES), In::Byte, 1, Out::None, 0, "0|1"},
+    {REQUEST(PRIV_SET_CURSOR_COLOR), In::Shorts, 6, Out::None, 0, "RED GREEN BLUE"},
+    {REQUEST(PRIV_APPLY_CURSOR_COLOR), In::None, 0, Out::None, 0, ""},
+    {REQUEST(PRIV_SET_DRIVER_OPTION), In::Word, 4, Out::None, 0, "0..3"},
+    {REQUEST(PRIV_GET_DRIVER_OPTION), In::None, 0, Out::Words, 4, ""},
+    {REQUEST(PRIV_SET_GAMMA_RAMP), In::Gamma, 4, Out::None, 0, "FIRST 0xBBGGRR00..."},
+    {REQUEST(PRIV_GAMMA_CONTROL), In::Word, 4, Out::Words, 4, "1 (off) | 2 (on) | 4 (query)"},
+    {REQUEST(PRIV_UPDATE_GAMMA), In::None, 0, Out::None, 0, ""},
+    {REQUEST(PRIV_GET_ALL_VIRTUAL_MODES), In::None, 0, Out::Words, 4, ""},
+    {REQUEST(PRIV_SET_CUSTOM_REFRESH), In::Words, 12, Out::CustomRefresh, kCustomRefreshOutput,
      "HZ PIXEL_CLOCK_HZ PLL_WORD"},
-    {"PRIV_GET_TOTALS", IOCTL_PRIV_GET_TOTALS, In::None, 0, Out::Words, 4, ""},
-    {"PRIV_QUERY_REFRESH", IOCTL_PRIV_QUERY_REFRESH, In::Word, 4, Out::Words, 4, "HZ"},
-    {"PRIV_SET_TEST_MODES", IOCTL_PRIV_SET_TEST_MODES, In::Byte, 1, Out::None, 0, "0|1"},
+    {REQUEST(PRIV_TRY_REFRESH), In::Words, 12, Out::Words, 4, "HZ PIXEL_CLOCK_HZ PLL_WORD"},
+    {REQUEST(PRIV_GET_TOTALS), In::None, 0, Out::Words, 4, ""},
+    {REQUEST(PRIV_QUERY_REFRESH), In::Word, 4, Out::Words, 4, "HZ"},
+    {REQUEST(PRIV_SET_TEST_MODES), In::Byte, 1, Out::None, 0, "0|1"},
 };
+
+#undef REQUEST
 
 std::string upper(std::string_view s)
 {
@@ -109,6 +99,14 @@ const RequestInfo* find_exact(const std::string& name)
 std::span<const RequestInfo> request_catalogue()
 {
     return kRequests;
+}
+
+std::vector<ULONG> request_codes()
+{
+    std::vector<ULONG> codes;
+    for (const RequestInfo& r : kRequests)
+        codes.push_back(r.code);
+    return codes;
 }
 
 const RequestInfo* find_request(ULONG code)

@@ -54,6 +54,8 @@ struct RequestInfo {
 };
 
 std::span<const RequestInfo> request_catalogue();
+// The control codes of the catalogue, in its order.
+std::vector<ULONG> request_codes();
 
 // By name (any case; "IOCTL_", "VIDEO_" and "PRIV_" may be left out) or by
 // control code in hex or decimal. Null when nothing matches.

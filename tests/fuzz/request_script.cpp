@@ -1,9 +1,8 @@
 #include "request_script.h"
 
-#include "../request_codes.h"
+#include "sim/display/miniport_requests.h"
 
 #include <algorithm>
-#include <iterator>
 
 namespace korvid_fuzz {
 
@@ -21,8 +20,7 @@ constexpr uint8_t kDeviceMask = 0x0F;
 
 const std::vector<ULONG>& known_codes()
 {
-    static const std::vector<ULONG> codes(std::begin(korvid_tests::kRequestCodes),
-                                          std::end(korvid_tests::kRequestCodes));
+    static const std::vector<ULONG> codes = sim::request_codes();
     return codes;
 }
 

@@ -5,7 +5,7 @@
 // the same way, and never writes outside a buffer.
 #include "e2e.h"
 
-#include "../request_codes.h"
+#include "sim/display/miniport_requests.h"
 
 #include <iterator>
 #include <random>
@@ -20,8 +20,7 @@ constexpr int kRequests = 3000;
 // Every code the miniport answers, and a few it does not.
 std::vector<ULONG> request_codes()
 {
-    std::vector<ULONG> codes(std::begin(korvid_tests::kRequestCodes),
-                             std::end(korvid_tests::kRequestCodes));
+    std::vector<ULONG> codes = sim::request_codes();
     for (ULONG unknown : {KORVID_PRIVATE_IOCTL(0xEBA), KORVID_PRIVATE_IOCTL(0xEC7),
                           KORVID_PRIVATE_IOCTL(0xEF3), 0UL})
         codes.push_back(unknown);

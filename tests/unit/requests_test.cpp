@@ -6,10 +6,14 @@
 #include "private_ioctl.h"
 #include "registry.h"
 #include "request_client.h"
+#include "requests.h"
+#include "sim/display/miniport_requests.h"
 #include "sim/machine/decode.h"
 #include "sim/loader/host_driver.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 using namespace sim;
 using namespace korvid_host;
@@ -73,6 +77,18 @@ TEST_F(Requests, UnknownCodesAreRefusedButHandled)
         EXPECT_EQ(r.handled, TRUE);
         EXPECT_EQ(r.status, ERROR_INVALID_FUNCTION) << std::hex << code;
         EXPECT_EQ(r.information, kUntouchedInformation);
+    }
+}
+
+// The catalogue that the display driver's side sends from names exactly the
+// codes the dispatch tables answer, among all the video device's codes.
+TEST(RequestCatalogue, NamesEveryCodeTheMiniportDispatches)
+{
+    constexpr ULONG kVideoCodes = CTL_CODE(FILE_DEVICE_VIDEO, 0, 0, 0);
+    constexpr ULONG kCodesPerDevice = 0x10000;
+    for (ULONG code = kVideoCodes; code < kVideoCodes + kCodesPerDevice; ++code) {
+        bool dispatched = find_standard_request(code) || find_private_request(code);
+        EXPECT_EQ(dispatched, sim::find_request(code) != nullptr) << std::hex << code;
     }
 }
 

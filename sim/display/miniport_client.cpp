@@ -72,21 +72,10 @@ Reply MiniportClient::send_on_device(ULONG code, const std::vector<uint8_t>& inp
 {
     std::vector<uint8_t> buffer(std::max(input.size(), output_length), 0);
     std::copy(input.begin(), input.end(), buffer.begin());
-    STATUS_BLOCK status{};
-    status.Status = static_cast<VP_STATUS>(-1);
-    VIDEO_REQUEST_PACKET packet{};
-    packet.IoControlCode = code;
-    packet.StatusBlock = &status;
-    packet.InputBuffer = buffer.empty() ? nullptr : buffer.data();
-    packet.OutputBuffer = packet.InputBuffer;
-    packet.InputBufferLength = static_cast<ULONG>(input.size());
-    packet.OutputBufferLength = static_cast<ULONG>(output_length);
+    uint8_t* shared = buffer.empty() ? nullptr : buffer.data();
     machine_.make_current();
-    machine_.start_io(kDisplayDevice, &packet);
-
-    Reply r;
-    r.status = status.Status;
-    r.information = status.Information;
+    Reply r = start_request(machine_, kDisplayDevice, code,
+                            {shared, input.size(), shared, output_length});
     r.output.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(output_length));
     if (const RequestInfo* info = find_request(code))
         remember(*info, r);

@@ -18,6 +18,7 @@
 #include "sim/machine/image.h"
 #include "videoport/system.h"
 #include "miniport_requests.h"
+#include "request_packet.h"
 #include "sim/machine/test_pattern.h"
 
 #include <cstdint>
@@ -60,16 +61,6 @@ struct ModeEntry {
     uint32_t start_offset() const;
     bool matches(const WantedMode& want) const;
     WantedMode as_wanted() const; // this mode, to find it again elsewhere
-};
-
-struct Reply {
-    VP_STATUS status = -1;
-    ULONG information = 0;
-    std::vector<uint8_t> output;
-
-    bool ok() const { return status == NO_ERROR; }
-    uint32_t word(size_t i = 0) const;
-    std::string text() const; // the output up to its first NUL
 };
 
 // Where the display driver sees video memory after a map request.

@@ -1,10 +1,6 @@
-// Layouts, wanted modes, mode entries and replies: the display driver's
+// Layouts, wanted modes and mode entries: the display driver's
 // vocabulary for the modes it chooses from.
 #include "miniport_client.h"
-
-#include "sim/machine/le_words.h"
-
-#include <algorithm>
 
 namespace sim {
 
@@ -117,17 +113,6 @@ bool ModeEntry::matches(const WantedMode& s) const
 WantedMode ModeEntry::as_wanted() const
 {
     return {width(), height(), bpp(), frequency(), layout()};
-}
-
-uint32_t Reply::word(size_t i) const
-{
-    return le::get32(output, 4 * i);
-}
-
-std::string Reply::text() const
-{
-    auto nul = std::find(output.begin(), output.end(), 0);
-    return std::string(output.begin(), nul);
 }
 
 } // namespace sim

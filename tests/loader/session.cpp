@@ -145,12 +145,6 @@ uint32_t Reply::word(size_t i) const
     return v;
 }
 
-std::string Reply::text() const
-{
-    auto end = std::find(output.begin(), output.end(), 0);
-    return std::string(output.begin(), end);
-}
-
 Session::Session(korvid_host::DriverImage driver) : driver_(std::move(driver)) {}
 Session::~Session() = default;
 
@@ -207,23 +201,13 @@ Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffer
     Guarded in(input, shared ? std::max(input.size(), output_length) : input.size());
     Guarded out({}, shared ? 0 : output_length);
 
-    STATUS_BLOCK status{};
-    status.Status = -1;
-    status.Information = kUntouchedInformation;
-    VIDEO_REQUEST_PACKET packet{};
-    packet.IoControlCode = code;
-    packet.StatusBlock = &status;
-    packet.InputBuffer = in.data();
-    packet.InputBufferLength = static_cast<ULONG>(input.size());
-    packet.OutputBuffer = shared ? in.data() : out.data();
-    packet.OutputBufferLength = static_cast<ULONG>(output_length);
-
     const size_t first_event = machine_->trace.size();
     const size_t mapped_before = machine_->mappings.size();
     Reply r;
-    r.handled = machine_->start_io(device, &packet);
-    r.status = status.Status;
-    r.information = status.Information;
+    static_cast<sim::Reply&>(r) = sim::start_request(
+        *machine_, device, code,
+        {in.data(), input.size(), shared ? in.data() : out.data(), output_length},
+        kUntouchedInformation);
     const Bytes in_after = in.content();
     r.output = shared ? Bytes(in_after.begin(), in_after.begin() + output_length) : out.content();
     const auto& events = machine_->trace.events();

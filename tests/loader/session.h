@@ -6,6 +6,7 @@
 // that two runs can be compared by.
 #pragma once
 
+#include "sim/display/request_packet.h"
 #include "sim/machine/decode.h"
 #include "videoport/system.h"
 
@@ -24,16 +25,11 @@ using Bytes = std::vector<uint8_t>;
 // Little-endian 32-bit words, as the requests take them.
 Bytes words(std::initializer_list<uint32_t> list);
 
-struct Reply {
-    BOOLEAN handled = FALSE;
-    VP_STATUS status = -1;
-    ULONG information = 0;
-    Bytes output;
+struct Reply : sim::Reply {
     std::vector<sim::Event> events; // the device accesses the request made
 
+    // Word i of the output; a failure when the output is shorter.
     uint32_t word(size_t i = 0) const;
-    // The output up to its first NUL.
-    std::string text() const;
 };
 
 // Information as the request found it; a request that sets none leaves it so.

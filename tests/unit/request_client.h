@@ -3,56 +3,32 @@
 // through the video port to the miniport and returns what came back.
 #pragma once
 
+#include "sim/display/request_packet.h"
 #include "videoport/system.h"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 namespace testing_korvid {
 
-struct Reply {
-    BOOLEAN handled = FALSE;
-    VP_STATUS status = -1;
-    ULONG information = 0;
-    std::vector<uint8_t> output;
-
-    uint32_t word(size_t i = 0) const
-    {
-        uint32_t v = 0;
-        std::memcpy(&v, output.data() + 4 * i, 4);
-        return v;
-    }
-};
+using sim::Reply;
 
 constexpr ULONG kUntouchedInformation = 0xDEADBEEF;
+constexpr uint8_t kUnwritten = 0xCC;
 
 // Sends one request to device `device` of the machine.
 inline Reply send(korvid_host::System& m, ULONG code, const std::vector<uint8_t>& input,
                   size_t output_length, bool shared = false, int device = 0)
 {
-    Reply r;
-    STATUS_BLOCK status{};
-    status.Status = -1;
-    status.Information = kUntouchedInformation;
-    VIDEO_REQUEST_PACKET packet{};
-    packet.IoControlCode = code;
-    packet.StatusBlock = &status;
-    std::vector<uint8_t> in(input), out(output_length, 0xCC);
-    if (shared) {
-        // One buffer for both, as the buffered method hands it over.
-        in.resize(std::max(input.size(), output_length), 0xCC);
-        packet.InputBuffer = in.empty() ? nullptr : in.data();
-        packet.OutputBuffer = packet.InputBuffer;
-    } else {
-        packet.InputBuffer = in.empty() ? nullptr : in.data();
-        packet.OutputBuffer = out.empty() ? nullptr : out.data();
-    }
-    packet.InputBufferLength = static_cast<ULONG>(input.size());
-    packet.OutputBufferLength = static_cast<ULONG>(output_length);
-    r.handled = m.start_io(device, &packet);
-    r.status = status.Status;
-    r.information = status.Information;
+    std::vector<uint8_t> in(input), out(output_length, kUnwritten);
+    // One buffer for both, as the buffered method hands it over.
+    if (shared)
+        in.resize(std::max(input.size(), output_length), kUnwritten);
+    uint8_t* in_data = in.empty() ? nullptr : in.data();
+    uint8_t* out_data = shared ? in_data : out.empty() ? nullptr : out.data();
+    Reply r = sim::start_request(m, device, code, {in_data, input.size(), out_data, output_length},
+                                 kUntouchedInformation);
     if (shared)
         r.output.assign(in.begin(), in.begin() + output_length);
     else

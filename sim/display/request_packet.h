@@ -1,0 +1,42 @@
+// One request as the video port hands it to the miniport's StartIO: the
+// packet over the caller's buffers (the same buffer twice for the buffered
+// method's shared one) and its status block, which starts at status -1 and
+// the Information the caller chooses, so that what the miniport leaves
+// unset shows. The display driver's side and the tests build every packet
+// here.
+#pragma once
+
+#include "videoport/system.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct Reply {
+    BOOLEAN handled = FALSE; // what StartIO returned
+    VP_STATUS status = -1;
+    ULONG information = 0;
+    std::vector<uint8_t> output;
+
+    bool ok() const { return status == NO_ERROR; }
+    uint32_t word(size_t i = 0) const; // 0 past the end of the output
+    std::string text() const;          // the output up to its first NUL
+};
+
+struct RequestBuffers {
+    void* input = nullptr;
+    size_t input_length = 0;
+    void* output = nullptr;
+    size_t output_length = 0;
+};
+
+// Sends `code` to the miniport of device `device`. The reply carries what
+// StartIO and the status block returned, and no output: the caller's
+// buffers hold it.
+Reply start_request(korvid_host::System& machine, int device, ULONG code,
+                    const RequestBuffers& buffers, ULONG information = 0);
+
+} // namespace sim

@@ -1,19 +1,16 @@
 #include "display_binding.h"
 
 #include <cstdarg>
-#include <cstddef>
 #include <set>
 
 #include "import_binding.h"
+#include "sim/display/display_driver_devmode.h"
 
 namespace {
 
 // Device contexts on the model are handles that no GDI object can have:
 // GDI hands out handles far below this.
 constexpr ULONG_PTR kModelDcBase = 0x7DC00000;
-// A record to change into must reach dmFields; no field past its size field
-// is read.
-constexpr WORD kSmallestChangeRecord = offsetof(DEVMODEA, dmFields);
 
 sim::DisplayDriver* model;
 FILE* log_file;
@@ -70,36 +67,6 @@ BOOL WINAPI model_delete_dc(HDC dc)
     return TRUE;
 }
 
-void to_record(const sim::DisplayMode& mode, DEVMODEA& record)
-{
-    record.dmFields = DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFREQUENCY;
-    record.dmPelsWidth = mode.width;
-    record.dmPelsHeight = mode.height;
-    record.dmBitsPerPel = mode.bits_per_pixel;
-    record.dmDisplayFrequency = mode.frequency;
-}
-
-bool holds(const DEVMODEA& record, size_t offset, DWORD field)
-{
-    return (record.dmFields & field) && record.dmSize >= offset + sizeof(DWORD);
-}
-
-// A field the record does not mark, or does not reach, keeps the value of
-// the mode in force.
-sim::DisplayMode from_record(const DEVMODEA& record)
-{
-    sim::DisplayMode mode = model->current;
-    if (holds(record, offsetof(DEVMODEA, dmPelsWidth), DM_PELSWIDTH))
-        mode.width = record.dmPelsWidth;
-    if (holds(record, offsetof(DEVMODEA, dmPelsHeight), DM_PELSHEIGHT))
-        mode.height = record.dmPelsHeight;
-    if (holds(record, offsetof(DEVMODEA, dmBitsPerPel), DM_BITSPERPEL))
-        mode.bits_per_pixel = record.dmBitsPerPel;
-    if (holds(record, offsetof(DEVMODEA, dmDisplayFrequency), DM_DISPLAYFREQUENCY))
-        mode.frequency = record.dmDisplayFrequency;
-    return mode;
-}
-
 // The caller's size field is not read, as the system's EnumDisplaySettingsA
 // does not read it.
 BOOL WINAPI model_enum_settings(LPCSTR device, DWORD number, DEVMODEA* record)
@@ -115,7 +82,7 @@ BOOL WINAPI model_enum_settings(LPCSTR device, DWORD number, DEVMODEA* record)
     if (number == ENUM_CURRENT_SETTINGS)
         log("enum current -> %d %ux%u\n", found, mode.width, mode.height);
     if (found)
-        to_record(mode, *record);
+        sim::fill_devmode(*record, mode);
     return found;
 }
 
@@ -126,12 +93,12 @@ LONG WINAPI model_change_settings(DEVMODEA* record, DWORD flags)
         log("change to stored mode\n");
         return DISP_CHANGE_SUCCESSFUL;
     }
-    if (record->dmSize < kSmallestChangeRecord) {
+    if (record->dmSize < sim::kSmallestChangeRecord) {
         ++bad_records;
         log("change refused: record size %u\n", record->dmSize);
         return DISP_CHANGE_BADMODE;
     }
-    sim::DisplayMode mode = from_record(*record);
+    sim::DisplayMode mode = sim::mode_of_devmode(*record, model->current);
     bool test = flags & CDS_TEST;
     bool update = flags & CDS_UPDATEREGISTRY;
     LONG result = model->change_mode(mode, test, update);

@@ -3,7 +3,8 @@
 // model that the host is given.
 #include "state.h"
 
-#include <cstddef>
+#include "sim/display/display_driver_devmode.h"
+
 #include <cstring>
 
 namespace win32_host {
@@ -48,22 +49,9 @@ namespace {
 void fill(DEVMODEA& dm, const sim::DisplayMode& mode)
 {
     std::memcpy(dm.dmDeviceName, "DISPLAY", 8);
-    dm.dmFields =
-        DM_BITSPERPEL | DM_PELSWIDTH | DM_PELSHEIGHT | DM_DISPLAYFLAGS | DM_DISPLAYFREQUENCY;
-    dm.dmBitsPerPel = mode.bits_per_pixel;
-    dm.dmPelsWidth = mode.width;
-    dm.dmPelsHeight = mode.height;
+    sim::fill_devmode(dm, mode);
+    dm.dmFields |= DM_DISPLAYFLAGS;
     dm.dmDisplayFlags = 0;
-    dm.dmDisplayFrequency = mode.frequency;
-}
-
-// The size field of a record to change into: the system reads no field
-// past it, and a record that does not reach dmFields is refused.
-constexpr WORD kSmallestChangeRecord = offsetof(DEVMODEA, dmFields);
-
-bool holds(const DEVMODEA& dm, size_t offset, DWORD field)
-{
-    return (dm.dmFields & field) && dm.dmSize >= offset + sizeof(DWORD);
 }
 
 } // namespace
@@ -153,20 +141,11 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* lpDevMode, DWORD dwFlags)
         return DISP_CHANGE_SUCCESSFUL;
     }
     const DEVMODEA& dm = *lpDevMode;
-    if (dm.dmSize < kSmallestChangeRecord) {
+    if (dm.dmSize < sim::kSmallestChangeRecord) {
         record_call("ChangeDisplaySettingsA record of " + std::to_string(dm.dmSize));
         return DISP_CHANGE_BADMODE;
     }
-    // What the record does not hold keeps the value of the mode in force.
-    sim::DisplayMode mode = s.display->current;
-    if (holds(dm, offsetof(DEVMODEA, dmPelsWidth), DM_PELSWIDTH))
-        mode.width = dm.dmPelsWidth;
-    if (holds(dm, offsetof(DEVMODEA, dmPelsHeight), DM_PELSHEIGHT))
-        mode.height = dm.dmPelsHeight;
-    if (holds(dm, offsetof(DEVMODEA, dmBitsPerPel), DM_BITSPERPEL))
-        mode.bits_per_pixel = dm.dmBitsPerPel;
-    if (holds(dm, offsetof(DEVMODEA, dmDisplayFrequency), DM_DISPLAYFREQUENCY))
-        mode.frequency = dm.dmDisplayFrequency;
+    sim::DisplayMode mode = sim::mode_of_devmode(dm, s.display->current);
     record_call("ChangeDisplaySettingsA " + std::to_string(mode.width) + "x" +
                 std::to_string(mode.height) + " " + std::to_string(dwFlags));
     return s.display->change_mode(mode, dwFlags & CDS_TEST, dwFlags & CDS_UPDATEREGISTRY);

@@ -22,6 +22,14 @@ constexpr uint32_t kCurrentRow = 0xFFFFFFFF;
 constexpr size_t kModeRecord = sizeof(VIDEO_MODE_INFORMATION);
 constexpr size_t kStringOutput = 64;
 
+// One 32-bit word, as a request's input.
+std::vector<uint8_t> one_word(uint32_t w)
+{
+    std::vector<uint8_t> v;
+    put32(v, w);
+    return v;
+}
+
 std::string depth_list(const std::vector<ModeEntry>& list, uint32_t w, uint32_t h)
 {
     std::map<uint32_t, std::set<uint32_t>> rates; // bpp -> refresh rates
@@ -52,9 +60,7 @@ MiniportClient::MiniportClient(korvid_host::System& machine, int board)
 
 void MiniportClient::select_board(uint32_t board)
 {
-    std::vector<uint8_t> number(4);
-    std::memcpy(number.data(), &board, 4);
-    send_on_device(IOCTL_PRIV_SELECT_BOARD, number, 0);
+    send_on_device(IOCTL_PRIV_SELECT_BOARD, one_word(board), 0);
 }
 
 Reply MiniportClient::send(ULONG code, const std::vector<uint8_t>& input, size_t output_length)
@@ -74,8 +80,8 @@ Reply MiniportClient::send_on_device(ULONG code, const std::vector<uint8_t>& inp
     std::copy(input.begin(), input.end(), buffer.begin());
     uint8_t* shared = buffer.empty() ? nullptr : buffer.data();
     machine_.make_current();
-    Reply r = start_request(machine_, kDisplayDevice, code,
-                            {shared, input.size(), shared, output_length});
+    Reply r =
+        start_request(machine_, kDisplayDevice, code, shared, input.size(), shared, output_length);
     r.output.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(output_length));
     if (const RequestInfo* info = find_request(code))
         remember(*info, r);
@@ -134,9 +140,7 @@ uint32_t MiniportClient::extra_height(uint32_t row)
 
 uint32_t MiniportClient::query_word_with(ULONG code, uint32_t input)
 {
-    std::vector<uint8_t> in;
-    put32(in, input);
-    Reply r = send(code, in, 4);
+    Reply r = send(code, one_word(input), 4);
     return r.ok() ? r.word(0) : 0;
 }
 
@@ -173,9 +177,7 @@ std::optional<ModeEntry> MiniportClient::current_mode()
 
 VP_STATUS MiniportClient::set_mode(uint32_t row)
 {
-    std::vector<uint8_t> in;
-    put32(in, row);
-    return send(IOCTL_VIDEO_SET_CURRENT_MODE, in, 0).status;
+    return send_word(IOCTL_VIDEO_SET_CURRENT_MODE, row);
 }
 
 std::optional<ModeEntry> MiniportClient::find_mode(const WantedMode& want, std::string* why)
@@ -248,9 +250,8 @@ std::optional<ModeEntry> MiniportClient::change_layout(Layout layout, std::strin
 
 std::optional<VideoMemory> MiniportClient::map_video_memory(VP_STATUS* status)
 {
-    std::vector<uint8_t> in;
-    put32(in, 0); // anywhere
-    Reply r = send(IOCTL_VIDEO_MAP_VIDEO_MEMORY, in, sizeof(VIDEO_MEMORY_INFORMATION));
+    // Address 0: anywhere.
+    Reply r = send(IOCTL_VIDEO_MAP_VIDEO_MEMORY, one_word(0), sizeof(VIDEO_MEMORY_INFORMATION));
     if (status)
         *status = r.status;
     if (!r.ok())
@@ -261,9 +262,8 @@ std::optional<VideoMemory> MiniportClient::map_video_memory(VP_STATUS* status)
 
 VP_STATUS MiniportClient::unmap_video_memory(const VideoMemory& memory)
 {
-    std::vector<uint8_t> in;
-    put32(in, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(memory.ram_base)));
-    return send(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, in, 0).status;
+    return send_word(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY,
+                     static_cast<uint32_t>(reinterpret_cast<uintptr_t>(memory.ram_base)));
 }
 
 VP_STATUS MiniportClient::load_palette(uint32_t first, std::span<const Rgb> colours)
@@ -339,9 +339,7 @@ std::string MiniportClient::query_string(ULONG code)
 
 VP_STATUS MiniportClient::send_word(ULONG code, uint32_t value)
 {
-    std::vector<uint8_t> in;
-    put32(in, value);
-    return send(code, in, 0).status;
+    return send(code, one_word(value), 0).status;
 }
 
 VP_STATUS MiniportClient::send_switch(ULONG code, bool on)

@@ -17,24 +17,13 @@ std::string Reply::text() const
     return std::string(output.begin(), nul);
 }
 
-Reply start_request(korvid_host::System& machine, int device, ULONG code,
-                    const RequestBuffers& buffers, ULONG information)
+Reply start_request(korvid_host::System& machine, int device, ULONG code, void* input,
+                    ULONG input_length, void* output, ULONG output_length, ULONG information)
 {
-    STATUS_BLOCK status{};
-    status.Status = static_cast<VP_STATUS>(-1);
-    status.Information = information;
-    VIDEO_REQUEST_PACKET packet{};
-    packet.IoControlCode = code;
-    packet.StatusBlock = &status;
-    packet.InputBuffer = buffers.input;
-    packet.InputBufferLength = static_cast<ULONG>(buffers.input_length);
-    packet.OutputBuffer = buffers.output;
-    packet.OutputBufferLength = static_cast<ULONG>(buffers.output_length);
-    Reply reply;
-    reply.handled = machine.start_io(device, &packet);
-    reply.status = status.Status;
-    reply.information = status.Information;
-    return reply;
+    STATUS_BLOCK status{{static_cast<VP_STATUS>(-1)}, information};
+    VIDEO_REQUEST_PACKET packet{code, &status, input, input_length, output, output_length};
+    BOOLEAN handled = machine.start_io(device, &packet);
+    return {handled, status.Status, status.Information, {}};
 }
 
 } // namespace sim

@@ -1,9 +1,8 @@
 // One request as the video port hands it to the miniport's StartIO: the
-// packet over the caller's buffers (the same buffer twice for the buffered
-// method's shared one) and its status block, which starts at status -1 and
-// the Information the caller chooses, so that what the miniport leaves
-// unset shows. The display driver's side and the tests build every packet
-// here.
+// packet over the caller's buffers and its status block, which starts at
+// status -1 and the Information the caller chooses, so that what the
+// miniport leaves unset shows. The display driver's side and the tests
+// build every packet here.
 #pragma once
 
 #include "videoport/system.h"
@@ -26,17 +25,10 @@ struct Reply {
     std::string text() const;          // the output up to its first NUL
 };
 
-struct RequestBuffers {
-    void* input = nullptr;
-    size_t input_length = 0;
-    void* output = nullptr;
-    size_t output_length = 0;
-};
-
-// Sends `code` to the miniport of device `device`. The reply carries what
-// StartIO and the status block returned, and no output: the caller's
-// buffers hold it.
-Reply start_request(korvid_host::System& machine, int device, ULONG code,
-                    const RequestBuffers& buffers, ULONG information = 0);
+// Sends `code` to the miniport of device `device` with the caller's
+// buffers (input == output for one shared buffer). The reply carries what
+// StartIO and the status block returned, and no output: the buffers hold it.
+Reply start_request(korvid_host::System& machine, int device, ULONG code, void* input,
+                    ULONG input_length, void* output, ULONG output_length, ULONG information = 0);
 
 } // namespace sim

@@ -204,10 +204,9 @@ Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffer
     const size_t first_event = machine_->trace.size();
     const size_t mapped_before = machine_->mappings.size();
     Reply r;
-    static_cast<sim::Reply&>(r) = sim::start_request(
-        *machine_, device, code,
-        {in.data(), input.size(), shared ? in.data() : out.data(), output_length},
-        kUntouchedInformation);
+    static_cast<sim::Reply&>(r) =
+        sim::start_request(*machine_, device, code, in.data(), input.size(),
+                           shared ? in.data() : out.data(), output_length, kUntouchedInformation);
     const Bytes in_after = in.content();
     r.output = shared ? Bytes(in_after.begin(), in_after.begin() + output_length) : out.content();
     const auto& events = machine_->trace.events();

@@ -27,7 +27,7 @@ inline Reply send(korvid_host::System& m, ULONG code, const std::vector<uint8_t>
         in.resize(std::max(input.size(), output_length), kUnwritten);
     uint8_t* in_data = in.empty() ? nullptr : in.data();
     uint8_t* out_data = shared ? in_data : out.empty() ? nullptr : out.data();
-    Reply r = sim::start_request(m, device, code, {in_data, input.size(), out_data, output_length},
+    Reply r = sim::start_request(m, device, code, in_data, input.size(), out_data, output_length,
                                  kUntouchedInformation);
     if (shared)
         r.output.assign(in.begin(), in.begin() + output_length);

@@ -15,23 +15,20 @@ namespace sim {
 // past its size field.
 constexpr WORD kSmallestChangeRecord = offsetof(DEVMODEA, dmFields);
 
-// Whether the record marks `field` and reaches the DWORD at `offset`.
-inline bool devmode_holds(const DEVMODEA& record, size_t offset, DWORD field)
-{
-    return (record.dmFields & field) && record.dmSize >= offset + sizeof(DWORD);
-}
-
 // The mode a record asks for: a field the record does not mark, or does not
 // reach, keeps its value in `in_force`.
 inline DisplayMode mode_of_devmode(const DEVMODEA& record, DisplayMode in_force)
 {
-    if (devmode_holds(record, offsetof(DEVMODEA, dmPelsWidth), DM_PELSWIDTH))
+    auto holds = [&record](size_t offset, DWORD field) {
+        return (record.dmFields & field) && record.dmSize >= offset + sizeof(DWORD);
+    };
+    if (holds(offsetof(DEVMODEA, dmPelsWidth), DM_PELSWIDTH))
         in_force.width = record.dmPelsWidth;
-    if (devmode_holds(record, offsetof(DEVMODEA, dmPelsHeight), DM_PELSHEIGHT))
+    if (holds(offsetof(DEVMODEA, dmPelsHeight), DM_PELSHEIGHT))
         in_force.height = record.dmPelsHeight;
-    if (devmode_holds(record, offsetof(DEVMODEA, dmBitsPerPel), DM_BITSPERPEL))
+    if (holds(offsetof(DEVMODEA, dmBitsPerPel), DM_BITSPERPEL))
         in_force.bits_per_pixel = record.dmBitsPerPel;
-    if (devmode_holds(record, offsetof(DEVMODEA, dmDisplayFrequency), DM_DISPLAYFREQUENCY))
+    if (holds(offsetof(DEVMODEA, dmDisplayFrequency), DM_DISPLAYFREQUENCY))
         in_force.frequency = record.dmDisplayFrequency;
     return in_force;
 }

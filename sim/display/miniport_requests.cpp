@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <iterator>
+#include <utility>
 
 namespace sim {
 
@@ -78,6 +80,24 @@ const RequestInfo kRequests[] = {
 
 #undef REQUEST
 
+// A status by its name, which is its constant's.
+#define STATUS(name)                                                                               \
+    {                                                                                              \
+        name, #name                                                                                \
+    }
+
+const std::pair<VP_STATUS, const char*> kStatusNames[] = {
+    STATUS(NO_ERROR),
+    STATUS(ERROR_INVALID_FUNCTION),
+    STATUS(ERROR_NOT_ENOUGH_MEMORY),
+    STATUS(ERROR_DEV_NOT_EXIST),
+    STATUS(ERROR_INVALID_PARAMETER),
+    STATUS(ERROR_INSUFFICIENT_BUFFER),
+    STATUS(ERROR_MORE_DATA),
+};
+
+#undef STATUS
+
 std::string upper(std::string_view s)
 {
     std::string out(s);
@@ -88,10 +108,9 @@ std::string upper(std::string_view s)
 
 const RequestInfo* find_exact(const std::string& name)
 {
-    for (const RequestInfo& r : kRequests)
-        if (name == r.name)
-            return &r;
-    return nullptr;
+    auto r = std::ranges::find_if(kRequests,
+                                  [&](const RequestInfo& entry) { return name == entry.name; });
+    return r == std::end(kRequests) ? nullptr : r;
 }
 
 } // namespace
@@ -103,18 +122,15 @@ std::span<const RequestInfo> request_catalogue()
 
 std::vector<ULONG> request_codes()
 {
-    std::vector<ULONG> codes;
-    for (const RequestInfo& r : kRequests)
-        codes.push_back(r.code);
+    std::vector<ULONG> codes(std::size(kRequests));
+    std::ranges::transform(kRequests, codes.begin(), &RequestInfo::code);
     return codes;
 }
 
 const RequestInfo* find_request(ULONG code)
 {
-    for (const RequestInfo& r : kRequests)
-        if (r.code == code)
-            return &r;
-    return nullptr;
+    auto r = std::ranges::find(kRequests, code, &RequestInfo::code);
+    return r == std::end(kRequests) ? nullptr : r;
 }
 
 const RequestInfo* find_request(std::string_view name_or_code)
@@ -133,24 +149,10 @@ const RequestInfo* find_request(std::string_view name_or_code)
 
 std::string status_name(VP_STATUS status)
 {
-    switch (status) {
-    case NO_ERROR:
-        return "NO_ERROR";
-    case ERROR_INVALID_FUNCTION:
-        return "ERROR_INVALID_FUNCTION";
-    case ERROR_NOT_ENOUGH_MEMORY:
-        return "ERROR_NOT_ENOUGH_MEMORY";
-    case ERROR_DEV_NOT_EXIST:
-        return "ERROR_DEV_NOT_EXIST";
-    case ERROR_INVALID_PARAMETER:
-        return "ERROR_INVALID_PARAMETER";
-    case ERROR_INSUFFICIENT_BUFFER:
-        return "ERROR_INSUFFICIENT_BUFFER";
-    case ERROR_MORE_DATA:
-        return "ERROR_MORE_DATA";
-    default:
-        return "status " + std::to_string(status);
-    }
+    for (auto [value, name] : kStatusNames)
+        if (status == value)
+            return name;
+    return "status " + std::to_string(status);
 }
 
 std::optional<uint32_t> parse_number(std::string_view text)

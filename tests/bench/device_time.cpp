@@ -7,6 +7,7 @@
 
 #include "korvid.h"
 #include "modes.h"
+#include "sim/display/request_packet.h"
 #include "sim/loader/host_driver.h"
 #include "videoport/system.h"
 
@@ -54,15 +55,9 @@ Result measure(uint32_t code, bool fixed_clock)
         if (!display_mode[row].fValid)
             continue;
         VIDEO_MODE mode{row};
-        STATUS_BLOCK status{};
-        VIDEO_REQUEST_PACKET p{};
-        p.IoControlCode = IOCTL_VIDEO_SET_CURRENT_MODE;
-        p.StatusBlock = &status;
-        p.InputBuffer = &mode;
-        p.InputBufferLength = sizeof mode;
         uint64_t start = m.time_ns;
-        m.start_io(0, &p);
-        if (status.Status != NO_ERROR)
+        if (sim::start_request(m, 0, IOCTL_VIDEO_SET_CURRENT_MODE, &mode, sizeof mode, nullptr, 0)
+                .status != NO_ERROR)
             continue;
         uint64_t spent = m.time_ns - start;
         r.min_ns = std::min(r.min_ns, spent);

@@ -7,6 +7,7 @@
 #include "korvid.h"
 #include "modes.h"
 #include "private_ioctl.h"
+#include "sim/display/request_packet.h"
 #include "sim/loader/host_driver.h"
 #include "videoport/system.h"
 
@@ -32,16 +33,7 @@ struct Booted {
 
     VP_STATUS send(ULONG code, void* in, ULONG in_length, void* out, ULONG out_length)
     {
-        STATUS_BLOCK status{};
-        VIDEO_REQUEST_PACKET p{};
-        p.IoControlCode = code;
-        p.StatusBlock = &status;
-        p.InputBuffer = in;
-        p.InputBufferLength = in_length;
-        p.OutputBuffer = out;
-        p.OutputBufferLength = out_length;
-        machine->start_io(0, &p);
-        return status.Status;
+        return sim::start_request(*machine, 0, code, in, in_length, out, out_length).status;
     }
 
     ULONG mode_count()

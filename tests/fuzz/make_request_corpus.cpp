@@ -6,6 +6,7 @@
 #include "korvid.h"
 #include "modes.h"
 #include "private_ioctl.h"
+#include "sim/display/request_packet.h"
 #include "sim/loader/host_driver.h"
 
 #include <cstdio>
@@ -40,13 +41,8 @@ struct Booted {
     ULONG modes()
     {
         VIDEO_NUM_MODES n{};
-        STATUS_BLOCK status{};
-        VIDEO_REQUEST_PACKET p{};
-        p.IoControlCode = IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES;
-        p.StatusBlock = &status;
-        p.OutputBuffer = &n;
-        p.OutputBufferLength = sizeof n;
-        machine->start_io(0, &p);
+        sim::start_request(*machine, 0, IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, nullptr, 0, &n,
+                           sizeof n);
         return n.NumModes;
     }
     ULONG row(ULONG w, ULONG h, ULONG bpp, ULONG hz, ULONG extra_w = 0) const

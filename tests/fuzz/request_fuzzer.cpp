@@ -5,6 +5,7 @@
 #include "request_script.h"
 
 #include "korvid.h"
+#include "sim/display/request_packet.h"
 #include "sim/loader/host_driver.h"
 #include "videoport/reload.h"
 
@@ -95,8 +96,8 @@ void send(korvid_host::System& m, const BootState& boot, const RequestChoice& rq
     ULONG out_length = rq.output_length;
     bool empty_buffer = rq.flags & kDevEmptyBuffer;
     std::unique_ptr<uint8_t[]> in, out;
-    VIDEO_REQUEST_PACKET packet{};
-    if (rq.flags & kDevShared) {
+    const bool shared = rq.flags & kDevShared;
+    if (shared) {
         // The buffered method hands both over in one system buffer.
         size_t size = std::max(in_length, out_length);
         in = buffer(size, empty_buffer);
@@ -105,7 +106,6 @@ void send(korvid_host::System& m, const BootState& boot, const RequestChoice& rq
             if (in_length)
                 std::memcpy(in.get(), rq.input.data(), in_length);
         }
-        packet.InputBuffer = packet.OutputBuffer = in.get();
     } else {
         in = buffer(in_length, empty_buffer);
         out = buffer(out_length, empty_buffer);
@@ -113,34 +113,29 @@ void send(korvid_host::System& m, const BootState& boot, const RequestChoice& rq
             std::memcpy(in.get(), rq.input.data(), in_length);
         if (out_length)
             std::memset(out.get(), kOutputFill, out_length);
-        packet.InputBuffer = in.get();
-        packet.OutputBuffer = out.get();
     }
-    STATUS_BLOCK status{};
-    packet.IoControlCode = rq.code;
-    packet.StatusBlock = &status;
-    packet.InputBufferLength = in_length;
-    packet.OutputBufferLength = out_length;
 
     ++g_requests;
     size_t mappings = m.mappings.size();
     uint64_t start_ns = m.time_ns;
     int device = rq.device % static_cast<int>(m.devices.size());
-    if (!m.start_io(device, &packet))
+    sim::Reply reply = sim::start_request(m, device, rq.code, in.get(), in_length,
+                                          shared ? in.get() : out.get(), out_length);
+    if (!reply.handled)
         broken("request 0x%lx not handled", rq.code);
-    if (!expected_status(status.Status, m))
-        broken("request 0x%lx: status %ld", rq.code, status.Status);
-    if ((status.Status == ERROR_INVALID_FUNCTION) != !is_known_code(rq.code))
-        broken("request 0x%lx: status %ld for a %s code", rq.code, status.Status,
+    if (!expected_status(reply.status, m))
+        broken("request 0x%lx: status %ld", rq.code, reply.status);
+    if ((reply.status == ERROR_INVALID_FUNCTION) != !is_known_code(rq.code))
+        broken("request 0x%lx: status %ld for a %s code", rq.code, reply.status,
                is_known_code(rq.code) ? "known" : "unknown");
     // The platform copies Information bytes back to the caller.
-    if (status.Status == NO_ERROR && status.Information > out_length)
-        broken("request 0x%lx: %lu bytes returned in a buffer of %lu", rq.code, status.Information,
+    if (reply.status == NO_ERROR && reply.information > out_length)
+        broken("request 0x%lx: %lu bytes returned in a buffer of %lu", rq.code, reply.information,
                out_length);
     if (g_trace)
         std::fprintf(stderr, "device %d code 0x%lx in %lu out %lu flags 0x%x: status %ld, %lu\n",
-                     device, rq.code, in_length, out_length, rq.flags, status.Status,
-                     status.Information);
+                     device, rq.code, in_length, out_length, rq.flags, reply.status,
+                     reply.information);
     boot.check(m);
     boot.check_request(m, rq.code, mappings, m.time_ns - start_ns);
     g_tables.check();

@@ -16,6 +16,9 @@ using sim::Aperture;
 using sim::Event;
 using sim::Op;
 using Events = std::vector<Event>;
+namespace chip = sim::chip;
+namespace dac_port = sim::dac_port;
+namespace dac_reg = sim::dac_reg;
 
 // Accesses of board 0: 8/32-bit register writes and reads, I/O reads and writes.
 constexpr auto access(Op op, Aperture ap, uint8_t width)
@@ -38,21 +41,46 @@ inline Events operator+(Events a, const Events& b)
     return a;
 }
 
+// Read-modify-writes of an I/O register and of a chip register.
+inline Events io_update(uint32_t reg, uint32_t was, uint32_t now)
+{
+    return Events{IoR(reg, was), IoW(reg, now)};
+}
+inline Events reg_update(uint32_t reg, uint32_t was, uint32_t now)
+{
+    return Events{R32(reg, was), W32(reg, now)};
+}
+
+// Memory window 0 opened over video memory with its size code.
+inline Events window0_open(uint32_t size_code)
+{
+    return {W32(chip::Mw0Base, 0), W32(chip::Mw0Size, size_code), W32(chip::Mw0Origin, 0),
+            W32(chip::Mw0Control, 0), W32(chip::Mw0Mask, 0xFFFFFFFF)};
+}
+
+// The WRAM reset: bit 0 of the memory-reset register low, then high again.
+inline Events wram_reset(uint32_t before)
+{
+    return io_update(chip::IoMemoryReset, before, 0) + stalls(2) +
+           Events{IoW(chip::IoMemoryReset, before | 1)} + stalls(2);
+}
+
 // Index low <- first (after index high 0 and auto-increment when `select`),
 // then the values into first, first + 1, ...
-inline Events dac(uint8_t first, std::vector<uint8_t> values, bool select = false)
+inline Events dac(uint16_t first, std::vector<uint8_t> values, bool select = false)
 {
-    Events out = select ? Events{W8(0x14, 0), W8(0x1C, 1)} : Events{};
-    out.push_back(W8(0x10, first));
+    Events out =
+        select ? Events{W8(dac_port::IndexHigh, 0), W8(dac_port::IndexControl, 1)} : Events{};
+    out.push_back(W8(dac_port::IndexLow, first));
     for (uint8_t v : values)
-        out.push_back(W8(0x18, v));
+        out.push_back(W8(dac_port::IndexData, v));
     return out;
 }
 
 // A memory-clock load: reference divider, then VCO byte, then 2.5 ms to settle.
 inline Events clock_load(uint16_t w)
 {
-    return dac(0x15, {uint8_t(w >> 8), uint8_t(w)}, true) + stalls(50);
+    return dac(dac_reg::SystemRef, {uint8_t(w >> 8), uint8_t(w)}, true) + stalls(50);
 }
 
 inline ::testing::AssertionResult same_trace(const Events& got, const Events& want)

@@ -154,19 +154,22 @@ TEST(Initialisation, DerivesMemoryAndProgramsTheConfigurationRegisters)
         EXPECT_EQ(ext->ulDriverOption, 1u);
         EXPECT_EQ(ext->ulCurrentMode, 0u);
         EXPECT_EQ(ext->ulMemConfig, 0u);
-        EXPECT_EQ(m.board(0).reg(0x5C), 0u) << "no mode is set";
+        EXPECT_EQ(m.board(0).reg(chip::MemoryConfig), 0u) << "no mode is set";
 
         std::vector<std::pair<uint32_t, uint32_t>> io_writes;
         for (const Event& e : m.trace.writes_to(Aperture::IoBlock))
-            if (e.offset == 0x20 || e.offset == 0x24)
+            if (e.offset == chip::IoMemoryType || e.offset == chip::IoSgramTiming)
                 io_writes.emplace_back(e.offset, e.value);
         if (c.type == 1)
             EXPECT_EQ(io_writes, (std::vector<std::pair<uint32_t, uint32_t>>{
-                                     {0x20, 0x100010}, {0x24, 0x1430}, {0x24, 0x80001430}}));
+                                     {chip::IoMemoryType, 0x100010},
+                                     {chip::IoSgramTiming, 0x1430},
+                                     {chip::IoSgramTiming, 0x80001430}}));
         else
-            EXPECT_EQ(io_writes, (std::vector<std::pair<uint32_t, uint32_t>>{{0x20, 0x500010}}));
-        EXPECT_EQ(m.board(0).io(0x1C) & 0x1F00, 0x1F00u);
-        EXPECT_EQ(m.board(0).io(0x1C) & 0x310000, 0x310000u) << "all three windows open";
+            EXPECT_EQ(io_writes,
+                      (std::vector<std::pair<uint32_t, uint32_t>>{{chip::IoMemoryType, 0x500010}}));
+        EXPECT_EQ(m.board(0).io(chip::IoConfig) & 0x1F00, 0x1F00u);
+        EXPECT_EQ(m.board(0).io(chip::IoConfig) & 0x310000, 0x310000u) << "all three windows open";
     }
 }
 

@@ -11,19 +11,18 @@ constexpr uint32_t kConfig = 0x1F04; // what the configuration register held bef
 TEST(MemoryWindows, OpenWithTheirSizeCodesAndKeepNeighbouringBits)
 {
     HwBoard hw(0x10); // 4 MiB
-    hw.board().poke_io(0x1C, kConfig);
-    hw.board().poke_reg(0x4010, 0xA5A5A5A5);
-    hw.board().poke_reg(0x6010, 0x5A5A5A5A);
+    hw.board().poke_io(chip::IoConfig, kConfig);
+    hw.board().poke_reg(chip::XyAControl, 0xA5A5A5A5);
+    hw.board().poke_reg(chip::XyBControl, 0x5A5A5A5A);
     Zorx_enable_mw0(&hw.ext);
     Zorx_enable_xyA(&hw.ext);
     Zorx_enable_xyB(&hw.ext);
     const uint32_t c = kConfig | 0x10000;
-    EXPECT_TRACE(hw.events(),
-                 (Events{W32(0x2000, 0), W32(0x2008, 10), W32(0x200C, 0), W32(0x2010, 0),
-                         W32(0x2024, 0xFFFFFFFF), IoR(0x1C, kConfig), IoW(0x1C, c),
-                         R32(0x4010, 0xA5A5A5A5), W32(0x4010, 0xA5A5A1A5), IoR(0x1C, c),
-                         IoW(0x1C, c | 0x100000), R32(0x6010, 0x5A5A5A5A), W32(0x6010, 0x5A5A515A),
-                         IoR(0x1C, c | 0x100000), IoW(0x1C, c | 0x300000)}));
+    EXPECT_TRACE(hw.events(), window0_open(10) + io_update(chip::IoConfig, kConfig, c) +
+                                  reg_update(chip::XyAControl, 0xA5A5A5A5, 0xA5A5A1A5) +
+                                  io_update(chip::IoConfig, c, c | 0x100000) +
+                                  reg_update(chip::XyBControl, 0x5A5A5A5A, 0x5A5A515A) +
+                                  io_update(chip::IoConfig, c | 0x100000, c | 0x300000));
 
     // Smallest c with 4 KiB << c covering the length; lengths past 2 GiB end
     // the search instead of shifting forever.
@@ -33,23 +32,18 @@ TEST(MemoryWindows, OpenWithTheirSizeCodesAndKeepNeighbouringBits)
     for (auto [length, code] : codes) {
         hw.ext.AccessRanges[RANGE_FRAME_BUFFER].RangeLength = length;
         Zorx_enable_mw0(&hw.ext);
-        EXPECT_EQ(hw.board().reg(0x2008), code) << length;
+        EXPECT_EQ(hw.board().reg(chip::Mw0Size), code) << length;
     }
     hw.ext.AccessRanges[RANGE_XY_WINDOW].RangeLength = ~0u;
     Zorx_enable_xyA(&hw.ext);
-    EXPECT_EQ(hw.board().reg(0x4010) & ~0xF00u, 0xA5A5A0A5u);
-}
-
-Events wram_reset(uint32_t before)
-{
-    return Events{IoR(0x28, before), IoW(0x28, 0)} + stalls(2) + Events{IoW(0x28, before | 1)} +
-           stalls(2);
+    EXPECT_EQ(hw.board().reg(chip::XyAControl) & ~0xF00u, 0xA5A5A0A5u);
 }
 
 Events dac_to_vga()
 {
-    return dac(0x70, {0}, true) + dac(0x72, {0, 0}) + dac(0x02, {0, 0, 0, 0, 2, 0, 1}) +
-           dac(0x10, {0}) + dac(0x71, {0}) + dac(0x30, {0});
+    return dac(dac_reg::Misc1, {0}, true) + dac(dac_reg::Misc3, {0, 0}) +
+           dac(dac_reg::MiscClock, {0, 0, 0, 0, 2, 0, 1}) + dac(dac_reg::PllControl1, {0}) +
+           dac(dac_reg::Misc2, {0}) + dac(dac_reg::CursorControl, {0});
 }
 
 TEST(VgaReturn, SequencesByMemoryTypeClockAndBoardClass)
@@ -62,15 +56,18 @@ TEST(VgaReturn, SequencesByMemoryTypeClockAndBoardClass)
         Events want;
     } cases[] = {
         {0x04, true, true, 0x40100, 0, TRUE,
-         Events{W32(0x5C, 0x40000)} + wram_reset(0x30) + clock_load(0x0626) + dac_to_vga()},
+         Events{W32(chip::MemoryConfig, 0x40000)} + wram_reset(0x30) + clock_load(0x0626) +
+             dac_to_vga()},
         // The reset callback's form, at raised interrupt level: registers and stalls only.
         {0x14, true, true, 0x20000100, 0, FALSE,
-         Events{W32(0x5C, 0x20000000)} + clock_load(0x0626) + dac_to_vga()},
+         Events{W32(chip::MemoryConfig, 0x20000000)} + clock_load(0x0626) + dac_to_vga()},
         // Before any mode set, on the fixed memory clock, not a VGA controller.
-        {0x04, false, false, 0, 1, TRUE, Events{W32(0x5C, 0)} + wram_reset(0x30) + dac_to_vga()},
+        {0x04, false, false, 0, 1, TRUE,
+         Events{W32(chip::MemoryConfig, 0)} + wram_reset(0x30) + dac_to_vga()},
         // A VGA-compatible board that is not the system's VGA: the BIOS
         // would reset the other board.
-        {0x14, true, false, 0, 0, TRUE, Events{W32(0x5C, 0)} + clock_load(0x0626) + dac_to_vga()},
+        {0x14, true, false, 0, 0, TRUE,
+         Events{W32(chip::MemoryConfig, 0)} + clock_load(0x0626) + dac_to_vga()},
     };
     for (Case& c : cases) {
         sim::BoardSetup setup;
@@ -79,7 +76,7 @@ TEST(VgaReturn, SequencesByMemoryTypeClockAndBoardClass)
         primary_vga = c.primary ? &hw.ext : nullptr;
         hw.ext.ulMemConfig = c.mem_config;
         hw.ext.fDeclock = c.declock;
-        hw.board().poke_io(0x28, 0x30);
+        hw.board().poke_io(chip::IoMemoryReset, 0x30);
         hw.board().set_text_mode(false);
         Zorx_set_vga_mode(&hw.ext, c.bios);
         const bool called = c.bios && c.primary;

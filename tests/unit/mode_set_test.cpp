@@ -36,36 +36,38 @@ TEST(ModeSet, WramSequenceIsExactClearsAllMemoryAndCostsOnlyItsDelays)
 {
     HwBoard hw(0x04); // 8 MiB WRAM
     const uint32_t c0 = 0x0CF0C0E3, ctl = 0xFF, xy = 0xF33, xy8k = 0x133;
-    hw.board().poke_io(0x1C, c0);
-    hw.board().poke_io(0x30, ctl);
-    hw.board().poke_reg(0x4010, xy);
-    hw.board().poke_reg(0x6010, xy);
+    hw.board().poke_io(chip::IoConfig, c0);
+    hw.board().poke_io(chip::IoControl, ctl);
+    hw.board().poke_reg(chip::XyAControl, xy);
+    hw.board().poke_reg(chip::XyBControl, xy);
     std::memset(hw.board().frame_buffer().base(), 0xA5, hw.board().memory_size());
     DISPLAY_MODE row = row_of(&t640, 8);
     Zorx_set_mode(&hw.ext, &row);
 
     const uint32_t c1 = c0 & ~2u, c2 = (c1 & 0xF3003F1D) | 0x1F00, c3 = c2 | 4;
     const uint32_t c4 = c3 | 0x10000, c5 = c4 | 0x100000, c6 = c5 | 0x200000;
-    const Events idle = {R32(0x400C, 0), R32(0x4008, 0)};
-    const Events clock = dac(0x20, {0x07, 0x09}) + dac(0x10, {3, 0});
-    Events want = Events{IoR(0x1C, c0), IoW(0x1C, c0 | 2)} + stalls(2) +
-                  Events{IoR(0x1C, c0 | 2), IoW(0x1C, c1)} + stalls(2) +
-                  Events{IoR(0x1C, c1),           IoW(0x1C, c2),   IoR(0x1C, c2),  IoW(0x1C, c3),
-                         W32(0x2000, 0),          W32(0x2008, 11), W32(0x200C, 0), W32(0x2010, 0),
-                         W32(0x2024, 0xFFFFFFFF), IoR(0x1C, c3),   IoW(0x1C, c4),  R32(0x4010, xy),
-                         W32(0x4010, xy8k),       IoR(0x1C, c4),   IoW(0x1C, c5),  R32(0x6010, xy),
-                         W32(0x6010, xy8k),       IoR(0x1C, c5),   IoW(0x1C, c6)} +
-                  idle +
-                  Events{W32(0x58, 0x170),       IoR(0x1C, c6), W32(0x5C, 0x40100), IoR(0x30, ctl),
-                         IoW(0x30, ctl & ~0xDu), IoR(0x28, 0),  IoW(0x28, 0)} +
-                  stalls(2) + Events{IoW(0x28, 1)} + stalls(2) + clock_load(0x0849) +
-                  Events{W32(0x20, 0),  W32(0x24, 0), W32(0x28, 0),  W32(0x2C, 640), W32(0x30, 80),
-                         W32(0x34, 20), W32(0x38, 2), W32(0x3C, 12), W32(0x40, 480), W32(0x44, 45),
-                         W32(0x48, 10), W32(0x4C, 2), W32(0x50, 0),  W32(0x54, 0)} +
-                  dac(0x71, {1}, true) + clock + dac(0x30, {0}) + dac(0x70, {1, 0x45, 0, 0}) +
-                  dac(0x02, {0x81, 0, 1, 0, 2, 0, 1}) + dac(0x0A, {3, 0, 0xC7, 0, 3}) +
-                  dac(0x0E, {3}) + dac(0x0A, {3}) + clock + Events{W8(0x08, 0xFF)} + idle +
-                  Events{{0, Op::ZeroMemory, Aperture::FrameBuffer, 0, 0, 0x800000}};
+    auto config = [&](uint32_t was, uint32_t now) { return io_update(chip::IoConfig, was, now); };
+    const Events idle = {R32(chip::BusyCount, 0), R32(chip::BusyStatus, 0)};
+    const Events clock = dac(dac_reg::PixelVco, {0x07, 0x09}) + dac(dac_reg::PllControl1, {3, 0});
+    const Events timing = {
+        W32(chip::DisplayReserved0, 0), W32(chip::DisplayReserved1, 0), W32(chip::DisplayStart, 0),
+        W32(chip::DisplayPitch, 640),   W32(chip::HActive, 80),         W32(chip::HBlank, 20),
+        W32(chip::HFrontPorch, 2),      W32(chip::HSync, 12),           W32(chip::VActive, 480),
+        W32(chip::VBlank, 45),          W32(chip::VFrontPorch, 10),     W32(chip::VSync, 2),
+        W32(chip::DisplayReserved2, 0), W32(chip::DisplayReserved3, 0)};
+    Events want = config(c0, c0 | 2) + stalls(2) + config(c0 | 2, c1) + stalls(2) + config(c1, c2) +
+                  config(c2, c3) + window0_open(11) + config(c3, c4) +
+                  reg_update(chip::XyAControl, xy, xy8k) + config(c4, c5) +
+                  reg_update(chip::XyBControl, xy, xy8k) + config(c5, c6) + idle +
+                  Events{W32(chip::DisplayControl, 0x170), IoR(chip::IoConfig, c6),
+                         W32(chip::MemoryConfig, 0x40100)} +
+                  io_update(chip::IoControl, ctl, ctl & ~0xDu) + wram_reset(0) +
+                  clock_load(0x0849) + timing + dac(dac_reg::Misc2, {1}, true) + clock +
+                  dac(dac_reg::CursorControl, {0}) + dac(dac_reg::Misc1, {1, 0x45, 0, 0}) +
+                  dac(dac_reg::MiscClock, {0x81, 0, 1, 0, 2, 0, 1}) +
+                  dac(dac_reg::PixelFormat, {3, 0, 0xC7, 0, 3}) + dac(dac_reg::Control32, {3}) +
+                  dac(dac_reg::PixelFormat, {3}) + clock + Events{W8(dac_port::PixelMask, 0xFF)} +
+                  idle + Events{{0, Op::ZeroMemory, Aperture::FrameBuffer, 0, 0, 0x800000}};
     EXPECT_TRACE(hw.events(), want);
     EXPECT_EQ(hw.machine.time_ns, cost_ns(200 + 200 + 2500, 0x800000));
     const uint8_t* fb = hw.board().frame_buffer().base();
@@ -88,11 +90,29 @@ TEST(ModeSet, OtherDacTypesTakeStoredTimingAndTheirOwnSequence)
     Zorx_set_mode(&hw.ext, &row);
     EXPECT_EQ(hw.decoded().h_regs[1], 20u);
     using Writes = std::vector<std::pair<uint16_t, uint8_t>>;
-    const Writes clock = {{0x20, 0x05}, {0x21, 0x07}, {0x10, 3}, {0x11, 0}};
-    const Writes body = {{0x30, 0},    {0x70, 3}, {0x71, 0x45}, {0x72, 0x85}, {0x73, 0}, {0x74, 0},
-                         {0x02, 0x81}, {0x03, 0}, {0x04, 0},    {0x05, 0},    {0x06, 2}, {0x07, 0},
-                         {0x08, 1},    {0x0A, 4}, {0x0B, 0},    {0x0C, 0xC7}, {0x0D, 0}, {0x0E, 3}};
-    Writes want = {{0x15, 0x08}, {0x16, 0x49}, {0x71, 1}};
+    const Writes clock = {{dac_reg::PixelVco, 0x05},
+                          {dac_reg::PixelRef, 0x07},
+                          {dac_reg::PllControl1, 3},
+                          {dac_reg::PllControl2, 0}};
+    const Writes body = {{dac_reg::CursorControl, 0},
+                         {dac_reg::Misc1, 3},
+                         {dac_reg::Misc2, 0x45},
+                         {dac_reg::Misc3, 0x85},
+                         {dac_reg::Misc4, 0},
+                         {dac_reg::Misc5, 0},
+                         {dac_reg::MiscClock, 0x81},
+                         {dac_reg::SyncControl, 0},
+                         {dac_reg::HSyncPosition, 0},
+                         {dac_reg::Power, 0},
+                         {dac_reg::Operation, 2},
+                         {dac_reg::PaletteControl, 0},
+                         {dac_reg::SystemClockControl, 1},
+                         {dac_reg::PixelFormat, 4},
+                         {dac_reg::Control8, 0},
+                         {dac_reg::Control16, 0xC7},
+                         {dac_reg::Control24, 0},
+                         {dac_reg::Control32, 3}};
+    Writes want = {{dac_reg::SystemRef, 0x08}, {dac_reg::SystemVco, 0x49}, {dac_reg::Misc2, 1}};
     for (const Writes* part : {&clock, &body, &clock})
         want.insert(want.end(), part->begin(), part->end());
     EXPECT_EQ(hw.machine.trace.dac_index_writes(), want);
@@ -124,14 +144,14 @@ TEST(ModeSet, ClockAndBusyVariantsSpendExactlyTheirWaits)
         Zorx_set_mode(&hw.ext, &row);
         EXPECT_EQ(hw.machine.time_ns, cost_ns(c.fixed_us, 0x800000));
         EXPECT_EQ(sim::memory_pll_word(hw.board()), c.memory_pll);
-        EXPECT_EQ(hw.board().reg(0x2C), 2560u);
+        EXPECT_EQ(hw.board().reg(chip::DisplayPitch), 2560u);
         EXPECT_EQ(hw.machine.trace.count(Op::ZeroMemory), 1u);
     }
     sim::BoardSetup refusing;
     refusing.io_config_read_as_zero = 0x4; // the WRAM configuration bit does not stick
     HwBoard fallback(0x04, refusing);
     Zorx_set_mode(&fallback.ext, &row);
-    EXPECT_EQ(fallback.board().reg(0x5C), 0x40102u);
+    EXPECT_EQ(fallback.board().reg(chip::MemoryConfig), 0x40102u);
 }
 
 // Every row the mode database leaves valid on the smallest and largest boards.
@@ -157,11 +177,11 @@ void expect_row(HwBoard& hw, const DISPLAY_MODE& row, ULONG i)
     EXPECT_EQ(s.start, ModeStartOffset(&row)) << i;
     EXPECT_EQ(s.pitch, ModePitch(&row)) << i;
     EXPECT_EQ(s.pixel_format, bpp == 8 ? 3 : bpp == 16 ? 4 : 6) << i;
-    EXPECT_EQ(hw.board().dac().reg(0x70), sgram ? 0 : 1) << i;
-    EXPECT_EQ(hw.board().dac().reg(0x71), sgram && bpp == 32 ? 0x05 : 0x45) << i;
+    EXPECT_EQ(hw.board().dac().reg(dac_reg::Misc1), sgram ? 0 : 1) << i;
+    EXPECT_EQ(hw.board().dac().reg(dac_reg::Misc2), sgram && bpp == 32 ? 0x05 : 0x45) << i;
     EXPECT_EQ(s.pixel_pll, t->ulPll526) << i;
     const auto writes = hw.machine.trace.dac_index_writes();
-    const std::pair<uint16_t, uint8_t> vco{0x20, t->ulPll526 & 0xFF};
+    const std::pair<uint16_t, uint8_t> vco{dac_reg::PixelVco, t->ulPll526 & 0xFF};
     EXPECT_EQ(std::count(writes.begin(), writes.end(), vco), 2) << i;
     EXPECT_FALSE(s.cursor_on) << i;
     EXPECT_EQ(s.pixel_mask, 0xFF) << i;

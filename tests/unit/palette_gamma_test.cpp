@@ -22,16 +22,19 @@ class Gamma : public ::testing::Test {
     static Events depth_controls(uint8_t c16, uint8_t c24, uint8_t c32)
     {
         Events out;
-        for (auto [reg, v] : {std::pair{0x0C, c16}, {0x0D, c24}, {0x0E, c32}})
-            out = out + Events{W32(0x14, 0), W32(0x10, reg), W32(0x18, v)};
+        for (auto [reg, v] : {std::pair{dac_reg::Control16, c16},
+                              {dac_reg::Control24, c24},
+                              {dac_reg::Control32, c32}})
+            out = out + Events{W32(dac_port::IndexHigh, 0), W32(dac_port::IndexLow, reg),
+                               W32(dac_port::IndexData, v)};
         return out;
     }
     Events ramp_load() const
     {
-        Events out{W32(0x00, 0)};
+        Events out{W32(dac_port::PaletteWriteAddress, 0)};
         for (const auto& entry : hw.ext.GammaTable)
             for (UCHAR c : entry)
-                out.push_back(W32(0x04, c));
+                out.push_back(W32(dac_port::PaletteData, c));
         return out;
     }
 
@@ -65,7 +68,7 @@ TEST_F(Gamma, EnableDisableAndStoreFollowTheRampStates)
     EXPECT_TRACE(hw.events(), depth_controls(0xC7, 0x01, 0x03));
 
     hw.ext.ulCurrentMode = 1; // 16 bpp
-    hw.board().dac().set_reg(0x0A, 4);
+    hw.board().dac().set_reg(dac_reg::PixelFormat, 4);
     hw.restart();
     ASSERT_TRUE(fEnableGammaSupport(&hw.ext));
     EXPECT_TRACE(hw.events(), ramp_load() + depth_controls(0x02, 0x00, 0x00));
@@ -132,8 +135,8 @@ TEST_F(Gamma, CursorColoursAreBlackAndTheUserColour)
 {
     hw.ext.ulCursorColor = 0x34FF80;
     vSetCursorColor(&hw.ext);
-    EXPECT_TRACE(hw.events(),
-                 Events({W8(0x1C, 1), W8(0x14, 0)}) + dac(0x40, {0, 0, 0, 0x34, 0xFF, 0x80}));
+    EXPECT_TRACE(hw.events(), Events({W8(dac_port::IndexControl, 1), W8(dac_port::IndexHigh, 0)}) +
+                                  dac(dac_reg::CursorColour1, {0, 0, 0, 0x34, 0xFF, 0x80}));
 }
 
 } // namespace

@@ -176,12 +176,12 @@ TEST_F(Requests, SetCurrentModeClearsTheListFiltersAndKeepsGamma)
     PBOARD_EXTENSION ext = device(*m);
     EXPECT_EQ(ext->ulCurrentMode, row16);
     EXPECT_EQ(ext->ulFlags & (FLAG_ALL_VIRTUAL_MODES | FLAG_TEST_MODES), 0u);
-    EXPECT_EQ(m->board(0).reg(0x2C), 2048u);
+    EXPECT_EQ(m->board(0).reg(chip::DisplayPitch), 2048u);
 
     // Gamma off: the mode set does not touch the gamma path.
     m->trace.clear();
     set_mode(row16);
-    EXPECT_EQ(m->board(0).dac().reg(0x0C), 0xC7);
+    EXPECT_EQ(m->board(0).dac().reg(dac_reg::Control16), 0xC7);
 
     ASSERT_EQ(call(IOCTL_PRIV_GAMMA_CONTROL, words({GAMMA_CONTROL_ENABLE}), 4).word(), 1u);
     std::vector<uint8_t> ramp = words({0x00010000u | 5, 0x30201000});
@@ -189,7 +189,8 @@ TEST_F(Requests, SetCurrentModeClearsTheListFiltersAndKeepsGamma)
     ASSERT_EQ(call(IOCTL_PRIV_SET_TEST_MODES, {1}).status, NO_ERROR);
     set_mode(row_of(800, 600, 32, 60));
     EXPECT_EQ(ext->ulFlags, FLAG_GAMMA_ENABLED | FLAG_INITIALIZED);
-    EXPECT_EQ(m->board(0).dac().reg(0x0C), 0x02) << "gamma path back on after the mode set";
+    EXPECT_EQ(m->board(0).dac().reg(dac_reg::Control16), 0x02)
+        << "gamma path back on after the mode set";
     EXPECT_EQ(m->board(0).dac().palette(5), (Rgb{0x10, 0x20, 0x30})) << "the ramp is reloaded";
 }
 
@@ -431,12 +432,13 @@ TEST_F(Requests, CursorColourWordsUseTheirLowBytes)
     EXPECT_EQ(call(IOCTL_PRIV_SET_CURSOR_COLOR, in).status, NO_ERROR);
     EXPECT_EQ(device(*m)->ulCursorColor, 0x34FF80u);
     const Dac& dac = m->board(0).dac();
-    EXPECT_EQ(dac.reg(0x43), 0x34);
-    EXPECT_EQ(dac.reg(0x44), 0xFF);
-    EXPECT_EQ(dac.reg(0x45), 0x80);
-    m->board(0).dac().set_reg(0x43, 0);
+    const uint16_t colour2 = dac_reg::CursorColour2;
+    EXPECT_EQ(dac.reg(colour2), 0x34);
+    EXPECT_EQ(dac.reg(colour2 + 1), 0xFF);
+    EXPECT_EQ(dac.reg(colour2 + 2), 0x80);
+    m->board(0).dac().set_reg(colour2, 0);
     EXPECT_EQ(call(IOCTL_PRIV_APPLY_CURSOR_COLOR).status, NO_ERROR);
-    EXPECT_EQ(dac.reg(0x43), 0x34);
+    EXPECT_EQ(dac.reg(colour2), 0x34);
 }
 
 TEST_F(Requests, GammaControlFollowsTheDepth)
@@ -453,10 +455,10 @@ TEST_F(Requests, GammaControlFollowsTheDepth)
                   1u);
         EXPECT_EQ(call(IOCTL_PRIV_GAMMA_CONTROL, words({GAMMA_CONTROL_ENABLE}), 4, shared).word(),
                   1u);
-        EXPECT_EQ(m->board(0).dac().reg(0x0C), 0x02);
+        EXPECT_EQ(m->board(0).dac().reg(dac_reg::Control16), 0x02);
         EXPECT_EQ(call(IOCTL_PRIV_GAMMA_CONTROL, words({GAMMA_CONTROL_DISABLE}), 4, shared).word(),
                   1u);
-        EXPECT_EQ(m->board(0).dac().reg(0x0D), 0x01);
+        EXPECT_EQ(m->board(0).dac().reg(dac_reg::Control24), 0x01);
         EXPECT_EQ(call(IOCTL_PRIV_GAMMA_CONTROL, words({9}), 4, shared).word(), 0u);
     }
     EXPECT_EQ(call(IOCTL_PRIV_UPDATE_GAMMA).status, NO_ERROR);
@@ -588,7 +590,8 @@ TEST_F(Requests, DisplayDriverConversationLeavesNoMappingBehind)
     EXPECT_EQ(call(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, words({map.word(0)})).status, NO_ERROR);
     EXPECT_EQ(call(IOCTL_VIDEO_RESET_DEVICE).status, NO_ERROR);
     EXPECT_EQ(m->mappings.size(), kernel);
-    EXPECT_EQ(m->board(0).reg(0x5C), 0x20000000u) << "memory configuration back to VGA";
+    EXPECT_EQ(m->board(0).reg(chip::MemoryConfig), 0x20000000u)
+        << "memory configuration back to VGA";
 }
 
 } // namespace

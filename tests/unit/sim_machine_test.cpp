@@ -23,24 +23,25 @@ TEST(SimDac, IndexedWritesAutoIncrementOnlyWhenEnabled)
 {
     System m({BoardSetup{}});
     PUCHAR r = reg_base(m, 0);
+    // Two values from index `first`, auto-increment on or off.
+    auto write_two = [&](UCHAR increment, UCHAR first, UCHAR value0, UCHAR value1) {
+        VideoPortWriteRegisterUchar(r + dac_port::IndexControl, increment);
+        VideoPortWriteRegisterUchar(r + dac_port::IndexLow, first);
+        for (UCHAR v : {value0, value1})
+            VideoPortWriteRegisterUchar(r + dac_port::IndexData, v);
+    };
     VideoPortWriteRegisterUchar(r + dac_port::IndexHigh, 0);
-    VideoPortWriteRegisterUchar(r + dac_port::IndexControl, 1);
-    VideoPortWriteRegisterUchar(r + dac_port::IndexLow, 0x20);
-    VideoPortWriteRegisterUchar(r + dac_port::IndexData, 0x47);
-    VideoPortWriteRegisterUchar(r + dac_port::IndexData, 0x06);
-    EXPECT_EQ(m.board(0).dac().reg(0x20), 0x47);
-    EXPECT_EQ(m.board(0).dac().reg(0x21), 0x06);
-    EXPECT_EQ(m.board(0).dac().index(), 0x22);
+    write_two(1, dac_reg::PixelVco, 0x47, 0x06);
+    EXPECT_EQ(m.board(0).dac().reg(dac_reg::PixelVco), 0x47);
+    EXPECT_EQ(m.board(0).dac().reg(dac_reg::PixelRef), 0x06);
+    EXPECT_EQ(m.board(0).dac().index(), dac_reg::PixelRef + 1);
 
-    VideoPortWriteRegisterUchar(r + dac_port::IndexControl, 0);
-    VideoPortWriteRegisterUchar(r + dac_port::IndexLow, 0x30);
-    VideoPortWriteRegisterUchar(r + dac_port::IndexData, 1);
-    VideoPortWriteRegisterUchar(r + dac_port::IndexData, 2);
-    EXPECT_EQ(m.board(0).dac().reg(0x30), 2);
-    EXPECT_EQ(m.board(0).dac().reg(0x31), 0);
+    write_two(0, dac_reg::CursorControl, 1, 2);
+    EXPECT_EQ(m.board(0).dac().reg(dac_reg::CursorControl), 2);
+    EXPECT_EQ(m.board(0).dac().reg(dac_reg::CursorControl + 1), 0);
     // A 32-bit write carries the value on the low byte lane.
     VideoPortWriteRegisterUlong(reinterpret_cast<PULONG>(r + dac_port::IndexData), 0x1234);
-    EXPECT_EQ(m.board(0).dac().reg(0x30), 0x34);
+    EXPECT_EQ(m.board(0).dac().reg(dac_reg::CursorControl), 0x34);
 }
 
 TEST(SimDac, PaletteTakesThreeWritesPerEntryAndAdvances)
@@ -124,7 +125,7 @@ TEST(SimBus, OtherVendorsAreNotOffered)
 TEST(SimBusDeathTest, DirectRegisterDereferenceFaults)
 {
     System m({BoardSetup{}});
-    volatile ULONG* r = reinterpret_cast<volatile ULONG*>(reg_base(m, 0) + 0x58);
+    volatile ULONG* r = reinterpret_cast<volatile ULONG*>(reg_base(m, 0) + chip::DisplayControl);
     EXPECT_DEATH(
         {
             ULONG v = *r;
@@ -174,14 +175,14 @@ TEST(SimTrace, RecordsWidthOrderAndStalls)
     PUCHAR r = reg_base(m, 0);
     VideoPortWriteRegisterUchar(r + dac_port::IndexLow, 0x15);
     VideoPortStallExecution(50);
-    VideoPortWriteRegisterUlong(reinterpret_cast<PULONG>(r + 0x58), 0x173);
-    ULONG v = VideoPortReadRegisterUlong(reinterpret_cast<PULONG>(r + 0x58));
+    VideoPortWriteRegisterUlong(reinterpret_cast<PULONG>(r + chip::DisplayControl), 0x173);
+    ULONG v = VideoPortReadRegisterUlong(reinterpret_cast<PULONG>(r + chip::DisplayControl));
     EXPECT_EQ(v, 0x173u);
     std::vector<Event> want = {
-        {0, Op::Write, Aperture::Registers, 1, 0x10, 0x15},
+        {0, Op::Write, Aperture::Registers, 1, dac_port::IndexLow, 0x15},
         {-1, Op::Stall, Aperture::Registers, 0, 0, 50},
-        {0, Op::Write, Aperture::Registers, 4, 0x58, 0x173},
-        {0, Op::Read, Aperture::Registers, 4, 0x58, 0x173},
+        {0, Op::Write, Aperture::Registers, 4, chip::DisplayControl, 0x173},
+        {0, Op::Read, Aperture::Registers, 4, chip::DisplayControl, 0x173},
     };
     EXPECT_EQ(m.trace.events(), want);
     EXPECT_EQ(m.time_ns, 50'000u);

@@ -35,9 +35,7 @@ bool is_sgram_code(uint32_t code)
 }
 
 Board::Board(int index, const BoardSetup& setup)
-    : index_(index), setup_(setup), memory_size_(memory_size_for_code(setup.config_code)),
-      frame_buffer_(kFrameBufferApertureSize, memory_size_), registers_(kRegisterApertureSize, 0),
-      io_block_(kIoBlockSize, 0), xy_window_(kXyApertureSize, 0)
+    : index_(index), setup_(setup), memory_size_(memory_size_for_code(setup.config_code))
 {
     set_config_dword(0x00, kVendorId | (uint32_t(kDeviceId) << 16));
     set_config_dword(0x04, setup.command & 0xFFFF);
@@ -47,6 +45,11 @@ Board::Board(int index, const BoardSetup& setup)
         const ApertureMapEntry& e = kApertureMap[bar];
         uint32_t flags = e.io ? kBarIoSpace : e.prefetchable ? kBarPrefetchable : 0;
         bar_masks_[bar] = size_mask(e.size);
+        // Video memory fills the start of the frame buffer's window; the
+        // others are reserved without access: only the video port's
+        // operations reach them.
+        if (e.backed)
+            regions_[bar] = Region(e.size, e.aperture == Aperture::FrameBuffer ? memory_size_ : 0);
         set_config_dword(kPciBar0 + 4 * bar, phys(e.aperture) | flags);
     }
     set_config_dword(0x2C, kVendorId | (setup.config_code << 16));
@@ -56,26 +59,14 @@ Board::Board(int index, const BoardSetup& setup)
 
 uint32_t Board::phys(Aperture a) const
 {
-    for (const ApertureMapEntry& e : kApertureMap)
-        if (e.aperture == a)
-            return e.first + index_ * e.stride;
-    return 0;
+    const ApertureMapEntry& e = kApertureMap[bar_of(a)];
+    return e.first + index_ * e.stride;
 }
 
 Region* Board::region(Aperture a)
 {
-    switch (a) {
-    case Aperture::FrameBuffer:
-        return &frame_buffer_;
-    case Aperture::XyWindow:
-        return &xy_window_;
-    case Aperture::Registers:
-        return &registers_;
-    case Aperture::IoBlock:
-        return &io_block_;
-    default:
-        return nullptr;
-    }
+    int bar = bar_of(a);
+    return bar >= 0 && kApertureMap[bar].backed ? &regions_[bar] : nullptr;
 }
 
 uint8_t Board::writable_config_bits(uint32_t offset) const

@@ -32,23 +32,34 @@ constexpr uint32_t kBarPrefetchable = 0x8;
 
 // What each base address register decodes, in register order. The boards
 // lie one after another: board i's aperture starts at first + i * stride.
-// The second XY window and the 3D engine have nothing behind them here.
+// An aperture without a region behind it (the second XY window, the 3D
+// engine) is decoded but reaches nothing.
 struct ApertureMapEntry {
     Aperture aperture;
     bool io; // I/O space, else memory
     bool prefetchable;
+    bool backed; // a region of the board is behind it
     uint32_t first;
     uint32_t stride;
     uint32_t size;
 };
 inline constexpr ApertureMapEntry kApertureMap[kPciBars] = {
-    {Aperture::FrameBuffer, false, true, 0x80000000, 0x4000000, kFrameBufferApertureSize},
-    {Aperture::XyWindowB, false, false, 0xE0000000, 0x1000000, kXyApertureSize},
-    {Aperture::XyWindow, false, false, 0xD0000000, 0x1000000, kXyApertureSize},
-    {Aperture::Engine, false, false, 0xF8000000, 0x20000, kEngineApertureSize},
-    {Aperture::Registers, false, false, 0xF0000000, 0x10000, kRegisterApertureSize},
-    {Aperture::IoBlock, true, false, 0x8000, 0x100, kIoBlockSize},
+    {Aperture::FrameBuffer, false, true, true, 0x80000000, 0x4000000, kFrameBufferApertureSize},
+    {Aperture::XyWindowB, false, false, false, 0xE0000000, 0x1000000, kXyApertureSize},
+    {Aperture::XyWindow, false, false, true, 0xD0000000, 0x1000000, kXyApertureSize},
+    {Aperture::Engine, false, false, false, 0xF8000000, 0x20000, kEngineApertureSize},
+    {Aperture::Registers, false, false, true, 0xF0000000, 0x10000, kRegisterApertureSize},
+    {Aperture::IoBlock, true, false, true, 0x8000, 0x100, kIoBlockSize},
 };
+
+// The base address register that decodes an aperture; -1 for the machine's own.
+constexpr int bar_of(Aperture a)
+{
+    for (int bar = 0; bar < kPciBars; ++bar)
+        if (kApertureMap[bar].aperture == a)
+            return bar;
+    return -1;
+}
 
 // Whether [phys, phys + length) lies within [start, start + size).
 constexpr bool range_holds(uint32_t start, uint32_t size, uint32_t phys, uint32_t length)
@@ -146,11 +157,8 @@ class Board {
     Dac& dac() { return dac_; }
     const Dac& dac() const { return dac_; }
 
-    Region& frame_buffer() { return frame_buffer_; }
-    const Region& frame_buffer() const { return frame_buffer_; }
-    Region& registers() { return registers_; }
-    Region& io_block() { return io_block_; }
-    Region& xy_window() { return xy_window_; }
+    Region& frame_buffer() { return regions_[bar_of(Aperture::FrameBuffer)]; }
+    const Region& frame_buffer() const { return regions_[bar_of(Aperture::FrameBuffer)]; }
     // What an aperture of the board maps to; null when nothing is behind it.
     Region* region(Aperture a);
 
@@ -172,10 +180,7 @@ class Board {
     std::array<uint32_t, kRegisterApertureSize / 4> regs_{};
     std::array<uint32_t, kIoBlockSize / 4> io_{};
     Dac dac_;
-    Region frame_buffer_;
-    Region registers_;
-    Region io_block_;
-    Region xy_window_;
+    std::array<Region, kPciBars> regions_; // by base address register
     uint32_t busy_polls_left_[2] = {0, 0};
     bool text_mode_ = true;
 };

@@ -264,8 +264,10 @@ void map_video_memory(Session& s)
     // The public ranges: the XY window and the registers.
     Reply ranges = s.send(IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 96);
     ASSERT_EQ(ranges.status, NO_ERROR);
-    EXPECT_NE(ranges.word(3 * 2 + 2), reinterpret_cast<uintptr_t>(m.board(0).xy_window().base()));
-    EXPECT_NE(ranges.word(3 * 4 + 2), reinterpret_cast<uintptr_t>(m.board(0).registers().base()));
+    EXPECT_NE(ranges.word(3 * 2 + 2),
+              reinterpret_cast<uintptr_t>(m.board(0).region(sim::Aperture::XyWindow)->base()));
+    EXPECT_NE(ranges.word(3 * 4 + 2),
+              reinterpret_cast<uintptr_t>(m.board(0).region(sim::Aperture::Registers)->base()));
     EXPECT_EQ(m.mappings.size(), kernel_mappings + 2);
     EXPECT_EQ(s.send(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, ranges.output).status, NO_ERROR);
     EXPECT_EQ(m.mappings.size(), kernel_mappings);

@@ -288,8 +288,10 @@ TEST_F(Requests, PublicRangesAreMappedAndFreed)
             EXPECT_EQ(va, 0u) << k;
         }
     }
-    EXPECT_NE(r.word(3 * 2 + 2), reinterpret_cast<uintptr_t>(m->board(0).xy_window().base()));
-    EXPECT_NE(r.word(3 * 4 + 2), reinterpret_cast<uintptr_t>(m->board(0).registers().base()));
+    EXPECT_NE(r.word(3 * 2 + 2),
+              reinterpret_cast<uintptr_t>(m->board(0).region(Aperture::XyWindow)->base()));
+    EXPECT_NE(r.word(3 * 4 + 2),
+              reinterpret_cast<uintptr_t>(m->board(0).region(Aperture::Registers)->base()));
     EXPECT_EQ(m->mappings.size(), kernel + 2);
     EXPECT_EQ(m->mappings.back().length, 0x10000u);
     EXPECT_EQ(m->mappings[kernel].length, 0x2000u);

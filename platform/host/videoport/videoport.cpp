@@ -51,6 +51,15 @@ sim::Location device_at(const char* what, const void* p, size_t len)
     return loc;
 }
 
+// Port operations reach the I/O block only.
+sim::Location port_at(const char* what, const void* port)
+{
+    sim::Location loc = device_at(what, port, 4);
+    if (loc.aperture != Aperture::IoBlock)
+        bus_fault((std::string(what) + " outside the I/O block").c_str(), port, 4);
+    return loc;
+}
+
 // Register operations reach memory space only: an I/O-space address there
 // is a port, which the port operations serve.
 sim::Location register_at(const char* what, const void* p, size_t len)
@@ -61,6 +70,18 @@ sim::Location register_at(const char* what, const void* p, size_t len)
         std::abort();
     }
     return loc;
+}
+
+// A register write of `width` bytes: the chip's registers take it with
+// their side effects, memory apertures store it (the low bytes of `value`).
+void write_register(void* reg, int width, uint32_t value)
+{
+    sim::Location loc = register_at("register write", reg, width);
+    record(loc.board->index(), Op::Write, loc.aperture, width, loc.offset, value);
+    if (loc.aperture == Aperture::Registers)
+        loc.board->write_register(loc.offset, width, value);
+    else
+        std::memcpy(reg, &value, width);
 }
 
 // A bus-data call on the PCI configuration space of the board in `slot`,
@@ -163,8 +184,7 @@ void check_not_in_reset(System& m, const char* operation)
 bool claimed_by(const System& m, PVOID ext, uint32_t start, uint32_t length, bool io)
 {
     for (const Claim& c : m.claims)
-        if (c.device == ext && c.io == io && start >= c.start && length <= c.length &&
-            start - c.start <= c.length - length)
+        if (c.device == ext && c.io == io && sim::range_holds(c.start, c.length, start, length))
             return true;
     return false;
 }
@@ -356,29 +376,17 @@ ULONG NTAPI VideoPortReadRegisterUlong(PULONG reg)
 
 VOID NTAPI VideoPortWriteRegisterUlong(PULONG reg, ULONG value)
 {
-    sim::Location loc = register_at("register write", reg, 4);
-    record(loc.board->index(), Op::Write, loc.aperture, 4, loc.offset, value);
-    if (loc.aperture == Aperture::Registers)
-        loc.board->write_register(loc.offset, 4, value);
-    else
-        std::memcpy(reg, &value, 4);
+    write_register(reg, 4, value);
 }
 
 VOID NTAPI VideoPortWriteRegisterUchar(PUCHAR reg, UCHAR value)
 {
-    sim::Location loc = register_at("register write", reg, 1);
-    record(loc.board->index(), Op::Write, loc.aperture, 1, loc.offset, value);
-    if (loc.aperture == Aperture::Registers)
-        loc.board->write_register(loc.offset, 1, value);
-    else
-        *reg = value;
+    write_register(reg, 1, value);
 }
 
 ULONG NTAPI VideoPortReadPortUlong(PULONG port)
 {
-    sim::Location loc = device_at("port read", port, 4);
-    if (loc.aperture != Aperture::IoBlock)
-        bus_fault("port read outside the I/O block", port, 4);
+    sim::Location loc = port_at("port read", port);
     uint32_t v = loc.board->read_io(loc.offset);
     record(loc.board->index(), Op::Read, Aperture::IoBlock, 4, loc.offset, v);
     return v;
@@ -386,9 +394,7 @@ ULONG NTAPI VideoPortReadPortUlong(PULONG port)
 
 VOID NTAPI VideoPortWritePortUlong(PULONG port, ULONG value)
 {
-    sim::Location loc = device_at("port write", port, 4);
-    if (loc.aperture != Aperture::IoBlock)
-        bus_fault("port write outside the I/O block", port, 4);
+    sim::Location loc = port_at("port write", port);
     record(loc.board->index(), Op::Write, Aperture::IoBlock, 4, loc.offset, value);
     loc.board->write_io(loc.offset, value);
 }

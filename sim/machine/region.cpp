@@ -62,9 +62,8 @@ Region::~Region()
 }
 
 Region::Region(Region&& o) noexcept
-    : base_(std::exchange(o.base_, nullptr)), size_(o.size_), accessible_(o.accessible_),
-      memory_(std::exchange(o.memory_, -1))
 {
+    *this = std::move(o);
 }
 
 Region& Region::operator=(Region&& o) noexcept
@@ -113,9 +112,8 @@ View::~View()
 }
 
 View::View(View&& o) noexcept
-    : reservation_(std::exchange(o.reservation_, nullptr)), reserved_(o.reserved_),
-      start_(o.start_), length_(o.length_)
 {
+    *this = std::move(o);
 }
 
 View& View::operator=(View&& o) noexcept

@@ -1,7 +1,9 @@
 #include "trace.h"
 #include "dac.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 namespace sim {
 
@@ -56,18 +58,17 @@ std::string describe(const Event& e)
 std::vector<Event> Trace::accesses() const
 {
     std::vector<Event> out;
-    for (const Event& e : events_)
-        if ((e.op == Op::Read || e.op == Op::Write) && e.aperture != Aperture::PciConfig)
-            out.push_back(e);
+    std::ranges::copy_if(events_, std::back_inserter(out), [](const Event& e) {
+        return (e.op == Op::Read || e.op == Op::Write) && e.aperture != Aperture::PciConfig;
+    });
     return out;
 }
 
 std::vector<Event> Trace::writes_to(Aperture a) const
 {
     std::vector<Event> out;
-    for (const Event& e : events_)
-        if (e.op == Op::Write && e.aperture == a)
-            out.push_back(e);
+    std::ranges::copy_if(events_, std::back_inserter(out),
+                         [a](const Event& e) { return e.op == Op::Write && e.aperture == a; });
     return out;
 }
 
@@ -114,10 +115,7 @@ uint64_t Trace::stall_us() const
 
 size_t Trace::count(Op op) const
 {
-    size_t n = 0;
-    for (const Event& e : events_)
-        n += e.op == op;
-    return n;
+    return std::ranges::count_if(events_, [op](const Event& e) { return e.op == op; });
 }
 
 } // namespace sim

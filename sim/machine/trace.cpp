@@ -74,32 +74,17 @@ std::vector<Event> Trace::writes_to(Aperture a) const
 
 std::vector<std::pair<uint16_t, uint8_t>> Trace::dac_index_writes() const
 {
-    // Replays the index protocol the way the DAC sees it.
+    // Replays the writes on a DAC of its own, which keeps the index as the
+    // board's DAC does.
     std::vector<std::pair<uint16_t, uint8_t>> out;
-    uint16_t index = 0;
-    bool autoinc = false;
+    Dac dac;
     for (const Event& e : events_) {
         if (e.op != Op::Write || e.aperture != Aperture::Registers || e.offset >= dac_port::End)
             continue;
-        uint8_t v = static_cast<uint8_t>(e.value);
-        switch (e.offset & ~3u) {
-        case dac_port::IndexLow:
-            index = static_cast<uint16_t>((index & 0xFF00) | v);
-            break;
-        case dac_port::IndexHigh:
-            index = static_cast<uint16_t>((index & 0xFF) | (v << 8));
-            break;
-        case dac_port::IndexControl:
-            autoinc = v & 1;
-            break;
-        case dac_port::IndexData:
-            out.emplace_back(index, v);
-            if (autoinc)
-                ++index;
-            break;
-        default:
-            break;
-        }
+        const uint32_t port = e.offset & ~3u;
+        if (port == dac_port::IndexData)
+            out.emplace_back(dac.index(), static_cast<uint8_t>(e.value));
+        dac.write(port, static_cast<uint8_t>(e.value));
     }
     return out;
 }

@@ -2,7 +2,7 @@
 // and storing a rate in them.
 #include "custom_refresh.h"
 
-#include "bytes.h"
+#include "platform/freestanding/little_endian.h"
 
 namespace {
 
@@ -75,9 +75,9 @@ KORVID_API VP_STATUS vrel_custom_refresh_callback(PVOID, PVOID Context, PWSTR, P
     if (ValueLength == CUSTOM_REFRESH_VALUE_BYTES) {
         PCUSTOM_REFRESH_ENTRY entry = static_cast<PCUSTOM_REFRESH_ENTRY>(Context);
         const UCHAR* data = static_cast<const UCHAR*>(ValueData);
-        entry->ulRefresh = load_ulong(data);
-        entry->ulPixelClock = load_ulong(data + 4);
-        entry->ulPllWord = load_ulong(data + 8);
+        entry->ulRefresh = load_le32(data);
+        entry->ulPixelClock = load_le32(data + 4);
+        entry->ulPllWord = load_le32(data + 8);
     }
     return NO_ERROR;
 }

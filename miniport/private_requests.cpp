@@ -1,5 +1,5 @@
 // The private requests of the family's display driver.
-#include "bytes.h"
+#include "platform/freestanding/little_endian.h"
 #include "custom_refresh.h"
 #include "hardware.h"
 #include "korvid.h"
@@ -39,7 +39,7 @@ const CHAR BOARD_NAME[] = "Halcyra(tm) 3D";
 
 ULONG input_word(PVIDEO_REQUEST_PACKET p, ULONG index = 0)
 {
-    return load_ulong(static_cast<const UCHAR*>(p->InputBuffer) + index * WORD_BYTES);
+    return load_le32(static_cast<const UCHAR*>(p->InputBuffer) + index * WORD_BYTES);
 }
 
 // Answers one 32-bit word.
@@ -47,7 +47,7 @@ VP_STATUS return_word(PVIDEO_REQUEST_PACKET p, ULONG value)
 {
     if (!output_fits(p, WORD_BYTES))
         return ERROR_INSUFFICIENT_BUFFER;
-    store_ulong(p->OutputBuffer, value);
+    store_le32(p->OutputBuffer, value);
     return NO_ERROR;
 }
 
@@ -63,7 +63,7 @@ VP_STATUS map_bios_rom(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
     // The image at 0xC0000 is the system VGA's BIOS; any other board has
     // none there, and the display driver gets no address for it.
     if (!Zorx_is_primary_vga(ext)) {
-        store_ulong(p->OutputBuffer, 0);
+        store_le32(p->OutputBuffer, 0);
         return NO_ERROR;
     }
     if (!bios_rom) {
@@ -74,7 +74,7 @@ VP_STATUS map_bios_rom(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
         if (!bios_rom)
             return ERROR_INVALID_PARAMETER;
     }
-    store_ulong(p->OutputBuffer, static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(bios_rom)));
+    store_le32(p->OutputBuffer, static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(bios_rom)));
     return NO_ERROR;
 }
 
@@ -109,7 +109,7 @@ VP_STATUS get_extra_extent(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p, BOOLEA
     PDISPLAY_MODE mode = requested_row(ext, row);
     if (!mode)
         return ERROR_INVALID_PARAMETER;
-    store_ulong(p->OutputBuffer, height ? mode->ulExtraHeight : mode->ulExtraWidth);
+    store_le32(p->OutputBuffer, height ? mode->ulExtraHeight : mode->ulExtraWidth);
     return NO_ERROR;
 }
 
@@ -316,7 +316,7 @@ VP_STATUS gamma_control(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
             break;
         }
     }
-    store_ulong(p->OutputBuffer, answer);
+    store_le32(p->OutputBuffer, answer);
     return NO_ERROR;
 }
 
@@ -353,9 +353,9 @@ VP_STATUS set_custom_refresh(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
         return ERROR_INVALID_PARAMETER;
     PCUSTOM_REFRESH_ENTRY out = static_cast<PCUSTOM_REFRESH_ENTRY>(p->OutputBuffer);
     GetKeyString(out->szValueName, found);
-    store_ulong(&out->ulRefresh, in.refresh);
-    store_ulong(&out->ulPixelClock, in.pixel_clock);
-    store_ulong(&out->ulPllWord, in.pll_word);
+    store_le32(&out->ulRefresh, in.refresh);
+    store_le32(&out->ulPixelClock, in.pixel_clock);
+    store_le32(&out->ulPllWord, in.pll_word);
     return NO_ERROR;
 }
 
@@ -369,7 +369,7 @@ VP_STATUS try_refresh(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
     ULONG row = fill_trial_slot(ext->ulCurrentMode, in.refresh, in.pll_word, in.pixel_clock);
     if (row == NO_ROW)
         return ERROR_INVALID_PARAMETER;
-    store_ulong(p->OutputBuffer, ulZorx_GetModes(ext, nullptr, row + 1));
+    store_le32(p->OutputBuffer, ulZorx_GetModes(ext, nullptr, row + 1));
     return NO_ERROR;
 }
 

@@ -2,7 +2,7 @@
 // back from the board's device key.
 #include "registry.h"
 
-#include "bytes.h"
+#include "platform/freestanding/little_endian.h"
 #include "custom_refresh.h"
 
 KORVID_DATA ULONG gVirtualsFlag = VIRTUALS_NONE;
@@ -109,6 +109,6 @@ KORVID_API VP_STATUS qv_control_panel_callback(PVOID, PVOID Context, PWSTR, PVOI
                                                ULONG ValueLength)
 {
     if (ValueLength == REGISTRY_DWORD_BYTES)
-        *static_cast<PULONG>(Context) = load_ulong(ValueData);
+        *static_cast<PULONG>(Context) = load_le32(ValueData);
     return NO_ERROR;
 }

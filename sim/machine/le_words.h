@@ -1,31 +1,53 @@
-// Little-endian words in request buffers, and addresses carried in them:
-// what the display driver's side reads and writes (i386, 32-bit pointers).
+// Little-endian words in byte vectors (request buffers, files being built or
+// patched), and addresses carried in them: what the display driver's side
+// reads and writes (i386, 32-bit pointers).
 #pragma once
 
+#include "platform/freestanding/little_endian.h"
+
 #include <cstdint>
-#include <cstring>
+#include <initializer_list>
 #include <vector>
 
 namespace sim::le {
 
 inline void put32(std::vector<uint8_t>& v, uint32_t w)
 {
-    for (int i = 0; i < 4; ++i)
-        v.push_back(static_cast<uint8_t>(w >> (8 * i)));
+    v.resize(v.size() + 4);
+    store_le32(v.data() + v.size() - 4, w);
 }
 
 inline void put16(std::vector<uint8_t>& v, uint32_t w)
 {
-    v.push_back(static_cast<uint8_t>(w));
-    v.push_back(static_cast<uint8_t>(w >> 8));
+    v.resize(v.size() + 2);
+    store_le16(v.data() + v.size() - 2, static_cast<uint16_t>(w));
 }
 
+inline std::vector<uint8_t> words(std::initializer_list<uint32_t> list)
+{
+    std::vector<uint8_t> v;
+    for (uint32_t w : list)
+        put32(v, w);
+    return v;
+}
+
+// 0 where the word does not fit.
 inline uint32_t get32(const std::vector<uint8_t>& v, size_t at)
 {
-    uint32_t w = 0;
+    return at + 4 <= v.size() ? load_le32(v.data() + at) : 0;
+}
+
+// Overwrites the word at a byte offset; one that does not fit is not written.
+inline void store16(std::vector<uint8_t>& v, size_t at, uint32_t w)
+{
+    if (at + 2 <= v.size())
+        store_le16(v.data() + at, static_cast<uint16_t>(w));
+}
+
+inline void store32(std::vector<uint8_t>& v, size_t at, uint32_t w)
+{
     if (at + 4 <= v.size())
-        std::memcpy(&w, v.data() + at, 4);
-    return w;
+        store_le32(v.data() + at, w);
 }
 
 template <typename T> T* pointer_at(const std::vector<uint8_t>& v, size_t at)

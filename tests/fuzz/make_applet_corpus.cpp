@@ -5,6 +5,7 @@
 #include "applet_script.h"
 
 #include "escapes.h"
+#include "sim/machine/le_words.h"
 
 #include <cstdio>
 #include <string>
@@ -31,7 +32,7 @@ constexpr uint32_t kPickMcd = 1;
 
 ValueChoice dword_value(uint32_t v)
 {
-    return {true, kRegDword, {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}};
+    return {true, kRegDword, sim::le::words({v})};
 }
 
 AppletInput base(uint32_t family = 3)

@@ -8,6 +8,7 @@
 #include "private_ioctl.h"
 #include "sim/display/request_packet.h"
 #include "sim/loader/host_driver.h"
+#include "sim/machine/le_words.h"
 
 #include <cstdio>
 #include <string>
@@ -19,14 +20,7 @@ namespace {
 constexpr ULONG kModeInfoBytes = 80;
 constexpr ULONG kCurrentRow = 0xFFFFFFFF;
 
-std::vector<uint8_t> words(std::initializer_list<uint32_t> list)
-{
-    std::vector<uint8_t> v;
-    for (uint32_t w : list)
-        for (int i = 0; i < 4; ++i)
-            v.push_back(static_cast<uint8_t>(w >> (8 * i)));
-    return v;
-}
+using sim::le::words;
 
 // What the miniport makes of a machine: its mode count and the rows of modes.
 struct Booted {

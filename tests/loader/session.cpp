@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "private_ioctl.h"
+#include "sim/machine/le_words.h"
 #include "sim/machine/trace.h"
 
 #include <algorithm>
@@ -128,21 +129,14 @@ std::string cut(const std::string& line)
 
 Bytes words(std::initializer_list<uint32_t> list)
 {
-    Bytes v;
-    for (uint32_t w : list)
-        for (size_t i = 0; i < kWordBytes; ++i)
-            v.push_back(static_cast<uint8_t>(w >> (8 * i)));
-    return v;
+    return sim::le::words(list);
 }
 
 uint32_t Reply::word(size_t i) const
 {
-    uint32_t v = 0;
-    if (output.size() >= (i + 1) * kWordBytes)
-        std::memcpy(&v, output.data() + i * kWordBytes, kWordBytes);
-    else
+    if (output.size() < (i + 1) * kWordBytes)
         ADD_FAILURE() << "the reply has no word " << i << " (" << output.size() << " bytes)";
-    return v;
+    return sim::le::get32(output, i * kWordBytes);
 }
 
 Session::Session(korvid_host::DriverImage driver) : driver_(std::move(driver)) {}
@@ -299,8 +293,7 @@ std::string Session::describe_reply(int device, ULONG code, const Bytes& input,
         for (auto it = at.rbegin(); it != at.rend(); ++it) {
             if ((*it + 1) * kWordBytes > bytes.size())
                 continue;
-            uint32_t v;
-            std::memcpy(&v, bytes.data() + *it * kWordBytes, kWordBytes);
+            const uint32_t v = sim::le::get32(bytes, *it * kWordBytes);
             out.replace(*it * kWordBytes * 2, kWordBytes * 2, pointer_name(v, mappings));
         }
         return out;

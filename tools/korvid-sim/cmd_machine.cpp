@@ -3,6 +3,7 @@
 #include "commands.h"
 #include "describe.h"
 #include "errors.h"
+#include "platform/freestanding/little_endian.h"
 
 namespace ksim {
 
@@ -25,8 +26,7 @@ int selected_board(Session& s)
 std::string value_text(const sim::RegistryValue& v)
 {
     if (v.data.size() == 4) {
-        uint32_t w =
-            uint32_t(v.data[0]) | v.data[1] << 8 | v.data[2] << 16 | uint32_t(v.data[3]) << 24;
+        uint32_t w = load_le32(v.data.data());
         return format("0x%08X (%u)", w, w);
     }
     // A wide string with its terminator, as the miniport writes its descriptions.

@@ -7,6 +7,7 @@
 #include "compare.h"
 #include "describe.h"
 #include "reference.h"
+#include "platform/freestanding/little_endian.h"
 
 #include "sim/machine/board.h"
 #include "sim/machine/decode.h"
@@ -205,8 +206,7 @@ void observe_rows(Snapshot& s, korvid_host::System& m, sim::MiniportClient& c,
 // mapping it is shown as the physical address it reaches.
 std::string word_text(korvid_host::System& m, const uint8_t* p)
 {
-    uint32_t w = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    uintptr_t a = w;
+    uintptr_t a = load_le32(p);
     for (const korvid_host::Mapping& map : m.mappings) {
         uintptr_t va = reinterpret_cast<uintptr_t>(map.va);
         if (a >= va && a < va + map.length)

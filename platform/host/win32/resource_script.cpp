@@ -1,9 +1,11 @@
-// The resource-script parser. The module's resources on the host come from the very resource script the
-// resource compiler builds into the real binary: dialog templates (DIALOG and
-// DIALOGEX), the string table, icons and bitmaps, with the symbols of the
-// headers the script includes. Only the statements the script language has
-// for these are understood; anything else is reported with file and line.
+// The resource-script parser. The module's resources on the host come from the very resource script
+// the resource compiler builds into the real binary: dialog templates (DIALOG and DIALOGEX), the
+// string table, icons and bitmaps, with the symbols of the headers the script includes. Only the
+// statements the script language has for these are understood; anything else is reported with file
+// and line.
 #include "state.h"
+
+#include "platform/freestanding/little_endian.h"
 
 #include <cctype>
 #include <fstream>
@@ -468,12 +470,10 @@ class Parser {
             fail(e.what(), line);
         }
         auto u16 = [&](size_t at) {
-            return at + 2 <= bytes.size()
-                       ? static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8
-                       : -1;
+            return at + 2 <= bytes.size() ? load_le16(bytes.data() + at) : -1;
         };
         auto i32 = [&](size_t at) {
-            return at + 4 <= bytes.size() ? static_cast<int32_t>(u16(at) | u16(at + 2) << 16) : 0;
+            return at + 4 <= bytes.size() ? static_cast<int32_t>(load_le32(bytes.data() + at)) : 0;
         };
         if (icon) {
             if (u16(0) != 0 || u16(2) != 1 || u16(4) < 1 || bytes.size() < 6 + 16u * u16(4))

@@ -1,6 +1,7 @@
 #include "pe_loader.h"
 
 #include "driver_stack.h"
+#include "platform/freestanding/little_endian.h"
 #include "sim/machine/text_format.h"
 #include "videoport/exports.h"
 
@@ -21,34 +22,6 @@ namespace sim {
 
 namespace {
 
-// Header fields, as offsets from the start of their record.
-constexpr uint32_t kDosLfanew = 0x3C;
-constexpr uint32_t kFileHeaderSize = 20;
-constexpr uint32_t kMachineI386 = 0x14C;
-constexpr uint16_t kMagicPe32 = 0x10B;
-constexpr uint16_t kMagicPe32Plus = 0x20B;
-constexpr uint16_t kSubsystemNative = 1;
-constexpr uint16_t kFileRelocsStripped = 0x0001;
-constexpr uint16_t kFileExecutable = 0x0002;
-
-namespace opt {
-constexpr uint32_t EntryPoint = 16;
-constexpr uint32_t ImageBase = 28;
-constexpr uint32_t SizeOfImage = 56;
-constexpr uint32_t SizeOfHeaders = 60;
-constexpr uint32_t Subsystem = 68;
-constexpr uint32_t NumberOfRvaAndSizes = 92;
-constexpr uint32_t DataDirectory = 96;
-} // namespace opt
-
-constexpr uint32_t kDirImport = 1;
-constexpr uint32_t kDirBaseReloc = 5;
-constexpr uint32_t kMaxDirectories = 16;
-
-constexpr uint32_t kSectionHeaderSize = 40;
-constexpr uint32_t kScnCode = 0x00000020;
-constexpr uint32_t kScnExecute = 0x20000000;
-constexpr uint32_t kScnWrite = 0x80000000;
 constexpr uint32_t kPageSize = 0x1000;
 
 constexpr uint32_t kImportDescriptorSize = 20;
@@ -62,25 +35,6 @@ constexpr size_t kMaxNameLength = 256;
 
 constexpr const char* kVideoPortDll = "videoprt.sys";
 
-// Little-endian reads at byte offsets; callers check the bounds.
-uint16_t get16(const uint8_t* p)
-{
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return v;
-}
-uint32_t get32(const uint8_t* p)
-{
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-bool fits(uint64_t offset, uint64_t length, uint64_t size)
-{
-    return offset <= size && length <= size - offset;
-}
-
 bool same_name_ignoring_case(const std::string& a, const char* b)
 {
     if (a.size() != std::strlen(b))
@@ -90,12 +44,6 @@ bool same_name_ignoring_case(const std::string& a, const char* b)
             std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
-}
-
-std::string section_name(const uint8_t* header)
-{
-    const char* name = reinterpret_cast<const char*>(header);
-    return std::string(name, strnlen(name, 8));
 }
 
 } // namespace
@@ -158,102 +106,80 @@ PeImage::Entry PeImage::entry() const
 // copied: every offset and size is taken as hostile until it is in bounds.
 std::string PeImage::validate()
 {
-    const uint8_t* f = file_.data();
-    const uint64_t n = file_.size();
-    if (n < kDosLfanew + 4 || f[0] != 'M' || f[1] != 'Z')
-        return "not an executable image (no MZ signature)";
-    const uint32_t pe = get32(f + kDosLfanew);
-    if (!fits(pe, 4 + kFileHeaderSize, n))
-        return format("PE header offset 0x%x lies beyond the end of the file", pe);
-    if (std::memcmp(f + pe, "PE\0\0", 4) != 0)
-        return format("no PE signature at offset 0x%x", pe);
-
-    const uint8_t* fh = f + pe + 4;
-    const uint16_t machine = get16(fh);
+    using namespace pe;
+    const PeFile f(file_);
+    if (!f.error().empty())
+        return f.error();
+    const uint16_t machine = f.u16(f.file_header() + file_header::kMachine);
     if (machine != kMachineI386)
         return format("machine type 0x%x is not i386 (0x%x)", machine, kMachineI386);
-    const uint16_t num_sections = get16(fh + 2);
-    const uint16_t opt_size = get16(fh + 16);
-    const uint16_t characteristics = get16(fh + 18);
+    const uint16_t characteristics = f.u16(f.file_header() + file_header::kCharacteristics);
 
-    const uint64_t opt_offset = pe + 4 + kFileHeaderSize;
-    if (!fits(opt_offset, 2, n))
+    const uint64_t oh = f.optional_header();
+    if (!f.fits(oh, 2))
         return "optional header lies beyond the end of the file";
-    const uint8_t* oh = f + opt_offset;
-    const uint16_t magic = get16(oh);
+    const uint16_t magic = f.u16(oh + optional_header::kMagic);
     if (magic == kMagicPe32Plus)
         return "PE32+ (64-bit) image; a PE32 image (magic 0x10b) is required";
     if (magic != kMagicPe32)
         return format("optional header magic 0x%x is not PE32 (0x10b)", magic);
-    if (opt_size < opt::DataDirectory || !fits(opt_offset, opt_size, n))
+    const uint16_t opt_size = f.optional_size();
+    if (opt_size < optional_header::kDataDirectory || !f.fits(oh, opt_size))
         return format("optional header of 0x%x bytes is truncated", opt_size);
-    if (!(characteristics & kFileExecutable))
+    if (!(characteristics & kExecutableImage))
         return "not marked as an executable image";
-    const uint16_t subsystem = get16(oh + opt::Subsystem);
+    const uint16_t subsystem = f.u16(oh + optional_header::kSubsystem);
     if (subsystem != kSubsystemNative)
         return format("subsystem %u is not native (1): not a kernel-mode driver", subsystem);
 
-    entry_rva_ = get32(oh + opt::EntryPoint);
-    preferred_base_ = get32(oh + opt::ImageBase);
-    size_ = get32(oh + opt::SizeOfImage);
-    headers_size_ = get32(oh + opt::SizeOfHeaders);
-    relocs_stripped_ = characteristics & kFileRelocsStripped;
+    entry_rva_ = f.u32(oh + optional_header::kAddressOfEntryPoint);
+    preferred_base_ = f.u32(oh + optional_header::kImageBase);
+    size_ = f.u32(oh + optional_header::kSizeOfImage);
+    headers_size_ = f.u32(oh + optional_header::kSizeOfHeaders);
+    relocs_stripped_ = characteristics & kRelocsStripped;
     if (size_ == 0 || size_ > kMaxImageSize)
         return format("image size 0x%x is out of range", size_);
-    if (headers_size_ > size_ || headers_size_ > n)
+    if (headers_size_ > size_ || headers_size_ > f.size())
         return format("header size 0x%x exceeds the image or the file", headers_size_);
 
-    const uint32_t num_dirs = get32(oh + opt::NumberOfRvaAndSizes);
-    if (num_dirs > kMaxDirectories || opt::DataDirectory + 8ull * num_dirs > opt_size)
+    const uint32_t num_dirs = f.u32(oh + optional_header::kNumberOfRvaAndSizes);
+    if (num_dirs > kMaxDirectories ||
+        optional_header::kDataDirectory + uint64_t{kDirectoryEntrySize} * num_dirs > opt_size)
         return format("%u data directories do not fit the optional header", num_dirs);
-    auto directory = [&](uint32_t index, uint32_t* rva, uint32_t* size, const char* what) {
-        *rva = *size = 0;
-        if (index >= num_dirs)
-            return std::string();
-        *rva = get32(oh + opt::DataDirectory + 8 * index);
-        *size = get32(oh + opt::DataDirectory + 8 * index + 4);
-        if (*size && !fits(*rva, *size, size_))
+    // The image as it will be mapped: only its extent is known yet.
+    const Bytes image(nullptr, size_);
+    auto directory = [&](uint32_t index, Directory* d, const char* what) {
+        *d = f.directory(index);
+        if (d->size && !image.fits(d->rva, d->size))
             return format("%s directory at RVA 0x%x (0x%x bytes) lies outside the image", what,
-                          *rva, *size);
+                          d->rva, d->size);
         return std::string();
     };
-    if (std::string why = directory(kDirImport, &import_rva_, &import_size_, "import");
-        !why.empty())
+    if (std::string why = directory(kImportDirectory, &imports_dir_, "import"); !why.empty())
         return why;
-    if (std::string why = directory(kDirBaseReloc, &reloc_rva_, &reloc_size_, "relocation");
-        !why.empty())
+    if (std::string why = directory(kRelocationDirectory, &relocs_dir_, "relocation"); !why.empty())
         return why;
 
-    const uint64_t table = opt_offset + opt_size;
-    if (num_sections == 0)
+    if (f.section_count() == 0)
         return "the image has no sections";
-    if (!fits(table, uint64_t{num_sections} * kSectionHeaderSize, n))
+    if (!f.section_table_fits())
         return "section table lies beyond the end of the file";
     bool entry_in_code = false;
     sections_.clear();
-    for (uint32_t i = 0; i < num_sections; ++i) {
-        const uint8_t* sh = f + table + i * kSectionHeaderSize;
-        const uint32_t virtual_size = get32(sh + 8);
-        const uint32_t rva = get32(sh + 12);
-        const uint32_t raw_size = get32(sh + 16);
-        const uint32_t raw_offset = get32(sh + 20);
-        const uint32_t flags = get32(sh + 36);
-        // Raw data past the section's own size is file alignment padding.
-        const uint32_t copied = virtual_size ? std::min(raw_size, virtual_size) : raw_size;
-        const uint32_t extent = std::max(virtual_size, copied);
-        if (rva < headers_size_ || !fits(rva, extent, size_))
+    for (const Section& s : f.sections()) {
+        if (s.rva < headers_size_ || !image.fits(s.rva, s.extent()))
             return format("section %s at RVA 0x%x (0x%x bytes) lies outside the image",
-                          section_name(sh).c_str(), rva, extent);
-        if (copied && !fits(raw_offset, copied, n))
-            return format("data of section %s lies beyond the end of the file",
-                          section_name(sh).c_str());
-        if ((flags & (kScnCode | kScnExecute)) && entry_rva_ >= rva && entry_rva_ - rva < extent)
+                          s.name.c_str(), s.rva, s.extent());
+        if (s.file_size() && !f.fits(s.raw_offset, s.file_size()))
+            return format("data of section %s lies beyond the end of the file", s.name.c_str());
+        if ((s.flags & (kSectionCode | kSectionExecute)) && entry_rva_ >= s.rva &&
+            entry_rva_ - s.rva < s.extent())
             entry_in_code = true;
         for (const Section& other : sections_)
-            if (rva < other.rva + other.extent && other.rva < rva + extent)
-                return format("section %s at RVA 0x%x overlaps the one at RVA 0x%x",
-                              section_name(sh).c_str(), rva, other.rva);
-        sections_.push_back({rva, virtual_size, raw_offset, copied, extent, flags});
+            if (s.rva < other.rva + other.extent() && other.rva < s.rva + s.extent())
+                return format("section %s at RVA 0x%x overlaps the one at RVA 0x%x", s.name.c_str(),
+                              s.rva, other.rva);
+        sections_.push_back(s);
     }
     if (!entry_in_code)
         return format("entry point at RVA 0x%x lies outside the image's code", entry_rva_);
@@ -264,8 +190,8 @@ std::string PeImage::map()
 {
     std::memset(base_, 0, size_);
     std::memcpy(base_, file_.data(), headers_size_);
-    for (const Section& s : sections_)
-        std::memcpy(base_ + s.rva, file_.data() + s.file_offset, s.raw_size);
+    for (const pe::Section& s : sections_)
+        std::memcpy(base_ + s.rva, file_.data() + s.raw_offset, s.file_size());
     if (std::string why = relocate(); !why.empty())
         return why;
     return bind_imports();
@@ -275,21 +201,22 @@ std::string PeImage::relocate()
 {
     const uint32_t delta =
         static_cast<uint32_t>(reinterpret_cast<uintptr_t>(base_)) - preferred_base_;
-    if (reloc_size_ == 0 || relocs_stripped_) {
+    if (relocs_dir_.size == 0 || relocs_stripped_) {
         if (delta != 0)
             return format("the image has no base relocations and cannot be moved from 0x%x",
                           preferred_base_);
         return {};
     }
-    const uint64_t end = uint64_t{reloc_rva_} + reloc_size_;
-    for (uint64_t block = reloc_rva_; block + 8 <= end;) {
-        const uint32_t page = get32(base_ + block);
-        const uint32_t block_size = get32(base_ + block + 4);
+    const pe::Bytes image(base_, size_);
+    const uint64_t end = uint64_t{relocs_dir_.rva} + relocs_dir_.size;
+    for (uint64_t block = relocs_dir_.rva; block + 8 <= end;) {
+        const uint32_t page = image.u32(block);
+        const uint32_t block_size = image.u32(block + 4);
         if (block_size < 8 || block_size % 2 || block_size > end - block)
             return format("relocation block at RVA 0x%x has a bad size 0x%x",
                           static_cast<uint32_t>(block), block_size);
         for (uint64_t e = block + 8; e < block + block_size; e += 2) {
-            const uint16_t entry = get16(base_ + e);
+            const uint16_t entry = image.u16(e);
             const uint32_t type = entry >> 12;
             const uint64_t target = uint64_t{page} + (entry & 0xFFF);
             if (type == kRelocAbsolute)
@@ -297,11 +224,10 @@ std::string PeImage::relocate()
             if (type != kRelocHighLow)
                 return format("relocation type %u at RVA 0x%x is not supported", type,
                               static_cast<uint32_t>(target));
-            if (!fits(target, 4, size_))
+            if (!image.fits(target, 4))
                 return format("relocation at RVA 0x%x lies outside the image",
                               static_cast<uint32_t>(target));
-            const uint32_t v = get32(base_ + target) + delta;
-            std::memcpy(base_ + target, &v, 4);
+            store_le32(base_ + target, image.u32(target) + delta);
         }
         block += block_size;
     }
@@ -311,8 +237,9 @@ std::string PeImage::relocate()
 std::string PeImage::bind_imports()
 {
     imports_.clear();
-    if (import_size_ == 0)
+    if (imports_dir_.size == 0)
         return {};
+    const pe::Bytes image(base_, size_);
     auto name_at = [&](uint64_t rva, std::string* out) {
         if (rva >= size_)
             return false;
@@ -323,12 +250,12 @@ std::string PeImage::bind_imports()
         out->assign(s, len);
         return true;
     };
-    for (uint64_t d = import_rva_;; d += kImportDescriptorSize) {
-        if (!fits(d, kImportDescriptorSize, size_))
+    for (uint64_t d = imports_dir_.rva;; d += kImportDescriptorSize) {
+        if (!image.fits(d, kImportDescriptorSize))
             return "import directory runs past the end of the image";
-        const uint32_t lookup_rva = get32(base_ + d);
-        const uint32_t name_rva = get32(base_ + d + 12);
-        const uint32_t iat_rva = get32(base_ + d + 16);
+        const uint32_t lookup_rva = image.u32(d);
+        const uint32_t name_rva = image.u32(d + 12);
+        const uint32_t iat_rva = image.u32(d + 16);
         if (name_rva == 0 && iat_rva == 0)
             break;
         std::string dll;
@@ -339,9 +266,9 @@ std::string PeImage::bind_imports()
         const uint32_t names = lookup_rva ? lookup_rva : iat_rva;
         for (uint64_t i = 0;; ++i) {
             const uint64_t slot = iat_rva + 4 * i, lookup = names + 4 * i;
-            if (!fits(slot, 4, size_) || !fits(lookup, 4, size_))
+            if (!image.fits(slot, 4) || !image.fits(lookup, 4))
                 return "imports from " + dll + " run past the end of the image";
-            const uint32_t thunk = get32(base_ + lookup);
+            const uint32_t thunk = image.u32(lookup);
             if (thunk == 0) {
                 if (!video_port)
                     return "imports from " + dll + "; only " + kVideoPortDll + " can be bound";
@@ -374,20 +301,20 @@ std::string PeImage::bind_imports()
 void PeImage::protect()
 {
     protected_ = false;
-    for (const Section& s : sections_)
+    for (const pe::Section& s : sections_)
         if (s.rva % kPageSize)
             return; // sections share pages: everything stays writable
     const auto pages = [](uint32_t bytes) { return (bytes + kPageSize - 1) & ~(kPageSize - 1); };
     mprotect(base_, size_, PROT_READ);
-    for (const Section& s : sections_) {
-        if (s.extent == 0)
+    for (const pe::Section& s : sections_) {
+        if (s.extent() == 0)
             continue;
         int access = PROT_READ;
-        if (s.flags & kScnWrite)
+        if (s.flags & pe::kSectionWrite)
             access |= PROT_WRITE;
-        if (s.flags & (kScnCode | kScnExecute))
+        if (s.flags & (pe::kSectionCode | pe::kSectionExecute))
             access |= PROT_EXEC;
-        if (mprotect(base_ + s.rva, pages(s.extent), access) != 0)
+        if (mprotect(base_ + s.rva, pages(s.extent()), access) != 0)
             return unprotect();
     }
     protected_ = true;

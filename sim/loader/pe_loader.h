@@ -6,6 +6,7 @@
 // stack of their own (driver_stack.h).
 #pragma once
 
+#include "sim/pe/pe_file.h"
 #include "videoport/system.h"
 
 #include <cstdint>
@@ -54,15 +55,6 @@ class PeImage {
     bool protected_by_section() const { return protected_; }
 
   private:
-    struct Section {
-        uint32_t rva;
-        uint32_t virtual_size;
-        uint32_t file_offset;
-        uint32_t raw_size; // bytes copied from the file
-        uint32_t extent;   // bytes the section occupies once mapped
-        uint32_t flags;    // characteristics
-    };
-
     PeImage() = default;
     std::string validate();
     std::string map();
@@ -79,9 +71,8 @@ class PeImage {
     uint32_t entry_rva_ = 0;
     bool relocs_stripped_ = false;
     bool protected_ = false;
-    uint32_t import_rva_ = 0, import_size_ = 0;
-    uint32_t reloc_rva_ = 0, reloc_size_ = 0;
-    std::vector<Section> sections_;
+    pe::Directory imports_dir_, relocs_dir_;
+    std::vector<pe::Section> sections_;
     std::vector<PeImport> imports_;
 };
 

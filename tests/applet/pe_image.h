@@ -2,6 +2,9 @@
 // compiler and the linker lay them out, for the file-version tests.
 #pragma once
 
+#include "sim/machine/le_words.h"
+#include "sim/pe/pe_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,16 +20,9 @@ namespace pe_image {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void put16(Bytes& b, size_t at, uint32_t v)
-{
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-inline void put32(Bytes& b, size_t at, uint32_t v)
-{
-    put16(b, at, v & 0xFFFF);
-    put16(b, at + 2, v >> 16);
-}
+using sim::le::store16;
+using sim::le::store32;
+
 inline void pad4(Bytes& b)
 {
     while (b.size() % 4)
@@ -54,9 +50,9 @@ inline Bytes block(const std::string& key, const Bytes& value, uint16_t value_le
         pad4(b);
         b.insert(b.end(), c.begin(), c.end());
     }
-    put16(b, 0, static_cast<uint32_t>(b.size()));
-    put16(b, 2, value_length);
-    put16(b, 4, text ? 1 : 0);
+    store16(b, 0, static_cast<uint32_t>(b.size()));
+    store16(b, 2, value_length);
+    store16(b, 4, text ? 1 : 0);
     return b;
 }
 
@@ -72,8 +68,8 @@ inline Bytes version_resource(const std::map<std::string, std::string>& strings,
                               const std::string& translation = "040904B0")
 {
     Bytes fixed(52, 0);
-    put32(fixed, 0, 0xFEEF04BD);
-    put32(fixed, 4, 0x00010000);
+    store32(fixed, 0, 0xFEEF04BD);
+    store32(fixed, 4, 0x00010000);
     std::vector<Bytes> entries;
     for (auto& [k, v] : strings)
         entries.push_back(text_value(k, v));
@@ -92,45 +88,50 @@ inline Bytes image_with(const Bytes& resource)
     const uint32_t file_align = 0x200, rva = 0x1000;
     Bytes rsrc(0x58, 0);
     auto dir = [&](size_t at, uint32_t id, uint32_t target) {
-        put16(rsrc, at + 14, 1); // one id entry
-        put32(rsrc, at + 16, id);
-        put32(rsrc, at + 20, target);
+        store16(rsrc, at + 14, 1); // one id entry
+        store32(rsrc, at + 16, id);
+        store32(rsrc, at + 20, target);
     };
     dir(0x00, 16, 0x80000000u | 0x18);
     dir(0x18, 1, 0x80000000u | 0x30);
     dir(0x30, 0x409, 0x48);
-    put32(rsrc, 0x48, rva + 0x58);
-    put32(rsrc, 0x4C, static_cast<uint32_t>(resource.size()));
+    store32(rsrc, 0x48, rva + 0x58);
+    store32(rsrc, 0x4C, static_cast<uint32_t>(resource.size()));
     rsrc.insert(rsrc.end(), resource.begin(), resource.end());
     while (rsrc.size() % file_align)
         rsrc.push_back(0);
 
+    using namespace pe;
+    const uint32_t rsrc_size = static_cast<uint32_t>(rsrc.size());
     Bytes b(file_align, 0);
     b[0] = 'M';
     b[1] = 'Z';
-    put32(b, 0x3C, 0x40);
-    b[0x40] = 'P';
-    b[0x41] = 'E';
-    size_t coff = 0x44, opt = coff + 20, section = opt + 224;
-    put16(b, coff, 0x14C);
-    put16(b, coff + 2, 1);
-    put16(b, coff + 16, 224);
-    put16(b, coff + 18, 0x2102);
-    put16(b, opt, 0x10B);
-    put32(b, opt + 28, 0x10000);                                           // image base
-    put32(b, opt + 32, 0x1000);                                            // section alignment
-    put32(b, opt + 36, file_align);                                        // file alignment
-    put32(b, opt + 56, rva + 0x1000 + static_cast<uint32_t>(rsrc.size())); // image size
-    put32(b, opt + 60, file_align);                                        // headers
-    put32(b, opt + 92, 16);
-    put32(b, opt + 96 + 2 * 8, rva);
-    put32(b, opt + 96 + 2 * 8 + 4, static_cast<uint32_t>(rsrc.size()));
-    std::memcpy(&b[section], ".rsrc", 5);
-    put32(b, section + 8, static_cast<uint32_t>(rsrc.size()));
-    put32(b, section + 12, rva);
-    put32(b, section + 16, static_cast<uint32_t>(rsrc.size()));
-    put32(b, section + 20, file_align);
-    put32(b, section + 36, 0x40000040);
+    const size_t signature = dos::kSize, coff = signature + kSignatureSize,
+                 opt = coff + file_header::kSize, section = opt + optional_header::kSize;
+    store32(b, dos::kLfanew, signature);
+    b[signature] = 'P';
+    b[signature + 1] = 'E';
+    store16(b, coff + file_header::kMachine, kMachineI386);
+    store16(b, coff + file_header::kNumberOfSections, 1);
+    store16(b, coff + file_header::kSizeOfOptionalHeader, optional_header::kSize);
+    store16(b, coff + file_header::kCharacteristics, 0x2102); // a 32-bit executable DLL
+    store16(b, opt + optional_header::kMagic, kMagicPe32);
+    store32(b, opt + optional_header::kImageBase, 0x10000);
+    store32(b, opt + optional_header::kSectionAlignment, 0x1000);
+    store32(b, opt + optional_header::kFileAlignment, file_align);
+    store32(b, opt + optional_header::kSizeOfImage, rva + 0x1000 + rsrc_size);
+    store32(b, opt + optional_header::kSizeOfHeaders, file_align);
+    store32(b, opt + optional_header::kNumberOfRvaAndSizes, kMaxDirectories);
+    const size_t resources =
+        opt + optional_header::kDataDirectory + kDirectoryEntrySize * kResourceDirectory;
+    store32(b, resources, rva);
+    store32(b, resources + 4, rsrc_size);
+    std::memcpy(&b[section + section_header::kName], ".rsrc", 5);
+    store32(b, section + section_header::kVirtualSize, rsrc_size);
+    store32(b, section + section_header::kVirtualAddress, rva);
+    store32(b, section + section_header::kSizeOfRawData, rsrc_size);
+    store32(b, section + section_header::kPointerToRawData, file_align);
+    store32(b, section + section_header::kCharacteristics, 0x40000040); // initialised data, read
     b.insert(b.end(), rsrc.begin(), rsrc.end());
     return b;
 }

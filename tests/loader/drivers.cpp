@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -75,71 +74,21 @@ std::vector<DriverFactory> all_drivers()
 
 namespace image_file {
 
-uint16_t get16(const std::vector<uint8_t>& f, size_t at)
+pe::Section section_of_rva(const pe::PeFile& f, uint32_t rva)
 {
-    uint16_t v;
-    std::memcpy(&v, f.data() + at, 2);
-    return v;
-}
-uint32_t get32(const std::vector<uint8_t>& f, size_t at)
-{
-    uint32_t v;
-    std::memcpy(&v, f.data() + at, 4);
-    return v;
-}
-void put16(std::vector<uint8_t>& f, size_t at, uint16_t v)
-{
-    std::memcpy(f.data() + at, &v, 2);
-}
-void put32(std::vector<uint8_t>& f, size_t at, uint32_t v)
-{
-    std::memcpy(f.data() + at, &v, 4);
-}
-size_t pe_header(const std::vector<uint8_t>& f)
-{
-    return get32(f, 0x3C);
-}
-size_t optional_header(const std::vector<uint8_t>& f)
-{
-    return pe_header(f) + 24;
-}
-
-uint32_t directory_rva(const std::vector<uint8_t>& f, int index)
-{
-    return get32(f, optional_header(f) + 96 + 8 * index);
-}
-
-std::vector<Section> sections(const std::vector<uint8_t>& f)
-{
-    const size_t pe = pe_header(f);
-    uint16_t count, opt_size;
-    std::memcpy(&count, f.data() + pe + 6, 2);
-    std::memcpy(&opt_size, f.data() + pe + 20, 2);
-    std::vector<Section> out;
-    for (size_t i = 0; i < count; ++i) {
-        const size_t sh = pe + 24 + opt_size + 40 * i;
-        const uint32_t raw = get32(f, sh + 16), ptr = get32(f, sh + 20);
-        out.push_back({get32(f, sh + 12), ptr, ptr + raw, get32(f, sh + 36)});
-    }
-    return out;
-}
-
-Section section_of_rva(const std::vector<uint8_t>& f, uint32_t rva)
-{
-    for (const Section& s : sections(f))
-        if (rva >= s.rva && rva - s.rva < s.end - s.begin)
-            return s;
+    if (std::optional<pe::Section> s = f.section_of(rva))
+        return *s;
     ADD_FAILURE() << "RVA 0x" << std::hex << rva << " has no file data";
-    return {0, 0, 0, 0};
+    return {};
 }
 
-int replace(std::vector<uint8_t>& f, const Section& s, const std::string& from,
+int replace(std::vector<uint8_t>& f, const pe::Section& s, const std::string& from,
             const std::string& to)
 {
     EXPECT_EQ(from.size(), to.size());
     // Compared as bytes: a char above 0x7F would never equal its uint8_t.
     const std::vector<uint8_t> pattern(from.begin(), from.end());
-    const auto begin = f.begin() + s.begin, end = f.begin() + s.end;
+    const auto begin = f.begin() + s.raw_offset, end = begin + s.file_size();
     int n = 0;
     for (auto it = begin; (it = std::search(it, end, pattern.begin(), pattern.end())) != end; ++n)
         it = std::copy(to.begin(), to.end(), it);

@@ -4,6 +4,7 @@
 
 #include "videoport/system.h"
 #include "sim/loader/pe_loader.h"
+#include "sim/machine/le_words.h"
 
 #include <gtest/gtest.h>
 
@@ -47,34 +48,18 @@ class KorvidSysFile : public ::testing::Test {
     std::vector<uint8_t> file;
 };
 
-// Reading and patching copies of an image file, to show what the loader and
-// the suite catch.
+// Patching copies of an image file, to show what the loader and the suite
+// catch.
 namespace image_file {
 
-struct Section {
-    uint32_t rva;
-    size_t begin, end; // file offsets of its data
-    uint32_t flags;
-};
+using sim::le::store16;
+using sim::le::store32;
 
-uint16_t get16(const std::vector<uint8_t>& f, size_t at);
-uint32_t get32(const std::vector<uint8_t>& f, size_t at);
-void put16(std::vector<uint8_t>& f, size_t at, uint16_t v);
-void put32(std::vector<uint8_t>& f, size_t at, uint32_t v);
-size_t pe_header(const std::vector<uint8_t>& f);
-size_t optional_header(const std::vector<uint8_t>& f);
-uint32_t directory_rva(const std::vector<uint8_t>& f, int index);
-std::vector<Section> sections(const std::vector<uint8_t>& f);
-// The section whose file data holds an RVA.
-Section section_of_rva(const std::vector<uint8_t>& f, uint32_t rva);
-// Replaces each occurrence of `from` inside a section by `to` (same length);
-// returns how many there were.
-int replace(std::vector<uint8_t>& f, const Section& s, const std::string& from,
+// The section whose data in the file holds an RVA.
+pe::Section section_of_rva(const pe::PeFile& f, uint32_t rva);
+// Replaces each occurrence of `from` inside a section's data by `to` (same
+// length); returns how many there were.
+int replace(std::vector<uint8_t>& f, const pe::Section& s, const std::string& from,
             const std::string& to);
-
-constexpr int kImportDirectory = 1;
-constexpr int kRelocationDirectory = 5;
-constexpr uint32_t kCodeSection = 0x20;
-constexpr uint32_t kWritableSection = 0x80000000;
 
 } // namespace image_file

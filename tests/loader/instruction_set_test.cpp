@@ -235,16 +235,18 @@ TEST(InstructionSet, BothImagesRunOnAnI486)
 // with their address and function.
 TEST_F(KorvidSysFile, InstructionCheckNamesACmovAndAnFpuInstruction)
 {
-    using namespace image_file;
-    const uint32_t entry = get32(file, optional_header(file) + 16);
-    const Section text = section_of_rva(file, entry);
+    const pe::PeFile headers(file);
+    const uint32_t entry =
+        headers.u32(headers.optional_header() + pe::optional_header::kAddressOfEntryPoint);
+    const pe::Section text = image_file::section_of_rva(headers, entry);
     const uint8_t patch[] = {0x0F, 0x44, 0xC2, 0xD9, 0xE8}; // cmove eax,edx; fld1
-    std::copy(std::begin(patch), std::end(patch), file.begin() + text.begin + (entry - text.rva));
+    std::copy(std::begin(patch), std::end(patch),
+              file.begin() + text.raw_offset + (entry - text.rva));
     const std::string path = ::testing::TempDir() + "korvid_cmov.sys";
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()),
                static_cast<std::streamsize>(file.size()));
-    const uint32_t base = get32(file, optional_header(file) + 28);
+    const uint32_t base = headers.u32(headers.optional_header() + pe::optional_header::kImageBase);
     std::string why;
     const auto found = foreign_instructions(path, read_map(*korvid_sys_path(&why) + ".map"), true);
     std::ostringstream at;

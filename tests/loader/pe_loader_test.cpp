@@ -13,6 +13,7 @@
 #include <sstream>
 
 using namespace image_file;
+using namespace pe;
 using sim::PeImage;
 
 namespace {
@@ -21,7 +22,8 @@ namespace {
 // table carries the same names).
 int replace_import_name(std::vector<uint8_t>& f, const std::string& from, const std::string& to)
 {
-    return replace(f, section_of_rva(f, directory_rva(f, kImportDirectory)), from, to);
+    const PeFile headers(f);
+    return replace(f, section_of_rva(headers, headers.directory(kImportDirectory).rva), from, to);
 }
 
 std::string refusal(std::vector<uint8_t> file)
@@ -44,9 +46,9 @@ TEST(PeLoader, RefusesFilesThatAreNoImageAtAll)
     EXPECT_MENTIONS(refusal(text), "no MZ signature");
     std::vector<uint8_t> dos(0x80, 0);
     dos[0] = 'M', dos[1] = 'Z';
-    put32(dos, 0x3C, 0x7FFFFFF0);
+    store32(dos, dos::kLfanew, 0x7FFFFFF0);
     EXPECT_MENTIONS(refusal(dos), "beyond the end of the file");
-    put32(dos, 0x3C, 0x40);
+    store32(dos, dos::kLfanew, 0x40);
     EXPECT_MENTIONS(refusal(dos), "no PE signature");
 
     std::string why;
@@ -56,16 +58,17 @@ TEST(PeLoader, RefusesFilesThatAreNoImageAtAll)
 
 TEST_F(KorvidSys, RefusesImagesForAnotherMachineFormatOrSubsystem)
 {
+    const PeFile headers(file);
     auto amd64 = file;
-    put16(amd64, pe_header(file) + 4, 0x8664);
+    store16(amd64, headers.file_header() + file_header::kMachine, 0x8664);
     EXPECT_MENTIONS(refusal(amd64), "machine type 0x8664 is not i386");
 
     auto pe32plus = file;
-    put16(pe32plus, optional_header(file), 0x20B);
+    store16(pe32plus, headers.optional_header() + optional_header::kMagic, kMagicPe32Plus);
     EXPECT_MENTIONS(refusal(pe32plus), "PE32+");
 
     auto gui = file;
-    put16(gui, optional_header(file) + 68, 2);
+    store16(gui, headers.optional_header() + optional_header::kSubsystem, 2);
     EXPECT_MENTIONS(refusal(gui), "subsystem 2 is not native");
 }
 
@@ -93,45 +96,69 @@ TEST_F(KorvidSys, RefusesImportsItCannotBind)
 TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem)
 {
     // Cut inside the data of the last section in the file.
+    const PeFile headers(file);
+    const uint64_t oh = headers.optional_header();
     size_t last = 0;
-    for (const Section& s : sections(file))
-        if (s.end > s.begin)
-            last = std::max(last, s.begin);
+    for (const Section& s : headers.sections())
+        if (s.file_size())
+            last = std::max<size_t>(last, s.raw_offset);
     EXPECT_MENTIONS(refusal(std::vector<uint8_t>(file.begin(), file.begin() + last + 1)),
                     "beyond the end of the file");
 
     auto huge = file;
-    put32(huge, optional_header(file) + 56, 0xFFFFF000);
+    store32(huge, oh + optional_header::kSizeOfImage, 0xFFFFF000);
     EXPECT_MENTIONS(refusal(huge), "image size 0xfffff000 is out of range");
 
     auto entry = file;
-    put32(entry, optional_header(file) + 16, 0x10);
+    store32(entry, oh + optional_header::kAddressOfEntryPoint, 0x10);
     EXPECT_MENTIONS(refusal(entry), "entry point at RVA 0x10 lies outside the image's code");
 
     auto imports = file;
-    put32(imports, optional_header(file) + 96 + 8 * kImportDirectory, 0x7FFF0000);
+    store32(imports, oh + optional_header::kDataDirectory + kDirectoryEntrySize * kImportDirectory,
+            0x7FFF0000);
     EXPECT_MENTIONS(refusal(imports), "import directory");
 
     // The first relocation of the first block, made a 64-bit one.
     auto reloc = file;
-    const uint32_t relocs = directory_rva(file, kRelocationDirectory);
-    const Section holder = section_of_rva(file, relocs);
-    const size_t block = holder.begin + (relocs - holder.rva);
-    uint16_t first;
-    std::memcpy(&first, file.data() + block + 8, 2);
-    put16(reloc, block + 8, static_cast<uint16_t>(0xA000 | (first & 0xFFF)));
+    const uint32_t relocs = headers.directory(kRelocationDirectory).rva;
+    const Section holder = section_of_rva(headers, relocs);
+    const size_t block = holder.raw_offset + (relocs - holder.rva);
+    const uint16_t first = headers.u16(block + 8);
+    store16(reloc, block + 8, 0xA000 | (first & 0xFFF));
     EXPECT_MENTIONS(refusal(reloc), "relocation type 10");
 
     auto block_size = file;
-    put32(block_size, block + 4, 0x7FFFFFF0);
+    store32(block_size, block + 4, 0x7FFFFFF0);
     EXPECT_MENTIONS(refusal(block_size), "relocation block");
 
     // The second section moved onto the first: the loader would copy one
     // over the other and could not give each its own protection.
     auto overlap = file;
-    const size_t table = optional_header(file) + get16(file, pe_header(file) + 20);
-    put32(overlap, table + 40 + 12, sections(file).at(0).rva);
+    store32(overlap,
+            headers.section_table() + section_header::kSize + section_header::kVirtualAddress,
+            headers.sections().at(0).rva);
     EXPECT_MENTIONS(refusal(overlap), "overlaps the one at RVA");
+}
+
+// The header reader answers every cut of the headers from inside the cut
+// (the sanitizers watch the reads): what the cut still holds reads as in
+// the whole file, what it does not reads as nothing.
+TEST_F(KorvidSys, HeaderReaderStaysInsideCutFiles)
+{
+    const PeFile whole(file);
+    ASSERT_EQ(whole.error(), "");
+    const Directory imports = whole.directory(kImportDirectory);
+    const size_t table_end = whole.section_table() + whole.section_count() * section_header::kSize;
+    for (size_t length = 0; length <= table_end; ++length) {
+        const std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<long>(length));
+        const PeFile f(cut);
+        if (!f.error().empty())
+            continue;
+        const Directory d = f.directory(kImportDirectory);
+        EXPECT_TRUE(d.rva == 0 || (d.rva == imports.rva && d.size == imports.size)) << length;
+        EXPECT_EQ(f.sections().size(), length == table_end ? whole.section_count() : 0u) << length;
+        EXPECT_EQ(f.file_offset(imports.rva).has_value(), length == table_end) << length;
+    }
 }
 
 TEST_F(KorvidSys, LoadsAwayFromItsBaseWithOnlyVideoPortImports)
@@ -195,13 +222,13 @@ TEST_F(KorvidSys, CodeAndReadOnlyDataAreNotWritable)
     ASSERT_NE(image, nullptr) << why;
     ASSERT_TRUE(image->protected_by_section());
     for (int pass = 0; pass < 2; ++pass) {
-        for (const Section& s : sections(file)) {
-            if (s.end == s.begin)
+        for (const Section& s : PeFile(file).sections()) {
+            if (s.file_size() == 0)
                 continue;
             const uint8_t* p = image->base() + s.rva;
-            if (s.flags & kCodeSection)
+            if (s.flags & kSectionCode)
                 EXPECT_EQ(page_access(p), "r-xp") << std::hex << s.rva;
-            else if (s.flags & kWritableSection)
+            else if (s.flags & kSectionWrite)
                 EXPECT_EQ(page_access(p), "rw-p") << std::hex << s.rva;
             else
                 EXPECT_EQ(page_access(p), "r--p") << std::hex << s.rva;

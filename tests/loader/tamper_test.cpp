@@ -19,8 +19,8 @@ class ChangedImage : public KorvidSysFile {
     int patch(const Bytes& from, const Bytes& to, bool in_code)
     {
         int found = 0;
-        for (const Section& s : sections(file))
-            if (bool(s.flags & kCodeSection) == in_code)
+        for (const pe::Section& s : pe::PeFile(file).sections())
+            if (bool(s.flags & pe::kSectionCode) == in_code)
                 found += replace(file, s, std::string(from.begin(), from.end()),
                                  std::string(to.begin(), to.end()));
         return found;

@@ -5,6 +5,8 @@
 // platform does. Every offset taken from the file is checked against its size.
 #include "state.h"
 
+#include "sim/pe/pe_file.h"
+
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -15,24 +17,7 @@ namespace {
 
 constexpr uint16_t kRtVersion = 16;
 
-class Bytes {
-  public:
-    Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool has(size_t at, size_t n) const { return at <= size_ && n <= size_ - at; }
-    uint16_t u16(size_t at) const
-    {
-        return has(at, 2) ? static_cast<uint16_t>(data_[at] | data_[at + 1] << 8) : 0;
-    }
-    uint32_t u32(size_t at) const
-    {
-        return has(at, 4) ? static_cast<uint32_t>(u16(at) | uint32_t{u16(at + 2)} << 16) : 0;
-    }
-    size_t size() const { return size_; }
-
-  private:
-    const uint8_t* data_;
-    size_t size_;
-};
+using pe::Bytes;
 
 bool read_file(const std::string& path, std::string& out)
 {
@@ -48,50 +33,22 @@ bool read_file(const std::string& path, std::string& out)
 // Finds the first version resource of a PE32 image: file offset and size.
 bool find_version_resource(const std::string& file, size_t& offset, size_t& size)
 {
-    Bytes b(reinterpret_cast<const uint8_t*>(file.data()), file.size());
-    if (b.u16(0) != 0x5A4D)
+    const pe::PeFile b(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+    if (!b.error().empty() || b.u16(b.optional_header()) != pe::kMagicPe32)
         return false;
-    size_t pe = b.u32(0x3C);
-    if (b.u32(pe) != 0x00004550)
+    const uint32_t resource_rva = b.directory(pe::kResourceDirectory).rva;
+    const std::optional<uint64_t> root_offset = b.file_offset(resource_rva);
+    if (!resource_rva || !root_offset)
         return false;
-    size_t coff = pe + 4;
-    unsigned sections = b.u16(coff + 2);
-    size_t optional = coff + 20;
-    size_t optional_size = b.u16(coff + 16);
-    if (b.u16(optional) != 0x10B || optional_size < 96 + 3 * 8)
-        return false;
-    if (b.u32(optional + 92) < 3) // NumberOfRvaAndSizes
-        return false;
-    uint32_t resource_rva = b.u32(optional + 96 + 2 * 8);
-    if (!resource_rva)
-        return false;
-    size_t table = optional + optional_size;
-    auto to_file = [&](uint32_t rva, size_t& at) {
-        for (unsigned i = 0; i < sections; ++i) {
-            size_t s = table + 40 * i;
-            if (!b.has(s, 40))
-                return false;
-            uint32_t va = b.u32(s + 12), vsize = b.u32(s + 8), raw = b.u32(s + 20),
-                     raw_size = b.u32(s + 16);
-            uint32_t extent = vsize > raw_size ? vsize : raw_size;
-            if (rva >= va && rva - va < extent) {
-                at = raw + (rva - va);
-                return true;
-            }
-        }
-        return false;
-    };
-    size_t root;
-    if (!to_file(resource_rva, root))
-        return false;
+    const size_t root = *root_offset;
     // Three levels: type, name, language; the first entry of the wanted type.
     auto entry = [&](size_t dir, bool want_type, uint32_t& target) {
-        if (!b.has(dir, 16))
+        if (!b.fits(dir, 16))
             return false;
         unsigned n = b.u16(dir + 12) + b.u16(dir + 14);
         for (unsigned i = 0; i < n; ++i) {
             size_t e = dir + 16 + 8 * i;
-            if (!b.has(e, 8))
+            if (!b.fits(e, 8))
                 return false;
             uint32_t name = b.u32(e);
             if (want_type && name != kRtVersion)
@@ -111,11 +68,12 @@ bool find_version_resource(const std::string& file, size_t& offset, size_t& size
             return false;
         dir = root + (t & 0x7FFFFFFFu);
     }
-    size_t data_entry = dir;
-    if (!b.has(data_entry, 16) || !to_file(b.u32(data_entry), offset))
+    const std::optional<uint64_t> data = b.file_offset(b.u32(dir));
+    if (!b.fits(dir, 16) || !data)
         return false;
-    size = b.u32(data_entry + 4);
-    return size >= 6 && b.has(offset, size);
+    offset = *data;
+    size = b.u32(dir + 4);
+    return size >= 6 && b.fits(offset, size);
 }
 
 bool version_resource(LPCSTR filename, std::string& out)
@@ -156,7 +114,7 @@ struct Node {
 bool read_node(const Bytes& b, size_t at, size_t limit, Node& n)
 {
     size_t length = b.u16(at);
-    if (length < 6 || !b.has(at, length) || at + length > limit)
+    if (length < 6 || !b.fits(at, length) || at + length > limit)
         return false;
     n.start = at;
     n.end = at + length;

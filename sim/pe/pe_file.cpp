@@ -1,0 +1,112 @@
+#include "pe_file.h"
+
+#include "platform/freestanding/little_endian.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace pe {
+
+namespace {
+
+constexpr char kPeSignature[kSignatureSize] = {'P', 'E', 0, 0};
+
+std::string at_offset(const char* what, uint32_t offset)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, what, offset);
+    return text;
+}
+
+} // namespace
+
+uint16_t Bytes::u16(uint64_t offset) const
+{
+    return fits(offset, 2) ? load_le16(data_ + offset) : 0;
+}
+
+uint32_t Bytes::u32(uint64_t offset) const
+{
+    return fits(offset, 4) ? load_le32(data_ + offset) : 0;
+}
+
+uint32_t Section::file_size() const
+{
+    return virtual_size ? std::min(raw_size, virtual_size) : raw_size;
+}
+
+uint32_t Section::extent() const
+{
+    return std::max(virtual_size, file_size());
+}
+
+PeFile::PeFile(const uint8_t* data, size_t size) : Bytes(data, size)
+{
+    if (size < dos::kSize || data[0] != 'M' || data[1] != 'Z') {
+        error_ = "not an executable image (no MZ signature)";
+        return;
+    }
+    signature_ = u32(dos::kLfanew);
+    if (!fits(signature_, kSignatureSize + file_header::kSize))
+        error_ = at_offset("PE header offset 0x%x lies beyond the end of the file", signature_);
+    else if (std::memcmp(data + signature_, kPeSignature, kSignatureSize) != 0)
+        error_ = at_offset("no PE signature at offset 0x%x", signature_);
+}
+
+bool PeFile::section_table_fits() const
+{
+    return fits(section_table(), uint64_t{section_count()} * section_header::kSize);
+}
+
+Directory PeFile::directory(uint32_t index) const
+{
+    const uint64_t entry = optional_header::kDataDirectory + uint64_t{kDirectoryEntrySize} * index;
+    if (index >= u32(optional_header() + optional_header::kNumberOfRvaAndSizes) ||
+        entry + kDirectoryEntrySize > optional_size() ||
+        !fits(optional_header() + entry, kDirectoryEntrySize))
+        return {};
+    return {u32(optional_header() + entry), u32(optional_header() + entry + 4)};
+}
+
+Section PeFile::section(uint32_t index) const
+{
+    const uint64_t at = section_table() + uint64_t{index} * section_header::kSize;
+    Section s;
+    if (fits(at, section_header::kNameSize)) {
+        const char* name = reinterpret_cast<const char*>(data() + at);
+        s.name.assign(name, strnlen(name, section_header::kNameSize));
+    }
+    s.virtual_size = u32(at + section_header::kVirtualSize);
+    s.rva = u32(at + section_header::kVirtualAddress);
+    s.raw_size = u32(at + section_header::kSizeOfRawData);
+    s.raw_offset = u32(at + section_header::kPointerToRawData);
+    s.flags = u32(at + section_header::kCharacteristics);
+    return s;
+}
+
+std::vector<Section> PeFile::sections() const
+{
+    std::vector<Section> all;
+    for (uint32_t i = 0; section_table_fits() && i < section_count(); ++i)
+        all.push_back(section(i));
+    return all;
+}
+
+std::optional<Section> PeFile::section_of(uint32_t rva) const
+{
+    for (const Section& s : sections())
+        if (rva >= s.rva && rva - s.rva < s.file_size())
+            return s;
+    return std::nullopt;
+}
+
+std::optional<uint64_t> PeFile::file_offset(uint32_t rva) const
+{
+    const std::optional<Section> s = section_of(rva);
+    if (!s)
+        return std::nullopt;
+    return uint64_t{s->raw_offset} + (rva - s->rva);
+}
+
+} // namespace pe

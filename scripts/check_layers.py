@@ -25,6 +25,7 @@ OWNERS = {
     'sim/display/': 'korvid_display',
     'sim/loader/host_driver': 'korvid_hostdrv',
     'sim/loader/': 'korvid_loader',
+    'sim/pe/': 'korvid_pe',
     'miniport/': 'korvid_miniport',
     'platform/host/win32/': 'qv_win32',
     'applet/': 'qv_cpl',

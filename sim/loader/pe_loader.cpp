@@ -148,17 +148,12 @@ std::string PeImage::validate()
         return format("%u data directories do not fit the optional header", num_dirs);
     // The image as it will be mapped: only its extent is known yet.
     const Bytes image(nullptr, size_);
-    auto directory = [&](uint32_t index, Directory* d, const char* what) {
-        *d = f.directory(index);
-        if (d->size && !image.fits(d->rva, d->size))
+    imports_dir_ = f.directory(kImportDirectory);
+    relocs_dir_ = f.directory(kRelocationDirectory);
+    for (auto [d, what] : {std::pair{imports_dir_, "import"}, {relocs_dir_, "relocation"}})
+        if (d.size && !image.fits(d.rva, d.size))
             return format("%s directory at RVA 0x%x (0x%x bytes) lies outside the image", what,
-                          d->rva, d->size);
-        return std::string();
-    };
-    if (std::string why = directory(kImportDirectory, &imports_dir_, "import"); !why.empty())
-        return why;
-    if (std::string why = directory(kRelocationDirectory, &relocs_dir_, "relocation"); !why.empty())
-        return why;
+                          d.rva, d.size);
 
     if (f.section_count() == 0)
         return "the image has no sections";
@@ -288,8 +283,7 @@ std::string PeImage::bind_imports()
                        ", which the simulated video port does not provide";
             // The driver's calls out leave its kernel stack for the host's.
             target = host_gate(name.c_str(), target);
-            const uint32_t address = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(target));
-            std::memcpy(base_ + slot, &address, 4);
+            store_le32(base_ + slot, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(target)));
             imports_.push_back({dll, name});
         }
     }

@@ -1,6 +1,5 @@
-// Little-endian words in byte vectors (request buffers, files being built or
-// patched), and addresses carried in them: what the display driver's side
-// reads and writes (i386, 32-bit pointers).
+// Little-endian words in request buffers, and addresses carried in them:
+// what the display driver's side reads and writes (i386, 32-bit pointers).
 #pragma once
 
 #include "platform/freestanding/little_endian.h"
@@ -35,19 +34,6 @@ inline std::vector<uint8_t> words(std::initializer_list<uint32_t> list)
 inline uint32_t get32(const std::vector<uint8_t>& v, size_t at)
 {
     return at + 4 <= v.size() ? load_le32(v.data() + at) : 0;
-}
-
-// Overwrites the word at a byte offset; one that does not fit is not written.
-inline void store16(std::vector<uint8_t>& v, size_t at, uint32_t w)
-{
-    if (at + 2 <= v.size())
-        store_le16(v.data() + at, static_cast<uint16_t>(w));
-}
-
-inline void store32(std::vector<uint8_t>& v, size_t at, uint32_t w)
-{
-    if (at + 4 <= v.size())
-        store_le32(v.data() + at, w);
 }
 
 template <typename T> T* pointer_at(const std::vector<uint8_t>& v, size_t at)

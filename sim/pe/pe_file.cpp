@@ -2,7 +2,6 @@
 
 #include "platform/freestanding/little_endian.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -31,16 +30,6 @@ uint32_t Bytes::u32(uint64_t offset) const
     return fits(offset, 4) ? load_le32(data_ + offset) : 0;
 }
 
-uint32_t Section::file_size() const
-{
-    return virtual_size ? std::min(raw_size, virtual_size) : raw_size;
-}
-
-uint32_t Section::extent() const
-{
-    return std::max(virtual_size, file_size());
-}
-
 PeFile::PeFile(const uint8_t* data, size_t size) : Bytes(data, size)
 {
     if (size < dos::kSize || data[0] != 'M' || data[1] != 'Z') {
@@ -61,35 +50,25 @@ bool PeFile::section_table_fits() const
 
 Directory PeFile::directory(uint32_t index) const
 {
-    const uint64_t entry = optional_header::kDataDirectory + uint64_t{kDirectoryEntrySize} * index;
+    const uint64_t entry =
+        optional_header() + optional_header::kDataDirectory + uint64_t{kDirectoryEntrySize} * index;
     if (index >= u32(optional_header() + optional_header::kNumberOfRvaAndSizes) ||
-        entry + kDirectoryEntrySize > optional_size() ||
-        !fits(optional_header() + entry, kDirectoryEntrySize))
+        entry + kDirectoryEntrySize > section_table() || !fits(entry, kDirectoryEntrySize))
         return {};
-    return {u32(optional_header() + entry), u32(optional_header() + entry + 4)};
-}
-
-Section PeFile::section(uint32_t index) const
-{
-    const uint64_t at = section_table() + uint64_t{index} * section_header::kSize;
-    Section s;
-    if (fits(at, section_header::kNameSize)) {
-        const char* name = reinterpret_cast<const char*>(data() + at);
-        s.name.assign(name, strnlen(name, section_header::kNameSize));
-    }
-    s.virtual_size = u32(at + section_header::kVirtualSize);
-    s.rva = u32(at + section_header::kVirtualAddress);
-    s.raw_size = u32(at + section_header::kSizeOfRawData);
-    s.raw_offset = u32(at + section_header::kPointerToRawData);
-    s.flags = u32(at + section_header::kCharacteristics);
-    return s;
+    return {u32(entry), u32(entry + 4)};
 }
 
 std::vector<Section> PeFile::sections() const
 {
+    using namespace section_header;
     std::vector<Section> all;
-    for (uint32_t i = 0; section_table_fits() && i < section_count(); ++i)
-        all.push_back(section(i));
+    for (uint64_t i = 0, at = section_table(); section_table_fits() && i < section_count();
+         ++i, at += kSize) {
+        const char* name = reinterpret_cast<const char*>(data_ + at + kName);
+        all.push_back({std::string(name, strnlen(name, kNameSize)), u32(at + kVirtualSize),
+                       u32(at + kVirtualAddress), u32(at + kSizeOfRawData),
+                       u32(at + kPointerToRawData), u32(at + kCharacteristics)});
+    }
     return all;
 }
 
@@ -104,9 +83,7 @@ std::optional<Section> PeFile::section_of(uint32_t rva) const
 std::optional<uint64_t> PeFile::file_offset(uint32_t rva) const
 {
     const std::optional<Section> s = section_of(rva);
-    if (!s)
-        return std::nullopt;
-    return uint64_t{s->raw_offset} + (rva - s->rva);
+    return s ? std::optional<uint64_t>(uint64_t{s->raw_offset} + (rva - s->rva)) : std::nullopt;
 }
 
 } // namespace pe

@@ -5,7 +5,7 @@
 // fit is reported, and nothing is read past the end.
 #pragma once
 
-#include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,65 +13,35 @@
 
 namespace pe {
 
-// Field offsets, each from the start of its record.
+// Field offsets, each from the start of its record, named as the platform
+// names the fields.
 namespace dos {
-constexpr uint32_t kLfanew = 0x3C; // file offset of the PE signature
-constexpr uint32_t kSize = 0x40;
+constexpr uint32_t kLfanew = 0x3C, kSize = 0x40;
 } // namespace dos
-
-// The COFF file header, right after the four bytes "PE\0\0".
+// The COFF file header follows the signature "PE\0\0".
 namespace file_header {
-constexpr uint32_t kMachine = 0;
-constexpr uint32_t kNumberOfSections = 2;
-constexpr uint32_t kSizeOfOptionalHeader = 16;
-constexpr uint32_t kCharacteristics = 18;
-constexpr uint32_t kSize = 20;
+constexpr uint32_t kMachine = 0, kNumberOfSections = 2, kSizeOfOptionalHeader = 16,
+                   kCharacteristics = 18, kSize = 20;
 } // namespace file_header
-
-// The PE32 optional header, right after the file header.
+// The PE32 optional header follows the file header; kSize holds all sixteen
+// data directories, {RVA, size} pairs from kDataDirectory on.
 namespace optional_header {
-constexpr uint32_t kMagic = 0;
-constexpr uint32_t kAddressOfEntryPoint = 16;
-constexpr uint32_t kImageBase = 28;
-constexpr uint32_t kSectionAlignment = 32;
-constexpr uint32_t kFileAlignment = 36;
-constexpr uint32_t kSizeOfImage = 56;
-constexpr uint32_t kSizeOfHeaders = 60;
-constexpr uint32_t kSubsystem = 68;
-constexpr uint32_t kNumberOfRvaAndSizes = 92;
-constexpr uint32_t kDataDirectory = 96; // {RVA, size} pairs
-constexpr uint32_t kSize = 224;         // with all sixteen directories
+constexpr uint32_t kMagic = 0, kAddressOfEntryPoint = 16, kImageBase = 28, kSectionAlignment = 32,
+                   kFileAlignment = 36, kSizeOfImage = 56, kSizeOfHeaders = 60, kSubsystem = 68,
+                   kNumberOfRvaAndSizes = 92, kDataDirectory = 96, kSize = 224;
 } // namespace optional_header
-
 namespace section_header {
-constexpr uint32_t kName = 0;
-constexpr uint32_t kNameSize = 8;
-constexpr uint32_t kVirtualSize = 8;
-constexpr uint32_t kVirtualAddress = 12;
-constexpr uint32_t kSizeOfRawData = 16;
-constexpr uint32_t kPointerToRawData = 20;
-constexpr uint32_t kCharacteristics = 36;
-constexpr uint32_t kSize = 40;
+constexpr uint32_t kName = 0, kNameSize = 8, kVirtualSize = 8, kVirtualAddress = 12,
+                   kSizeOfRawData = 16, kPointerToRawData = 20, kCharacteristics = 36, kSize = 40;
 } // namespace section_header
 
-constexpr uint32_t kSignatureSize = 4;
-constexpr uint32_t kDirectoryEntrySize = 8;
-constexpr uint32_t kMaxDirectories = 16;
-constexpr uint32_t kImportDirectory = 1;
-constexpr uint32_t kResourceDirectory = 2;
-constexpr uint32_t kRelocationDirectory = 5;
-
-constexpr uint16_t kMachineI386 = 0x14C;
-constexpr uint16_t kMagicPe32 = 0x10B;
-constexpr uint16_t kMagicPe32Plus = 0x20B;
+constexpr uint32_t kSignatureSize = 4, kDirectoryEntrySize = 8, kMaxDirectories = 16;
+constexpr uint32_t kImportDirectory = 1, kResourceDirectory = 2, kRelocationDirectory = 5;
+constexpr uint16_t kMachineI386 = 0x14C, kMagicPe32 = 0x10B, kMagicPe32Plus = 0x20B;
 constexpr uint16_t kSubsystemNative = 1;
-// File characteristics.
-constexpr uint16_t kRelocsStripped = 0x0001;
-constexpr uint16_t kExecutableImage = 0x0002;
-// Section characteristics.
-constexpr uint32_t kSectionCode = 0x00000020;
-constexpr uint32_t kSectionExecute = 0x20000000;
-constexpr uint32_t kSectionWrite = 0x80000000;
+// File characteristics, section characteristics.
+constexpr uint16_t kRelocsStripped = 0x0001, kExecutableImage = 0x0002;
+constexpr uint32_t kSectionCode = 0x20, kSectionExecute = 0x20000000, kSectionWrite = 0x80000000;
 
 // Bytes read as little-endian words; a word that does not fit reads as 0.
 class Bytes {
@@ -83,10 +53,9 @@ class Bytes {
     }
     uint16_t u16(uint64_t offset) const;
     uint32_t u32(uint64_t offset) const;
-    const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
 
-  private:
+  protected:
     const uint8_t* data_;
     size_t size_;
 };
@@ -99,11 +68,13 @@ struct Section {
     std::string name;
     uint32_t virtual_size = 0, rva = 0, raw_size = 0, raw_offset = 0, flags = 0;
 
-    // The bytes taken from the file: raw data past the section's own size
-    // is file alignment padding.
-    uint32_t file_size() const;
-    // The bytes the section occupies once mapped.
-    uint32_t extent() const;
+    // The bytes taken from the file (raw data past the section's own size is
+    // file alignment padding), and the bytes it occupies once mapped.
+    uint32_t file_size() const
+    {
+        return virtual_size ? std::min(raw_size, virtual_size) : raw_size;
+    }
+    uint32_t extent() const { return std::max(virtual_size, file_size()); }
 };
 
 class PeFile : public Bytes {
@@ -125,11 +96,9 @@ class PeFile : public Bytes {
     uint64_t section_table() const { return optional_header() + optional_size(); }
     bool section_table_fits() const;
 
-    // A data directory, or zeros where the optional header or the file
-    // does not hold it whole.
+    // A data directory, or zeros where the optional header or the file does
+    // not hold it whole.
     Directory directory(uint32_t index) const;
-    // A section's header (zeros where it lies past the end of the file).
-    Section section(uint32_t index) const;
     // Every section, or none where the table does not fit the file.
     std::vector<Section> sections() const;
     // The section whose data in the file holds an RVA, and that data's offset.

@@ -2,7 +2,7 @@
 // compiler and the linker lay them out, for the file-version tests.
 #pragma once
 
-#include "sim/machine/le_words.h"
+#include "platform/freestanding/little_endian.h"
 #include "sim/pe/pe_file.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +19,6 @@
 namespace pe_image {
 
 using Bytes = std::vector<uint8_t>;
-
-using sim::le::store16;
-using sim::le::store32;
 
 inline void pad4(Bytes& b)
 {
@@ -50,9 +47,9 @@ inline Bytes block(const std::string& key, const Bytes& value, uint16_t value_le
         pad4(b);
         b.insert(b.end(), c.begin(), c.end());
     }
-    store16(b, 0, static_cast<uint32_t>(b.size()));
-    store16(b, 2, value_length);
-    store16(b, 4, text ? 1 : 0);
+    store_le16(&b[0], static_cast<uint32_t>(b.size()));
+    store_le16(&b[2], value_length);
+    store_le16(&b[4], text ? 1 : 0);
     return b;
 }
 
@@ -68,8 +65,8 @@ inline Bytes version_resource(const std::map<std::string, std::string>& strings,
                               const std::string& translation = "040904B0")
 {
     Bytes fixed(52, 0);
-    store32(fixed, 0, 0xFEEF04BD);
-    store32(fixed, 4, 0x00010000);
+    store_le32(&fixed[0], 0xFEEF04BD);
+    store_le32(&fixed[4], 0x00010000);
     std::vector<Bytes> entries;
     for (auto& [k, v] : strings)
         entries.push_back(text_value(k, v));
@@ -88,15 +85,15 @@ inline Bytes image_with(const Bytes& resource)
     const uint32_t file_align = 0x200, rva = 0x1000;
     Bytes rsrc(0x58, 0);
     auto dir = [&](size_t at, uint32_t id, uint32_t target) {
-        store16(rsrc, at + 14, 1); // one id entry
-        store32(rsrc, at + 16, id);
-        store32(rsrc, at + 20, target);
+        store_le16(&rsrc[at + 14], 1); // one id entry
+        store_le32(&rsrc[at + 16], id);
+        store_le32(&rsrc[at + 20], target);
     };
     dir(0x00, 16, 0x80000000u | 0x18);
     dir(0x18, 1, 0x80000000u | 0x30);
     dir(0x30, 0x409, 0x48);
-    store32(rsrc, 0x48, rva + 0x58);
-    store32(rsrc, 0x4C, static_cast<uint32_t>(resource.size()));
+    store_le32(&rsrc[0x48], rva + 0x58);
+    store_le32(&rsrc[0x4C], static_cast<uint32_t>(resource.size()));
     rsrc.insert(rsrc.end(), resource.begin(), resource.end());
     while (rsrc.size() % file_align)
         rsrc.push_back(0);
@@ -108,30 +105,31 @@ inline Bytes image_with(const Bytes& resource)
     b[1] = 'Z';
     const size_t signature = dos::kSize, coff = signature + kSignatureSize,
                  opt = coff + file_header::kSize, section = opt + optional_header::kSize;
-    store32(b, dos::kLfanew, signature);
+    store_le32(&b[dos::kLfanew], signature);
     b[signature] = 'P';
     b[signature + 1] = 'E';
-    store16(b, coff + file_header::kMachine, kMachineI386);
-    store16(b, coff + file_header::kNumberOfSections, 1);
-    store16(b, coff + file_header::kSizeOfOptionalHeader, optional_header::kSize);
-    store16(b, coff + file_header::kCharacteristics, 0x2102); // a 32-bit executable DLL
-    store16(b, opt + optional_header::kMagic, kMagicPe32);
-    store32(b, opt + optional_header::kImageBase, 0x10000);
-    store32(b, opt + optional_header::kSectionAlignment, 0x1000);
-    store32(b, opt + optional_header::kFileAlignment, file_align);
-    store32(b, opt + optional_header::kSizeOfImage, rva + 0x1000 + rsrc_size);
-    store32(b, opt + optional_header::kSizeOfHeaders, file_align);
-    store32(b, opt + optional_header::kNumberOfRvaAndSizes, kMaxDirectories);
+    store_le16(&b[coff + file_header::kMachine], kMachineI386);
+    store_le16(&b[coff + file_header::kNumberOfSections], 1);
+    store_le16(&b[coff + file_header::kSizeOfOptionalHeader], optional_header::kSize);
+    store_le16(&b[coff + file_header::kCharacteristics], 0x2102); // a 32-bit executable DLL
+    store_le16(&b[opt + optional_header::kMagic], kMagicPe32);
+    store_le32(&b[opt + optional_header::kImageBase], 0x10000);
+    store_le32(&b[opt + optional_header::kSectionAlignment], 0x1000);
+    store_le32(&b[opt + optional_header::kFileAlignment], file_align);
+    store_le32(&b[opt + optional_header::kSizeOfImage], rva + 0x1000 + rsrc_size);
+    store_le32(&b[opt + optional_header::kSizeOfHeaders], file_align);
+    store_le32(&b[opt + optional_header::kNumberOfRvaAndSizes], kMaxDirectories);
     const size_t resources =
         opt + optional_header::kDataDirectory + kDirectoryEntrySize * kResourceDirectory;
-    store32(b, resources, rva);
-    store32(b, resources + 4, rsrc_size);
+    store_le32(&b[resources], rva);
+    store_le32(&b[resources + 4], rsrc_size);
     std::memcpy(&b[section + section_header::kName], ".rsrc", 5);
-    store32(b, section + section_header::kVirtualSize, rsrc_size);
-    store32(b, section + section_header::kVirtualAddress, rva);
-    store32(b, section + section_header::kSizeOfRawData, rsrc_size);
-    store32(b, section + section_header::kPointerToRawData, file_align);
-    store32(b, section + section_header::kCharacteristics, 0x40000040); // initialised data, read
+    store_le32(&b[section + section_header::kVirtualSize], rsrc_size);
+    store_le32(&b[section + section_header::kVirtualAddress], rva);
+    store_le32(&b[section + section_header::kSizeOfRawData], rsrc_size);
+    store_le32(&b[section + section_header::kPointerToRawData], file_align);
+    store_le32(&b[section + section_header::kCharacteristics],
+               0x40000040); // initialised data, read
     b.insert(b.end(), rsrc.begin(), rsrc.end());
     return b;
 }

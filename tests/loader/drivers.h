@@ -4,7 +4,7 @@
 
 #include "videoport/system.h"
 #include "sim/loader/pe_loader.h"
-#include "sim/machine/le_words.h"
+#include "platform/freestanding/little_endian.h"
 
 #include <gtest/gtest.h>
 
@@ -51,9 +51,6 @@ class KorvidSysFile : public ::testing::Test {
 // Patching copies of an image file, to show what the loader and the suite
 // catch.
 namespace image_file {
-
-using sim::le::store16;
-using sim::le::store32;
 
 // The section whose data in the file holds an RVA.
 pe::Section section_of_rva(const pe::PeFile& f, uint32_t rva);

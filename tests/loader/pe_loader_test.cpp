@@ -46,9 +46,9 @@ TEST(PeLoader, RefusesFilesThatAreNoImageAtAll)
     EXPECT_MENTIONS(refusal(text), "no MZ signature");
     std::vector<uint8_t> dos(0x80, 0);
     dos[0] = 'M', dos[1] = 'Z';
-    store32(dos, dos::kLfanew, 0x7FFFFFF0);
+    store_le32(&dos[dos::kLfanew], 0x7FFFFFF0);
     EXPECT_MENTIONS(refusal(dos), "beyond the end of the file");
-    store32(dos, dos::kLfanew, 0x40);
+    store_le32(&dos[dos::kLfanew], 0x40);
     EXPECT_MENTIONS(refusal(dos), "no PE signature");
 
     std::string why;
@@ -60,15 +60,15 @@ TEST_F(KorvidSys, RefusesImagesForAnotherMachineFormatOrSubsystem)
 {
     const PeFile headers(file);
     auto amd64 = file;
-    store16(amd64, headers.file_header() + file_header::kMachine, 0x8664);
+    store_le16(&amd64[headers.file_header() + file_header::kMachine], 0x8664);
     EXPECT_MENTIONS(refusal(amd64), "machine type 0x8664 is not i386");
 
     auto pe32plus = file;
-    store16(pe32plus, headers.optional_header() + optional_header::kMagic, kMagicPe32Plus);
+    store_le16(&pe32plus[headers.optional_header() + optional_header::kMagic], kMagicPe32Plus);
     EXPECT_MENTIONS(refusal(pe32plus), "PE32+");
 
     auto gui = file;
-    store16(gui, headers.optional_header() + optional_header::kSubsystem, 2);
+    store_le16(&gui[headers.optional_header() + optional_header::kSubsystem], 2);
     EXPECT_MENTIONS(refusal(gui), "subsystem 2 is not native");
 }
 
@@ -106,16 +106,17 @@ TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem)
                     "beyond the end of the file");
 
     auto huge = file;
-    store32(huge, oh + optional_header::kSizeOfImage, 0xFFFFF000);
+    store_le32(&huge[oh + optional_header::kSizeOfImage], 0xFFFFF000);
     EXPECT_MENTIONS(refusal(huge), "image size 0xfffff000 is out of range");
 
     auto entry = file;
-    store32(entry, oh + optional_header::kAddressOfEntryPoint, 0x10);
+    store_le32(&entry[oh + optional_header::kAddressOfEntryPoint], 0x10);
     EXPECT_MENTIONS(refusal(entry), "entry point at RVA 0x10 lies outside the image's code");
 
     auto imports = file;
-    store32(imports, oh + optional_header::kDataDirectory + kDirectoryEntrySize * kImportDirectory,
-            0x7FFF0000);
+    store_le32(
+        &imports[oh + optional_header::kDataDirectory + kDirectoryEntrySize * kImportDirectory],
+        0x7FFF0000);
     EXPECT_MENTIONS(refusal(imports), "import directory");
 
     // The first relocation of the first block, made a 64-bit one.
@@ -124,19 +125,19 @@ TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem)
     const Section holder = section_of_rva(headers, relocs);
     const size_t block = holder.raw_offset + (relocs - holder.rva);
     const uint16_t first = headers.u16(block + 8);
-    store16(reloc, block + 8, 0xA000 | (first & 0xFFF));
+    store_le16(&reloc[block + 8], 0xA000 | (first & 0xFFF));
     EXPECT_MENTIONS(refusal(reloc), "relocation type 10");
 
     auto block_size = file;
-    store32(block_size, block + 4, 0x7FFFFFF0);
+    store_le32(&block_size[block + 4], 0x7FFFFFF0);
     EXPECT_MENTIONS(refusal(block_size), "relocation block");
 
     // The second section moved onto the first: the loader would copy one
     // over the other and could not give each its own protection.
     auto overlap = file;
-    store32(overlap,
-            headers.section_table() + section_header::kSize + section_header::kVirtualAddress,
-            headers.sections().at(0).rva);
+    store_le32(
+        &overlap[headers.section_table() + section_header::kSize + section_header::kVirtualAddress],
+        headers.sections().at(0).rva);
     EXPECT_MENTIONS(refusal(overlap), "overlaps the one at RVA");
 }
 

@@ -24,11 +24,6 @@ namespace {
 
 constexpr uint32_t kPageSize = 0x1000;
 
-constexpr uint32_t kImportDescriptorSize = 20;
-constexpr uint32_t kOrdinalFlag = 0x80000000;
-constexpr uint32_t kRelocAbsolute = 0;
-constexpr uint32_t kRelocHighLow = 3;
-
 // A driver image is tens of kilobytes; anything near this is not one.
 constexpr uint32_t kMaxImageSize = 64u << 20;
 constexpr size_t kMaxNameLength = 256;
@@ -202,21 +197,22 @@ std::string PeImage::relocate()
                           preferred_base_);
         return {};
     }
+    using namespace pe::relocation_block;
     const pe::Bytes image(base_, size_);
     const uint64_t end = uint64_t{relocs_dir_.rva} + relocs_dir_.size;
-    for (uint64_t block = relocs_dir_.rva; block + 8 <= end;) {
-        const uint32_t page = image.u32(block);
-        const uint32_t block_size = image.u32(block + 4);
-        if (block_size < 8 || block_size % 2 || block_size > end - block)
+    for (uint64_t block = relocs_dir_.rva; block + kSize <= end;) {
+        const uint32_t page = image.u32(block + kVirtualAddress);
+        const uint32_t block_size = image.u32(block + kSizeOfBlock);
+        if (block_size < kSize || block_size % 2 || block_size > end - block)
             return format("relocation block at RVA 0x%x has a bad size 0x%x",
                           static_cast<uint32_t>(block), block_size);
-        for (uint64_t e = block + 8; e < block + block_size; e += 2) {
+        for (uint64_t e = block + kSize; e < block + block_size; e += 2) {
             const uint16_t entry = image.u16(e);
             const uint32_t type = entry >> 12;
             const uint64_t target = uint64_t{page} + (entry & 0xFFF);
-            if (type == kRelocAbsolute)
+            if (type == pe::kRelocAbsolute)
                 continue;
-            if (type != kRelocHighLow)
+            if (type != pe::kRelocHighLow)
                 return format("relocation type %u at RVA 0x%x is not supported", type,
                               static_cast<uint32_t>(target));
             if (!image.fits(target, 4))
@@ -245,12 +241,13 @@ std::string PeImage::bind_imports()
         out->assign(s, len);
         return true;
     };
-    for (uint64_t d = imports_dir_.rva;; d += kImportDescriptorSize) {
-        if (!image.fits(d, kImportDescriptorSize))
+    using namespace pe::import_descriptor;
+    for (uint64_t d = imports_dir_.rva;; d += kSize) {
+        if (!image.fits(d, kSize))
             return "import directory runs past the end of the image";
-        const uint32_t lookup_rva = image.u32(d);
-        const uint32_t name_rva = image.u32(d + 12);
-        const uint32_t iat_rva = image.u32(d + 16);
+        const uint32_t lookup_rva = image.u32(d + kOriginalFirstThunk);
+        const uint32_t name_rva = image.u32(d + kName);
+        const uint32_t iat_rva = image.u32(d + kFirstThunk);
         if (name_rva == 0 && iat_rva == 0)
             break;
         std::string dll;
@@ -269,7 +266,7 @@ std::string PeImage::bind_imports()
                     return "imports from " + dll + "; only " + kVideoPortDll + " can be bound";
                 break;
             }
-            if (thunk & kOrdinalFlag)
+            if (thunk & pe::kImportByOrdinal)
                 return format("imports ordinal %u of %s; only imports by name can be bound",
                               thunk & 0xFFFF, dll.c_str());
             std::string name;

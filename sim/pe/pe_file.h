@@ -35,6 +35,19 @@ constexpr uint32_t kName = 0, kNameSize = 8, kVirtualSize = 8, kVirtualAddress =
                    kSizeOfRawData = 16, kPointerToRawData = 20, kCharacteristics = 36, kSize = 40;
 } // namespace section_header
 
+// An import descriptor; a lookup entry with the top bit set imports by
+// ordinal, any other names the import.
+namespace import_descriptor {
+constexpr uint32_t kOriginalFirstThunk = 0, kName = 12, kFirstThunk = 16, kSize = 20;
+} // namespace import_descriptor
+constexpr uint32_t kImportByOrdinal = 0x80000000;
+// A base relocation block: the page's RVA and the block's size, then 16-bit
+// entries, a type in the top four bits and an offset in the page.
+namespace relocation_block {
+constexpr uint32_t kVirtualAddress = 0, kSizeOfBlock = 4, kSize = 8;
+} // namespace relocation_block
+constexpr uint32_t kRelocAbsolute = 0, kRelocHighLow = 3;
+
 constexpr uint32_t kSignatureSize = 4, kDirectoryEntrySize = 8, kMaxDirectories = 16;
 constexpr uint32_t kImportDirectory = 1, kResourceDirectory = 2, kRelocationDirectory = 5;
 constexpr uint16_t kMachineI386 = 0x14C, kMagicPe32 = 0x10B, kMagicPe32Plus = 0x20B;

@@ -5,6 +5,7 @@
 #include "sim/machine/trace.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -19,13 +20,10 @@ constexpr size_t kGuardBytes = 32;
 constexpr uint8_t kGuardFill = 0xA5;
 constexpr uint8_t kOutputFill = 0xCC;
 
+// Request records are read in words; the public access ranges come as
+// this many records.
 constexpr size_t kWordBytes = 4;
 constexpr size_t kPublicRanges = 8;
-constexpr size_t kPublicRangeWords = 3;
-constexpr size_t kPublicRangeAddressWord = 2;
-constexpr size_t kUnshareAddressWord = 3;
-constexpr size_t kMapFrameBufferWord = 2;
-constexpr size_t kShareAddressWord = 2;
 
 // Transcript lines longer than this are cut in failure messages.
 constexpr size_t kShownChars = 240;
@@ -81,15 +79,18 @@ std::vector<size_t> output_address_words(ULONG code)
 {
     switch (code) {
     case IOCTL_VIDEO_MAP_VIDEO_MEMORY:
-        return {0, kMapFrameBufferWord};
+        return {offsetof(VIDEO_MEMORY_INFORMATION, VideoRamBase) / kWordBytes,
+                offsetof(VIDEO_MEMORY_INFORMATION, FrameBufferBase) / kWordBytes};
     case IOCTL_VIDEO_SHARE_VIDEO_MEMORY:
-        return {kShareAddressWord};
+        return {offsetof(VIDEO_SHARE_MEMORY_INFORMATION, VirtualAddress) / kWordBytes};
     case IOCTL_PRIV_MAP_BIOS_ROM:
         return {0};
     case IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES: {
         std::vector<size_t> at;
         for (size_t k = 0; k < kPublicRanges; ++k)
-            at.push_back(k * kPublicRangeWords + kPublicRangeAddressWord);
+            at.push_back((k * sizeof(VIDEO_PUBLIC_ACCESS_RANGES) +
+                          offsetof(VIDEO_PUBLIC_ACCESS_RANGES, VirtualAddress)) /
+                         kWordBytes);
         return at;
     }
     default:
@@ -104,7 +105,7 @@ std::vector<size_t> input_address_words(ULONG code)
     case IOCTL_VIDEO_UNMAP_VIDEO_MEMORY:
         return {0};
     case IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY:
-        return {kUnshareAddressWord};
+        return {offsetof(VIDEO_SHARE_MEMORY, RequestedVirtualAddress) / kWordBytes};
     case IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES:
         return output_address_words(IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES);
     default:

@@ -34,7 +34,7 @@ std::string value_text(const sim::RegistryValue& v)
     bool wide_text = n >= 4 && n % 2 == 0 && v.data[n - 1] == 0 && v.data[n - 2] == 0;
     std::string text;
     for (size_t i = 0; wide_text && i + 2 < n; i += 2) {
-        char16_t c = char16_t(v.data[i] | v.data[i + 1] << 8);
+        const char16_t c = load_le16(&v.data[i]);
         wide_text = c >= 0x20 && c < 0x7F;
         text.push_back(static_cast<char>(c));
     }

@@ -5,6 +5,8 @@
 // key of the simulated machine, so that both sides see the same values.
 #include "state.h"
 
+#include "sim/machine/le_words.h"
+
 #include <cctype>
 #include <cstring>
 #include <stdexcept>
@@ -65,7 +67,7 @@ std::vector<uint8_t> from_stored(const sim::RegistryValue& v)
         return v.data;
     std::vector<uint8_t> out;
     for (size_t i = 0; i + 1 < v.data.size(); i += 2) {
-        char16_t c = static_cast<char16_t>(v.data[i] | v.data[i + 1] << 8);
+        const char16_t c = load_le16(&v.data[i]);
         out.push_back(c < 0x100 ? static_cast<uint8_t>(c) : '?');
     }
     return out;
@@ -111,11 +113,8 @@ OpenKey* open_key(HKEY h)
 
 std::string describe(DWORD type, const std::vector<uint8_t>& data)
 {
-    if (type == REG_DWORD && data.size() == 4) {
-        uint32_t v;
-        std::memcpy(&v, data.data(), 4);
-        return std::to_string(v);
-    }
+    if (type == REG_DWORD && data.size() == 4)
+        return std::to_string(load_le32(data.data()));
     return "(" + std::to_string(data.size()) + " bytes)";
 }
 
@@ -170,10 +169,7 @@ void set_value(HKEY root, const std::string& path, const std::string& name, DWOR
 
 void set_dword(HKEY root, const std::string& path, const std::string& name, DWORD value)
 {
-    uint32_t v = value;
-    std::vector<uint8_t> bytes(4);
-    std::memcpy(bytes.data(), &v, 4);
-    set_value(root, path, name, REG_DWORD, bytes);
+    set_value(root, path, name, REG_DWORD, sim::le::words({value}));
 }
 
 void set_string(HKEY root, const std::string& path, const std::string& name,

@@ -5,17 +5,14 @@
 #include "sim/machine/text_format.h"
 #include "videoport/exports.h"
 
+#include <strings.h>
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace sim {
@@ -29,17 +26,6 @@ constexpr uint32_t kMaxImageSize = 64u << 20;
 constexpr size_t kMaxNameLength = 256;
 
 constexpr const char* kVideoPortDll = "videoprt.sys";
-
-bool same_name_ignoring_case(const std::string& a, const char* b)
-{
-    if (a.size() != std::strlen(b))
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 } // namespace
 
@@ -71,16 +57,9 @@ std::shared_ptr<PeImage> PeImage::load(std::vector<uint8_t> file, std::string* e
 
 std::shared_ptr<PeImage> PeImage::load_file(const std::string& path, std::string* error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        if (error)
-            *error = path + ": cannot be opened";
-        return nullptr;
-    }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                               std::istreambuf_iterator<char>());
-    std::string why;
-    auto image = load(std::move(bytes), &why);
+    std::optional<std::vector<uint8_t>> bytes = pe::read_file(path);
+    std::string why = "cannot be opened";
+    auto image = bytes ? load(std::move(*bytes), &why) : nullptr;
     if (!image && error)
         *error = path + ": " + why;
     return image;
@@ -254,7 +233,7 @@ std::string PeImage::bind_imports()
         if (!name_at(name_rva, &dll))
             return format("import descriptor at RVA 0x%x names no DLL inside the image",
                           static_cast<uint32_t>(d));
-        const bool video_port = same_name_ignoring_case(dll, kVideoPortDll);
+        const bool video_port = strcasecmp(dll.c_str(), kVideoPortDll) == 0;
         const uint32_t names = lookup_rva ? lookup_rva : iat_rva;
         for (uint64_t i = 0;; ++i) {
             const uint64_t slot = iat_rva + 4 * i, lookup = names + 4 * i;

@@ -1,9 +1,9 @@
 #include "pe_file.h"
 
-#include "platform/freestanding/little_endian.h"
-
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 namespace pe {
 
@@ -20,14 +20,12 @@ std::string at_offset(const char* what, uint32_t offset)
 
 } // namespace
 
-uint16_t Bytes::u16(uint64_t offset) const
+std::optional<std::vector<uint8_t>> read_file(const std::string& path)
 {
-    return fits(offset, 2) ? load_le16(data_ + offset) : 0;
-}
-
-uint32_t Bytes::u32(uint64_t offset) const
-{
-    return fits(offset, 4) ? load_le32(data_ + offset) : 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 PeFile::PeFile(const uint8_t* data, size_t size) : Bytes(data, size)
@@ -41,11 +39,6 @@ PeFile::PeFile(const uint8_t* data, size_t size) : Bytes(data, size)
         error_ = at_offset("PE header offset 0x%x lies beyond the end of the file", signature_);
     else if (std::memcmp(data + signature_, kPeSignature, kSignatureSize) != 0)
         error_ = at_offset("no PE signature at offset 0x%x", signature_);
-}
-
-bool PeFile::section_table_fits() const
-{
-    return fits(section_table(), uint64_t{section_count()} * section_header::kSize);
 }
 
 Directory PeFile::directory(uint32_t index) const

@@ -5,6 +5,8 @@
 // fit is reported, and nothing is read past the end.
 #pragma once
 
+#include "platform/freestanding/little_endian.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <optional>
@@ -34,38 +36,36 @@ namespace section_header {
 constexpr uint32_t kName = 0, kNameSize = 8, kVirtualSize = 8, kVirtualAddress = 12,
                    kSizeOfRawData = 16, kPointerToRawData = 20, kCharacteristics = 36, kSize = 40;
 } // namespace section_header
-
 // An import descriptor; a lookup entry with the top bit set imports by
 // ordinal, any other names the import.
 namespace import_descriptor {
 constexpr uint32_t kOriginalFirstThunk = 0, kName = 12, kFirstThunk = 16, kSize = 20;
 } // namespace import_descriptor
-constexpr uint32_t kImportByOrdinal = 0x80000000;
 // A base relocation block: the page's RVA and the block's size, then 16-bit
 // entries, a type in the top four bits and an offset in the page.
 namespace relocation_block {
 constexpr uint32_t kVirtualAddress = 0, kSizeOfBlock = 4, kSize = 8;
 } // namespace relocation_block
-constexpr uint32_t kRelocAbsolute = 0, kRelocHighLow = 3;
 
 constexpr uint32_t kSignatureSize = 4, kDirectoryEntrySize = 8, kMaxDirectories = 16;
 constexpr uint32_t kImportDirectory = 1, kResourceDirectory = 2, kRelocationDirectory = 5;
+constexpr uint32_t kImportByOrdinal = 0x80000000, kRelocAbsolute = 0, kRelocHighLow = 3;
 constexpr uint16_t kMachineI386 = 0x14C, kMagicPe32 = 0x10B, kMagicPe32Plus = 0x20B;
 constexpr uint16_t kSubsystemNative = 1;
 // File characteristics, section characteristics.
 constexpr uint16_t kRelocsStripped = 0x0001, kExecutableImage = 0x0002;
 constexpr uint32_t kSectionCode = 0x20, kSectionExecute = 0x20000000, kSectionWrite = 0x80000000;
 
+// A whole file's bytes, or nothing where it cannot be opened.
+std::optional<std::vector<uint8_t>> read_file(const std::string& path);
+
 // Bytes read as little-endian words; a word that does not fit reads as 0.
 class Bytes {
   public:
     Bytes(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool fits(uint64_t offset, uint64_t length) const
-    {
-        return offset <= size_ && length <= size_ - offset;
-    }
-    uint16_t u16(uint64_t offset) const;
-    uint32_t u32(uint64_t offset) const;
+    bool fits(uint64_t at, uint64_t length) const { return at <= size_ && length <= size_ - at; }
+    uint16_t u16(uint64_t at) const { return fits(at, 2) ? load_le16(data_ + at) : 0; }
+    uint32_t u32(uint64_t at) const { return fits(at, 4) ? load_le32(data_ + at) : 0; }
     size_t size() const { return size_; }
 
   protected:
@@ -107,7 +107,10 @@ class PeFile : public Bytes {
     }
     uint16_t section_count() const { return u16(file_header() + file_header::kNumberOfSections); }
     uint64_t section_table() const { return optional_header() + optional_size(); }
-    bool section_table_fits() const;
+    bool section_table_fits() const
+    {
+        return fits(section_table(), uint64_t{section_count()} * section_header::kSize);
+    }
 
     // A data directory, or zeros where the optional header or the file does
     // not hold it whole.

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iterator>
 
 std::optional<std::string> korvid_sys_path(std::string* why)
 {
@@ -27,11 +26,7 @@ std::optional<std::string> korvid_sys_path(std::string* why)
 std::optional<std::vector<uint8_t>> korvid_sys_bytes(std::string* why)
 {
     auto path = korvid_sys_path(why);
-    if (!path)
-        return std::nullopt;
-    std::ifstream in(*path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
+    return path ? pe::read_file(*path) : std::nullopt;
 }
 
 namespace {

@@ -8,8 +8,6 @@
 #include "sim/pe/pe_file.h"
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 namespace win32_host {
 
@@ -19,21 +17,10 @@ constexpr uint16_t kRtVersion = 16;
 
 using pe::Bytes;
 
-bool read_file(const std::string& path, std::string& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    out = s.str();
-    return true;
-}
-
 // Finds the first version resource of a PE32 image: file offset and size.
-bool find_version_resource(const std::string& file, size_t& offset, size_t& size)
+bool find_version_resource(const std::vector<uint8_t>& file, size_t& offset, size_t& size)
 {
-    const pe::PeFile b(reinterpret_cast<const uint8_t*>(file.data()), file.size());
+    const pe::PeFile b(file);
     if (!b.error().empty() || b.u16(b.optional_header()) != pe::kMagicPe32)
         return false;
     const uint32_t resource_rva = b.directory(pe::kResourceDirectory).rva;
@@ -82,12 +69,13 @@ bool version_resource(LPCSTR filename, std::string& out)
         return false;
     auto& files = state().files;
     auto it = files.find(upper(filename));
-    std::string image;
-    size_t offset, size;
-    if (it == files.end() || !read_file(it->second, image) ||
-        !find_version_resource(image, offset, size))
+    if (it == files.end())
         return false;
-    out = image.substr(offset, size);
+    const std::optional<std::vector<uint8_t>> image = pe::read_file(it->second);
+    size_t offset, size;
+    if (!image || !find_version_resource(*image, offset, size))
+        return false;
+    out.assign(image->begin() + offset, image->begin() + offset + size);
     return true;
 }
 

@@ -7,19 +7,6 @@
 
 namespace pe {
 
-namespace {
-
-constexpr char kPeSignature[kSignatureSize] = {'P', 'E', 0, 0};
-
-std::string at_offset(const char* what, uint32_t offset)
-{
-    char text[96];
-    std::snprintf(text, sizeof text, what, offset);
-    return text;
-}
-
-} // namespace
-
 std::optional<std::vector<uint8_t>> read_file(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -30,15 +17,20 @@ std::optional<std::vector<uint8_t>> read_file(const std::string& path)
 
 PeFile::PeFile(const uint8_t* data, size_t size) : Bytes(data, size)
 {
+    static constexpr char kPeSignature[kSignatureSize] = {'P', 'E', 0, 0};
     if (size < dos::kSize || data[0] != 'M' || data[1] != 'Z') {
         error_ = "not an executable image (no MZ signature)";
         return;
     }
     signature_ = u32(dos::kLfanew);
+    const char* why = nullptr;
     if (!fits(signature_, kSignatureSize + file_header::kSize))
-        error_ = at_offset("PE header offset 0x%x lies beyond the end of the file", signature_);
+        why = "PE header offset 0x%x lies beyond the end of the file";
     else if (std::memcmp(data + signature_, kPeSignature, kSignatureSize) != 0)
-        error_ = at_offset("no PE signature at offset 0x%x", signature_);
+        why = "no PE signature at offset 0x%x";
+    char text[96];
+    if (why && std::snprintf(text, sizeof text, why, signature_) > 0)
+        error_ = text;
 }
 
 Directory PeFile::directory(uint32_t index) const
@@ -65,18 +57,17 @@ std::vector<Section> PeFile::sections() const
     return all;
 }
 
-std::optional<Section> PeFile::section_of(uint32_t rva) const
+bool Section::holds(uint32_t at) const
 {
-    for (const Section& s : sections())
-        if (rva >= s.rva && rva - s.rva < s.file_size())
-            return s;
-    return std::nullopt;
+    return at >= rva && at - rva < file_size();
 }
 
 std::optional<uint64_t> PeFile::file_offset(uint32_t rva) const
 {
-    const std::optional<Section> s = section_of(rva);
-    return s ? std::optional<uint64_t>(uint64_t{s->raw_offset} + (rva - s->rva)) : std::nullopt;
+    for (const Section& s : sections())
+        if (s.holds(rva))
+            return uint64_t{s.raw_offset} + (rva - s.rva);
+    return std::nullopt;
 }
 
 } // namespace pe

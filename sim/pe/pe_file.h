@@ -88,6 +88,8 @@ struct Section {
         return virtual_size ? std::min(raw_size, virtual_size) : raw_size;
     }
     uint32_t extent() const { return std::max(virtual_size, file_size()); }
+    // Whether an RVA lies in the data the section takes from the file.
+    bool holds(uint32_t at) const;
 };
 
 class PeFile : public Bytes {
@@ -117,8 +119,7 @@ class PeFile : public Bytes {
     Directory directory(uint32_t index) const;
     // Every section, or none where the table does not fit the file.
     std::vector<Section> sections() const;
-    // The section whose data in the file holds an RVA, and that data's offset.
-    std::optional<Section> section_of(uint32_t rva) const;
+    // Where the data of an RVA lies in the file, if a section holds it there.
     std::optional<uint64_t> file_offset(uint32_t rva) const;
 
   private:

@@ -71,8 +71,9 @@ namespace image_file {
 
 pe::Section section_of_rva(const pe::PeFile& f, uint32_t rva)
 {
-    if (std::optional<pe::Section> s = f.section_of(rva))
-        return *s;
+    for (const pe::Section& s : f.sections())
+        if (s.holds(rva))
+            return s;
     ADD_FAILURE() << "RVA 0x" << std::hex << rva << " has no file data";
     return {};
 }

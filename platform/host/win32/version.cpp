@@ -15,8 +15,6 @@ namespace {
 
 constexpr uint16_t kRtVersion = 16;
 
-using pe::Bytes;
-
 // Finds the first version resource of a PE32 image: file offset and size.
 bool find_version_resource(const std::vector<uint8_t>& file, size_t& offset, size_t& size)
 {
@@ -99,7 +97,7 @@ struct Node {
     size_t children;
 };
 
-bool read_node(const Bytes& b, size_t at, size_t limit, Node& n)
+bool read_node(const pe::Bytes& b, size_t at, size_t limit, Node& n)
 {
     size_t length = b.u16(at);
     if (length < 6 || !b.fits(at, length) || at + length > limit)
@@ -175,7 +173,7 @@ BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer
     if (!lpSubBlock || !lplpBuffer || !puLen || known == state().version_blocks.end())
         return FALSE;
     auto* base = static_cast<const uint8_t*>(pBlock);
-    Bytes b(base, known->second);
+    pe::Bytes b(base, known->second);
     Node n;
     if (!read_node(b, 0, b.size(), n))
         return FALSE;

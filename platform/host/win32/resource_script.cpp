@@ -5,7 +5,7 @@
 // and line.
 #include "state.h"
 
-#include "platform/freestanding/little_endian.h"
+#include "sim/pe/pe_file.h"
 
 #include <cctype>
 #include <fstream>
@@ -469,24 +469,20 @@ class Parser {
         } catch (const std::exception& e) {
             fail(e.what(), line);
         }
-        auto u16 = [&](size_t at) {
-            return at + 2 <= bytes.size() ? load_le16(bytes.data() + at) : -1;
-        };
-        auto i32 = [&](size_t at) {
-            return at + 4 <= bytes.size() ? static_cast<int32_t>(load_le32(bytes.data() + at)) : 0;
-        };
+        // Words past the end read as 0; the checks below refuse such files.
+        const pe::Bytes b(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         if (icon) {
-            if (u16(0) != 0 || u16(2) != 1 || u16(4) < 1 || bytes.size() < 6 + 16u * u16(4))
+            if (b.u16(0) != 0 || b.u16(2) != 1 || b.u16(4) < 1 || bytes.size() < 6 + 16u * b.u16(4))
                 fail(file.path + " is no icon file", line);
-            file.images = u16(4);
+            file.images = b.u16(4);
             file.width = static_cast<uint8_t>(bytes[6]) ? static_cast<uint8_t>(bytes[6]) : 256;
             file.height = static_cast<uint8_t>(bytes[7]) ? static_cast<uint8_t>(bytes[7]) : 256;
         } else {
             if (bytes.size() < 26 || bytes[0] != 'B' || bytes[1] != 'M')
                 fail(file.path + " is no bitmap file", line);
             file.images = 1;
-            file.width = i32(18);
-            int h = i32(22);
+            file.width = static_cast<int32_t>(b.u32(18));
+            int h = static_cast<int32_t>(b.u32(22));
             file.height = h < 0 ? -h : h;
         }
         return file;

@@ -15,10 +15,10 @@ std::optional<std::vector<uint8_t>> read_file(const std::string& path)
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-PeFile::PeFile(const uint8_t* data, size_t size) : Bytes(data, size)
+PeFile::PeFile(const std::vector<uint8_t>& file) : Bytes(file.data(), file.size())
 {
     static constexpr char kPeSignature[kSignatureSize] = {'P', 'E', 0, 0};
-    if (size < dos::kSize || data[0] != 'M' || data[1] != 'Z') {
+    if (size_ < dos::kSize || data_[0] != 'M' || data_[1] != 'Z') {
         error_ = "not an executable image (no MZ signature)";
         return;
     }
@@ -26,7 +26,7 @@ PeFile::PeFile(const uint8_t* data, size_t size) : Bytes(data, size)
     const char* why = nullptr;
     if (!fits(signature_, kSignatureSize + file_header::kSize))
         why = "PE header offset 0x%x lies beyond the end of the file";
-    else if (std::memcmp(data + signature_, kPeSignature, kSignatureSize) != 0)
+    else if (std::memcmp(data_ + signature_, kPeSignature, kSignatureSize) != 0)
         why = "no PE signature at offset 0x%x";
     char text[96];
     if (why && std::snprintf(text, sizeof text, why, signature_) > 0)
@@ -55,11 +55,6 @@ std::vector<Section> PeFile::sections() const
                        u32(at + kPointerToRawData), u32(at + kCharacteristics)});
     }
     return all;
-}
-
-bool Section::holds(uint32_t at) const
-{
-    return at >= rva && at - rva < file_size();
 }
 
 std::optional<uint64_t> PeFile::file_offset(uint32_t rva) const

@@ -89,13 +89,12 @@ struct Section {
     }
     uint32_t extent() const { return std::max(virtual_size, file_size()); }
     // Whether an RVA lies in the data the section takes from the file.
-    bool holds(uint32_t at) const;
+    bool holds(uint32_t at) const { return at >= rva && at - rva < file_size(); }
 };
 
 class PeFile : public Bytes {
   public:
-    PeFile(const uint8_t* data, size_t size);
-    explicit PeFile(const std::vector<uint8_t>& file) : PeFile(file.data(), file.size()) {}
+    explicit PeFile(const std::vector<uint8_t>& file);
 
     // Empty when the DOS header points at a PE signature followed by a whole
     // file header; otherwise why not. The offsets below mean nothing then.

@@ -22,10 +22,9 @@ bool find_version_resource(const std::vector<uint8_t>& file, size_t& offset, siz
     if (!b.error().empty() || b.u16(b.optional_header()) != pe::kMagicPe32)
         return false;
     const uint32_t resource_rva = b.directory(pe::kResourceDirectory).rva;
-    const std::optional<uint64_t> root_offset = b.file_offset(resource_rva);
-    if (!resource_rva || !root_offset)
+    const std::optional<uint64_t> root = b.file_offset(resource_rva);
+    if (!resource_rva || !root)
         return false;
-    const size_t root = *root_offset;
     // Three levels: type, name, language; the first entry of the wanted type.
     auto entry = [&](size_t dir, bool want_type, uint32_t& target) {
         if (!b.fits(dir, 16))
@@ -35,8 +34,7 @@ bool find_version_resource(const std::vector<uint8_t>& file, size_t& offset, siz
             size_t e = dir + 16 + 8 * i;
             if (!b.fits(e, 8))
                 return false;
-            uint32_t name = b.u32(e);
-            if (want_type && name != kRtVersion)
+            if (want_type && b.u32(e) != kRtVersion)
                 continue;
             target = b.u32(e + 4);
             return true;
@@ -44,14 +42,14 @@ bool find_version_resource(const std::vector<uint8_t>& file, size_t& offset, siz
         return false;
     };
     uint32_t t;
-    size_t dir = root;
+    size_t dir = *root;
     for (int level = 0; level < 3; ++level) {
         if (!entry(dir, level == 0, t))
             return false;
-        bool is_dir = t & 0x80000000u;
-        if (is_dir != (level < 2))
+        const bool is_directory = t & 0x80000000u;
+        if (is_directory != (level < 2))
             return false;
-        dir = root + (t & 0x7FFFFFFFu);
+        dir = *root + (t & 0x7FFFFFFFu);
     }
     const std::optional<uint64_t> data = b.file_offset(b.u32(dir));
     if (!b.fits(dir, 16) || !data)

@@ -132,6 +132,19 @@ TEST_F(StandIn, DamagedImagesGiveNoVersionAndAreNotReadPastTheirEnd)
     EXPECT_TRUE(v == "(none)" || v == "(no entry)") << v;
 }
 
+// Past a section's raw data the mapped image holds zeros, not the bytes that
+// follow in the file: a resource there gives no version.
+TEST_F(StandIn, VersionDataPastItsSectionsRawDataIsNotRead)
+{
+    auto image = pe_image::image_with(pe_image::version_resource({{"ProductVersion", "1.2"}}));
+    // The section's raw data cut to its resource directory; the version
+    // data still follows it in the file.
+    store_le32(&image[pe::PeFile(image).section_table() + pe::section_header::kSizeOfRawData],
+               0x58);
+    win32_host::map_file("C:\\v.sys", pe_image::write("short.sys", image));
+    EXPECT_EQ(product_version("C:\\v.sys"), "(none)");
+}
+
 TEST_F(StandIn, SheetCreatesPagesWhenFirstShownAndAppliesOnlyThose)
 {
     driver.family = 3;

@@ -68,6 +68,7 @@ class Dac {
     const Rgb& palette(int i) const { return palette_[i]; }
     uint8_t pixel_mask() const { return pixel_mask_; }
     uint8_t palette_write_address() const { return write_address_; }
+    int palette_component() const { return component_; } // 0 red, 1 green, 2 blue
 
   private:
     std::array<uint8_t, 0x10000> regs_{};

@@ -103,52 +103,34 @@ std::string dac_reg_text(uint16_t index)
     return format("DAC 0x%02X", index) + (name ? std::string(" ") + name : "");
 }
 
-// The DAC as the trace has programmed it so far, per board.
+// The DAC as the trace has programmed it so far, per board: a DAC of its
+// own takes the trace's writes. The palette read address is left out, so
+// that the component count follows the entries written.
 struct DacReplay {
-    uint16_t index = 0;
-    bool autoinc = false;
-    uint8_t palette_entry = 0;
-    int component = 0;
+    sim::Dac dac;
 
     std::string note(const sim::Event& e)
     {
         static const char* const kComponent[] = {"red", "green", "blue"};
-        uint8_t v = static_cast<uint8_t>(e.value);
-        const char* port = lookup(kDacPorts, e.offset & ~3u);
-        std::string base = port ? port : "DAC";
-        if (e.op != sim::Op::Write)
-            return base;
-        switch (e.offset & ~3u) {
-        case sim::dac_port::IndexLow:
-            index = static_cast<uint16_t>((index & 0xFF00) | v);
-            return base + ": select " + dac_reg_text(index);
-        case sim::dac_port::IndexHigh:
-            index = static_cast<uint16_t>((index & 0xFF) | (v << 8));
-            return base;
-        case sim::dac_port::IndexControl:
-            autoinc = v & 1;
-            return base + (autoinc ? ": auto-increment on" : ": auto-increment off");
-        case sim::dac_port::IndexData: {
-            std::string s = base + ": " + dac_reg_text(index) + format(" = 0x%02X", v);
-            if (autoinc)
-                ++index;
-            return s;
-        }
-        case sim::dac_port::PaletteWriteAddress:
-            palette_entry = v;
-            component = 0;
-            return base + format(": entry %u", v);
-        case sim::dac_port::PaletteData: {
-            std::string s = base + format(": entry %u %s", palette_entry, kComponent[component]);
-            if (++component == 3) {
-                component = 0;
-                ++palette_entry;
-            }
-            return s;
-        }
-        default:
-            return base;
-        }
+        const uint32_t port = e.offset & ~3u;
+        const uint8_t v = static_cast<uint8_t>(e.value);
+        const char* name = lookup(kDacPorts, port);
+        std::string text = name ? name : "DAC";
+        if (e.op != sim::Op::Write || port == sim::dac_port::PaletteReadAddress)
+            return text;
+        if (port == sim::dac_port::IndexData)
+            text += ": " + dac_reg_text(dac.index()) + format(" = 0x%02X", v);
+        if (port == sim::dac_port::PaletteData)
+            text += format(": entry %u %s", dac.palette_write_address(),
+                           kComponent[dac.palette_component()]);
+        dac.write(port, v);
+        if (port == sim::dac_port::IndexLow)
+            text += ": select " + dac_reg_text(dac.index());
+        if (port == sim::dac_port::IndexControl)
+            text += dac.auto_increment() ? ": auto-increment on" : ": auto-increment off";
+        if (port == sim::dac_port::PaletteWriteAddress)
+            text += format(": entry %u", v);
+        return text;
     }
 };
 

@@ -27,9 +27,14 @@ def is_code_line(line, in_block):
     return True, False
 
 
-def count(text):
-    n, block = 0, False
+def count(text, python=False):
+    n, block, docstring = 0, False, False
     for line in text.splitlines():
+        if python and (docstring or line.strip().startswith('"""')):
+            # A docstring is documentation, as a comment is.
+            quotes = line.count('"""')
+            docstring = docstring != (quotes % 2 == 1)
+            continue
         code, block = is_code_line(line, block)
         n += code
     return n
@@ -47,7 +52,7 @@ def tally(rev):
     for path in files_at(rev):
         text = subprocess.run(['git', 'show', f'{rev}:{path}'], capture_output=True,
                               text=True, errors='replace').stdout
-        n = count(text)
+        n = count(text, path.endswith('.py'))
         kind = 'tests' if path.startswith('tests/') else 'code'
         kinds[kind] += n
         top = path.split('/')[0] if '/' in path else '.'

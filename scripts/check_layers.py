@@ -9,7 +9,7 @@
   library, of the libraries it links (directly or further down), or shared
   vocabulary headers that hold no code of a library (VOCABULARY below).
 
-Prints every fault and exits 1 when there is one; -v also prints the graphs."""
+Prints every fault and exits 1 when there is one; -v also prints the links."""
 import os
 import re
 import subprocess
@@ -34,81 +34,49 @@ OWNERS = {
 
 # Headers of constants and records that two sides of an interface share;
 # they belong to no library's code.
-VOCABULARY = {
-    'miniport/private_ioctl.h',
-    'applet/escapes.h',
-}
+VOCABULARY = {'miniport/private_ioctl.h', 'applet/escapes.h'}
 
-INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+# Where a quoted include is looked for after the including file's folder.
+INCLUDE_DIRS = ('', 'platform/host', 'miniport', 'applet', 'tools/korvid-sim', 'tests')
 
 
-def tracked():
-    out = subprocess.run(['git', 'ls-files'], capture_output=True, text=True, check=True).stdout
-    return [p for p in out.split('\n') if p]
-
-
-def resolver(files):
+def include_graph(files):
     present = set(files)
     by_name = {}
     for p in files:
         by_name.setdefault(os.path.basename(p), []).append(p)
 
     def resolve(source, name):
-        for base in (os.path.dirname(source), '', 'platform/host', 'miniport', 'applet',
-                     'tools/korvid-sim', 'tests'):
-            candidate = os.path.normpath(os.path.join(base, name))
-            if candidate in present:
-                return candidate
+        for base in (os.path.dirname(source),) + INCLUDE_DIRS:
+            if os.path.normpath(os.path.join(base, name)) in present:
+                return os.path.normpath(os.path.join(base, name))
         found = by_name.get(os.path.basename(name), [])
         return found[0] if len(found) == 1 else None
 
-    return resolve
-
-
-def include_graph(files):
-    resolve = resolver(files)
     edges = {}
-    for p in files:
-        if not p.endswith(('.cpp', '.h')):
-            continue
+    for p in (f for f in files if f.endswith(('.cpp', '.h'))):
         with open(p, encoding='utf-8', errors='replace') as f:
-            text = f.read()
-        edges[p] = {r for r in (resolve(p, n) for n in INCLUDE.findall(text)) if r and r != p}
+            names = re.findall(r'^\s*#\s*include\s+"([^"]+)"', f.read(), re.M)
+        edges[p] = {r for r in (resolve(p, n) for n in names) if r and r != p}
     return edges
 
 
+def below(graph, node):
+    """Every node reachable from `node`."""
+    seen, todo = set(), [node]
+    while todo:
+        for d in graph.get(todo.pop(), ()):
+            if d not in seen:
+                seen.add(d)
+                todo.append(d)
+    return seen
+
+
 def cycles(graph):
-    """The strongly connected parts of more than one node (Tarjan)."""
-    index, low, stack, on, parts = {}, {}, [], set(), []
-    counter = [0]
-
-    def visit(v):
-        index[v] = low[v] = counter[0]
-        counter[0] += 1
-        stack.append(v)
-        on.add(v)
-        for w in graph.get(v, ()):
-            if w not in index:
-                visit(w)
-                low[v] = min(low[v], low[w])
-            elif w in on:
-                low[v] = min(low[v], index[w])
-        if low[v] == index[v]:
-            part = []
-            while True:
-                w = stack.pop()
-                on.discard(w)
-                part.append(w)
-                if w == v:
-                    break
-            if len(part) > 1:
-                parts.append(sorted(part))
-
-    sys.setrecursionlimit(10000)
-    for v in list(graph):
-        if v not in index:
-            visit(v)
-    return parts
+    """The groups of two or more nodes that reach each other."""
+    reach = {v: below(graph, v) for v in graph}
+    groups = {tuple(sorted(w for w in reach[v] if v in reach.get(w, ()))) for v in graph}
+    return [g for g in groups if len(g) > 1]
 
 
 def unit_graph(includes):
@@ -121,67 +89,42 @@ def unit_graph(includes):
 
 
 def link_graph(files):
-    command = re.compile(r'target_link_libraries\s*\(([^)]*)\)', re.S)
     graph = {}
-    for p in files:
-        if os.path.basename(p) != 'CMakeLists.txt':
-            continue
+    for p in (f for f in files if os.path.basename(f) == 'CMakeLists.txt'):
         with open(p) as f:
             text = re.sub(r'#.*', '', f.read())
-        for body in command.findall(text):
-            words = body.split()
-            deps = [w for w in words[1:] if w not in ('PUBLIC', 'PRIVATE', 'INTERFACE')]
-            graph.setdefault(words[0], set()).update(deps)
+        for body in re.findall(r'target_link_libraries\s*\(([^)]*)\)', text):
+            target, *deps = body.split()
+            graph.setdefault(target, set()).update(
+                d for d in deps if d not in ('PUBLIC', 'PRIVATE', 'INTERFACE'))
     return graph
 
 
-def below(graph, target):
-    seen, todo = set(), [target]
-    while todo:
-        for d in graph.get(todo.pop(), ()):
-            if d not in seen:
-                seen.add(d)
-                todo.append(d)
-    return seen
-
-
 def owner(path):
-    best = None
-    for prefix, lib in OWNERS.items():
-        if path.startswith(prefix) and (best is None or len(prefix) > len(best[0])):
-            best = (prefix, lib)
-    return best[1] if best else None
+    prefixes = [p for p in OWNERS if path.startswith(p)]
+    return OWNERS[max(prefixes, key=len)] if prefixes else None
 
 
 def main():
-    verbose = '-v' in sys.argv
     os.chdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
-    files = tracked()
-    includes = include_graph(files)
-    links = link_graph(files)
-    faults = []
-    for part in cycles(unit_graph(includes)):
-        faults.append('files include each other: ' + ' -> '.join(part))
-    for part in cycles(links):
-        faults.append('libraries link each other: ' + ' -> '.join(part))
+    files = subprocess.run(['git', 'ls-files'], capture_output=True, text=True,
+                           check=True).stdout.split()
+    includes, links = include_graph(files), link_graph(files)
+    faults = ['files include each other: ' + ' -> '.join(c) for c in cycles(unit_graph(includes))]
+    faults += ['libraries link each other: ' + ' -> '.join(c) for c in cycles(links)]
     for source, targets in sorted(includes.items()):
         mine = owner(source)
-        if not mine:
-            continue
         allowed = below(links, mine) | {mine}
         for t in sorted(targets):
-            theirs = owner(t)
-            if theirs and theirs not in allowed and t not in VOCABULARY:
-                faults.append(f'{source} ({mine}) includes {t} of {theirs}, '
+            if mine and owner(t) and owner(t) not in allowed and t not in VOCABULARY:
+                faults.append(f'{source} ({mine}) includes {t} of {owner(t)}, '
                               f'which {mine} does not link')
-    if verbose:
+    if '-v' in sys.argv:
         for lib in sorted(links):
             print(f'{lib}: {" ".join(sorted(links[lib]))}')
-    for f in faults:
-        print(f)
-    units = len(unit_graph(includes))
-    print(f'{units} source units, {sum(map(len, includes.values()))} includes, '
-          f'{len(links)} linking targets: {len(faults)} fault(s)')
+    print('\n'.join(faults + [f'{len(unit_graph(includes))} source units, '
+                              f'{sum(map(len, includes.values()))} includes, {len(links)} '
+                              f'linking targets: {len(faults)} fault(s)']))
     return 1 if faults else 0
 
 

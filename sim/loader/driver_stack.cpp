@@ -341,11 +341,6 @@ std::vector<StackUse> driver_stack_use()
     return state().use;
 }
 
-void reset_driver_stack_use()
-{
-    state().use.clear();
-}
-
 std::string format_stack_use(const std::vector<StackUse>& use)
 {
     std::string out = format(

@@ -43,10 +43,8 @@ struct StackUse {
     uint32_t deepest = 0;
 };
 
-// Per entry point, since the process started or the last reset, in the
-// order first called.
+// Per entry point, since the process started, in the order first called.
 std::vector<StackUse> driver_stack_use();
-void reset_driver_stack_use();
 std::string format_stack_use(const std::vector<StackUse>& use);
 
 } // namespace sim

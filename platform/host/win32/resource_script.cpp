@@ -285,22 +285,16 @@ class Parser {
         if (!accept(punct))
             fail(std::string("expected '") + punct + "'", peek().line);
     }
-    bool at_block_start()
+    // BEGIN or {, END or }: a block's edge in either spelling.
+    bool accept_edge(const char* word, const char* brace)
     {
-        if (is_word(peek(), "BEGIN") || (peek().kind == Token::Punct && peek().text == "{")) {
-            ++pos_;
-            return true;
-        }
-        return false;
+        if (!is_word(peek(), word))
+            return accept(brace);
+        ++pos_;
+        return true;
     }
-    bool at_block_end()
-    {
-        if (is_word(peek(), "END") || (peek().kind == Token::Punct && peek().text == "}")) {
-            ++pos_;
-            return true;
-        }
-        return false;
-    }
+    bool at_block_start() { return accept_edge("BEGIN", "{"); }
+    bool at_block_end() { return accept_edge("END", "}"); }
     std::string string_token()
     {
         Token t = next();

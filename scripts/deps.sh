@@ -3,9 +3,23 @@
 # or says which apt-get line to run.
 set -euo pipefail
 
+# A cross tool can be gone while its package stays installed (its link in
+# /usr/bin removed): the alternatives are set again and the binutils put back.
+if [ "$(id -u)" -eq 0 ]; then
+  for tool in gcc g++; do
+    i686-w64-mingw32-$tool --version >/dev/null 2>&1 ||
+      update-alternatives --auto i686-w64-mingw32-$tool >/dev/null 2>&1 || true
+  done
+  if ! i686-w64-mingw32-ar --version >/dev/null 2>&1 && dpkg -s binutils-mingw-w64-i686 >/dev/null 2>&1; then
+    echo "deps: reinstalling binutils-mingw-w64-i686 (its tools are missing)"
+    apt-get install -y --reinstall binutils-mingw-w64-i686 >/dev/null
+  fi
+fi
+
 need=()
 command -v cmake >/dev/null || need+=(cmake)
-command -v i686-w64-mingw32-g++ >/dev/null || need+=(g++-mingw-w64-i686)
+i686-w64-mingw32-g++ --version >/dev/null 2>&1 || need+=(g++-mingw-w64-i686)
+i686-w64-mingw32-ar --version >/dev/null 2>&1 || need+=(binutils-mingw-w64-i686)
 [ -e /usr/lib/gcc/x86_64-linux-gnu/12/32/libstdc++.so ] || need+=(g++-multilib)
 [ -d /usr/src/googletest ] || need+=(googletest)
 [ -e /usr/include/stb/stb_image_write.h ] || need+=(libstb-dev)

@@ -34,24 +34,3 @@ KORVID_API BOOLEAN Zorx_StartIO(PVOID HwDeviceExtension, PVIDEO_REQUEST_PACKET R
     RequestPacket->StatusBlock->Status = status;
     return TRUE;
 }
-
-VP_STATUS IOReturnString(PVIDEO_REQUEST_PACKET packet, const CHAR* text)
-{
-    ULONG length = 0;
-    while (text[length])
-        ++length;
-    ULONG size = packet->OutputBufferLength;
-    if (size == 0) {
-        // Nothing can be returned; tell the caller the room it needs.
-        packet->StatusBlock->Information = length + 1;
-        return ERROR_INSUFFICIENT_BUFFER;
-    }
-    // A short buffer gets the text cut to fit, still NUL-terminated.
-    if (length > size - 1)
-        length = size - 1;
-    PCHAR out = static_cast<PCHAR>(packet->OutputBuffer);
-    for (ULONG i = 0; i < size; ++i)
-        out[i] = i < length ? text[i] : 0;
-    packet->StatusBlock->Information = length + 1;
-    return NO_ERROR;
-}

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks that the tree depends one way.
 
-- Files: no two source units (a.h with a.cpp) include each other, directly
-  or around a longer loop.
+- Files: no two source units (a.h with a.cpp) include each other, and no two
+  call each other, directly or around a longer loop. A call is a use of a
+  free function that a header declares and one .cpp defines.
 - Libraries: the CMake link graph (target_link_libraries in every
   CMakeLists.txt) has no cycle.
 - Includes against links: a file of one library includes headers of its own
@@ -61,6 +62,46 @@ def include_graph(files):
     return edges
 
 
+def call_graph(includes, read):
+    """Unit -> units whose free functions it calls: a name that a header
+    declares, called from a file that includes that header (directly or
+    further down) and defined in one unit that includes it too. A function
+    handed over by name (a table entry, a callback) is not a call. The Wine
+    harness is left out: the cross build links it with the platform's own
+    functions, not the stand-in's."""
+    files = [f for f in includes if not f.startswith('tests/wine/')]
+    seen = {f: below(includes, f) | {f} for f in files}
+    declared = {}
+    for h in (f for f in files if f.endswith('.h')):
+        for name in re.findall(r'^(?!\s)(?!#|//|return|typedef|using)[\w:<>*&, ]+?\b(\w+)'
+                               r'\s*\([^;{}]*\)\s*;', read(h), re.M):
+            declared.setdefault(name, set()).add(h)
+    homes = {}
+    for c in (f for f in files if f.endswith('.cpp')):
+        for name in re.findall(r'^(?!\s)(?!#|//)[\w<>*&, ]*?\b(\w+)\s*\([^;{}]*\)\s*'
+                               r'(?:const\s*)?\n?\{', read(c), re.M):
+            for h in declared.get(name, set()) & seen[c]:
+                homes.setdefault((name, h), set()).add(unit(c))
+    graph = {}
+    for c in (f for f in files if f.endswith('.cpp')):
+        text, callees = read(c), set()
+        for (name, h), where in homes.items():
+            if len(where) == 1 and h in seen[c] and re.search(r'\b' + name + r'\s*\(', text):
+                callees |= {w for w in where if w != unit(c) and reaches(c, w)}
+        graph[unit(c)] = callees
+    return graph
+
+
+def reaches(caller, callee):
+    """A test suite's functions are linked into that suite alone."""
+    folder = os.path.dirname(callee)
+    return not callee.startswith('tests/') or os.path.dirname(caller) == folder
+
+
+def unit(path):
+    return os.path.splitext(path)[0]
+
+
 def below(graph, node):
     """Every node reachable from `node`."""
     seen, todo = set(), [node]
@@ -80,7 +121,6 @@ def cycles(graph):
 
 
 def unit_graph(includes):
-    unit = lambda p: os.path.splitext(p)[0]
     graph = {}
     for source, targets in includes.items():
         graph.setdefault(unit(source), set()).update(
@@ -110,7 +150,10 @@ def main():
     files = subprocess.run(['git', 'ls-files'], capture_output=True, text=True,
                            check=True).stdout.split()
     includes, links = include_graph(files), link_graph(files)
-    faults = ['files include each other: ' + ' -> '.join(c) for c in cycles(unit_graph(includes))]
+    units = unit_graph(includes)
+    calls = call_graph(includes, lambda p: open(p, errors='replace').read())
+    faults = ['files include each other: ' + ' -> '.join(c) for c in cycles(units)]
+    faults += ['files call each other: ' + ' -> '.join(c) for c in cycles(calls)]
     faults += ['libraries link each other: ' + ' -> '.join(c) for c in cycles(links)]
     for source, targets in sorted(includes.items()):
         mine = owner(source)
@@ -122,8 +165,9 @@ def main():
     if '-v' in sys.argv:
         for lib in sorted(links):
             print(f'{lib}: {" ".join(sorted(links[lib]))}')
-    print('\n'.join(faults + [f'{len(unit_graph(includes))} source units, '
-                              f'{sum(map(len, includes.values()))} includes, {len(links)} '
+    print('\n'.join(faults + [f'{len(units)} source units, '
+                              f'{sum(map(len, includes.values()))} includes, '
+                              f'{sum(map(len, calls.values()))} calls, {len(links)} '
                               f'linking targets: {len(faults)} fault(s)']))
     return 1 if faults else 0
 

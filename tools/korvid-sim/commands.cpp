@@ -57,11 +57,4 @@ Result run_command(Context& ctx, const Args& words)
     return c->run(ctx, Args(words.begin() + 1, words.end()));
 }
 
-void expect_args(const Args& args, size_t least, size_t most, const char* usage)
-{
-    if (args.size() < least || args.size() > most)
-        throw UsageError(std::string(args.size() < least ? "missing" : "too many") +
-                         " arguments; usage: " + usage);
-}
-
 } // namespace ksim

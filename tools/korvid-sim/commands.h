@@ -58,8 +58,6 @@ Result cmd_registry(Context& ctx, const Args& args);
 Result cmd_help(Context& ctx, const Args& args);
 std::string help_text();
 
-// Shared by commands: the arguments must number between `least` and `most`.
-void expect_args(const Args& args, size_t least, size_t most, const char* usage);
 // A mode set from "ROW" or "WxHxBPP[@HZ][:layout]" on the selected board;
 // throws UsageError when there is no such mode or the miniport refuses it.
 sim::ModeEntry set_mode_text(Context& ctx, const std::string& text);

@@ -75,4 +75,11 @@ Options parse_options(const std::vector<std::string>& args)
     return o;
 }
 
+void expect_args(const std::vector<std::string>& args, size_t least, size_t most, const char* usage)
+{
+    if (args.size() < least || args.size() > most)
+        throw UsageError(std::string(args.size() < least ? "missing" : "too many") +
+                         " arguments; usage: " + usage);
+}
+
 } // namespace ksim

@@ -23,6 +23,11 @@ struct Options {
 Options parse_options(const std::vector<std::string>& args);
 uint32_t parse_config_code(std::string_view text);
 
+// A command's arguments must number between `least` and `most`; throws
+// UsageError with the command's usage otherwise.
+void expect_args(const std::vector<std::string>& args, size_t least, size_t most,
+                 const char* usage);
+
 // Splits "name=value" words out of a command's arguments, e.g. "in=6".
 bool split_setting(std::string_view word, std::string_view name, std::string* value);
 

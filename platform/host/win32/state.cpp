@@ -1,0 +1,39 @@
+// The stand-in's one state record, the call log, and the reset to a fresh
+// machine.
+#include "state.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <utility>
+
+namespace win32_host {
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+void record_call(const std::string& line)
+{
+    state().calls.push_back(line);
+}
+
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+void reset()
+{
+    State& s = state();
+    std::vector<std::unique_ptr<Module>> modules = std::move(s.modules);
+    for (void* p : s.allocations)
+        std::free(p);
+    s = State();
+    s.modules = std::move(modules);
+}
+
+} // namespace win32_host

@@ -1,6 +1,7 @@
 #include "miniport_requests.h"
 
 #include "miniport/private_ioctl.h"
+#include "sim/machine/text_format.h"
 
 #include <algorithm>
 #include <cctype>
@@ -97,14 +98,6 @@ const std::pair<VP_STATUS, const char*> kStatusNames[] = {
 };
 
 #undef STATUS
-
-std::string upper(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return out;
-}
 
 const RequestInfo* find_exact(const std::string& name)
 {

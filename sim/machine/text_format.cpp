@@ -1,5 +1,6 @@
 #include "text_format.h"
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 
@@ -13,6 +14,14 @@ std::string format(const char* fmt, ...)
     std::vsnprintf(buf, sizeof buf, fmt, ap);
     va_end(ap);
     return buf;
+}
+
+std::string upper(std::string_view text)
+{
+    std::string out(text);
+    for (char& c : out)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return out;
 }
 
 } // namespace sim

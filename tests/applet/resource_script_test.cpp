@@ -3,6 +3,7 @@
 // real binary.
 #include "applet_fixture.h"
 #include "pe_image.h"
+#include "sim/machine/text_format.h"
 
 #include <cctype>
 #include <cstdio>
@@ -207,12 +208,7 @@ Compiled read_res(const std::string& bytes)
     return out;
 }
 
-std::string upper(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
+using sim::upper;
 
 std::string class_name(int atom)
 {

@@ -2,7 +2,6 @@
 // machine.
 #include "state.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <utility>
 
@@ -17,13 +16,6 @@ State& state()
 void record_call(const std::string& line)
 {
     state().calls.push_back(line);
-}
-
-std::string upper(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
 }
 
 void reset()

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host.h"
+#include "sim/machine/text_format.h"
 
 #include <memory>
 #include <set>
@@ -76,7 +77,7 @@ struct State {
 
 State& state();
 void record_call(const std::string& line);
-std::string upper(std::string s);
+using sim::upper;
 
 Window* window(HWND handle); // nullptr for a handle that is no live window
 HWND handle(Window* window);

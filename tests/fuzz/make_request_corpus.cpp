@@ -1,6 +1,7 @@
 // Writes the request fuzzer's seed corpus: conversations a display driver
 // really has with the miniport, each request with the buffers it needs, on
-// machines of one to three boards. Run: make_request_corpus <directory>.
+// machines of one to three boards, with every device opened or, as the
+// family's display driver does, only device 0. Run: make_request_corpus <directory>.
 #include "request_script.h"
 
 #include "korvid.h"
@@ -11,6 +12,7 @@
 #include "sim/machine/le_words.h"
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 using namespace korvid_fuzz;
@@ -30,6 +32,8 @@ struct Booted {
         for (const BoardChoice& b : choice.boards)
             setups.push_back(b.setup);
         machine = std::make_unique<korvid_host::System>(setups);
+        if (choice.display_only)
+            machine->opens = korvid_host::DeviceOpens::DisplayOnly;
         machine->boot(sim::host_miniport());
     }
     ULONG modes()
@@ -180,6 +184,39 @@ ScriptWriter boards(const MachineChoice& machine)
     return s;
 }
 
+// The family's display driver on a machine of several boards: only device
+// 0 opened, every board selected in turn, counted, given a mode and mapped;
+// then a rate committed on the first board, a trial and the totals on the
+// second, and the first asked again what it shows and set to it once more.
+ScriptWriter selected_boards(const MachineChoice& machine)
+{
+    Booted b(machine);
+    ScriptWriter s(machine);
+    const ULONG rows[] = {b.row(1024, 768, 16, 75), b.row(800, 600, 8, 60),
+                          b.row(640, 480, 32, 60)};
+    s.request(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4);
+    for (uint32_t i = 0; i < machine.boards.size(); ++i)
+        s.request(IOCTL_PRIV_SELECT_BOARD, words({i}), 0)
+            .request(IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, {}, 8)
+            .request(IOCTL_VIDEO_SET_CURRENT_MODE, words({rows[i % std::size(rows)]}), 0)
+            .request(IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16);
+    s.request(IOCTL_PRIV_SELECT_BOARD, words({0}), 0)
+        .request(IOCTL_PRIV_SET_CUSTOM_REFRESH, words({72, 77'000'000, 0x064B}), 44)
+        .request(IOCTL_PRIV_SELECT_BOARD, words({1}), 0)
+        .request(IOCTL_PRIV_TRY_REFRESH, words({70, 31'500'000, 0x0705}), 4)
+        .request(IOCTL_PRIV_GET_TOTALS, {}, 4)
+        .request(IOCTL_PRIV_SELECT_BOARD, words({0}), 0)
+        .request(IOCTL_VIDEO_QUERY_CURRENT_MODE, {}, kModeInfoBytes)
+        .request(IOCTL_VIDEO_SET_CURRENT_MODE, words({rows[0]}), 0);
+    return s;
+}
+
+MachineChoice display_only(MachineChoice m)
+{
+    m.display_only = true;
+    return m;
+}
+
 // Gamma across a mode change, on separate and on shared buffers.
 ScriptWriter gamma(const MachineChoice& machine, uint8_t flags)
 {
@@ -280,6 +317,9 @@ int main(int argc, char** argv)
     write(dir, "refresh-rates", refresh_rates(sgram8));
     write(dir, "boards-two", boards(plain_machine({0x11, 0x15})));
     write(dir, "boards-three", boards(odd_boards()));
+    write(dir, "selected-boards-two", selected_boards(display_only(plain_machine({0x13, 0x00}))));
+    write(dir, "selected-boards-three",
+          selected_boards(display_only(plain_machine({0x11, 0x04, 0x13}))));
     write(dir, "gamma", gamma(sgram24, 0));
     write(dir, "gamma-shared", gamma(wram8, kDevShared));
     for (const auto& [name, s] : singles(sgram8))

@@ -2,7 +2,9 @@
 
 #include "korvid.h"
 #include "private_ioctl.h"
+#include "requests.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -225,6 +227,117 @@ void BootState::check_request(korvid_host::System& m, ULONG code, size_t mapping
     if (device_ns > limit)
         broken("request 0x%lx took %llu ns of device time (limit %llu)", code,
                static_cast<unsigned long long>(device_ns), static_cast<unsigned long long>(limit));
+}
+
+namespace {
+
+bool is_slot_row(ULONG row)
+{
+    return display_mode[row].pTiming->ulTimingFlags & kSlotFlags;
+}
+
+bool same_bytes(const auto& a, const auto& b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A list without its slot rows, whose rates a refresh request may store.
+std::vector<VIDEO_MODE_INFORMATION> fixed_rows(const auto& modes)
+{
+    std::vector<VIDEO_MODE_INFORMATION> out;
+    for (const auto& m : modes)
+        if (!m.slot)
+            out.push_back(m.info);
+    return out;
+}
+
+bool same_lists(const std::vector<VIDEO_MODE_INFORMATION>& a,
+                const std::vector<VIDEO_MODE_INFORMATION>& b)
+{
+    return a.size() == b.size() &&
+           std::memcmp(a.data(), b.data(), a.size() * sizeof(VIDEO_MODE_INFORMATION)) == 0;
+}
+
+} // namespace
+
+size_t BoardAnswers::target(korvid_host::System& m, int device)
+{
+    auto* ext = static_cast<PBOARD_EXTENSION>(m.devices.at(size_t(device)));
+    for (ULONG hops = 0; hops < boardNumber && ext->pNextBoard; ++hops)
+        ext = ext->pNextBoard;
+    for (size_t i = 0; i < m.devices.size(); ++i)
+        if (m.devices[i] == ext)
+            return i;
+    broken("board selection left the chain");
+}
+
+BoardAnswers::Answers BoardAnswers::answers(PBOARD_EXTENSION ext)
+{
+    Answers a;
+    a.record = *ext;
+    std::vector<VIDEO_MODE_INFORMATION> list(num_display_modes);
+    list.resize(ulZorx_GetModes(ext, list.data(), num_display_modes));
+    for (const VIDEO_MODE_INFORMATION& info : list)
+        a.modes.push_back({info, is_slot_row(info.ModeIndex)});
+    // A current row outside the active table is a change in itself; it is
+    // never read.
+    a.current_in_table = ext->ulCurrentMode < num_display_modes;
+    if (a.current_in_table) {
+        FillModeInformation(ext, ext->ulCurrentMode, &a.current);
+        a.timing = *display_mode[ext->ulCurrentMode].pTiming;
+        a.current_slot = is_slot_row(ext->ulCurrentMode);
+    }
+    return a;
+}
+
+const char* BoardAnswers::what_changed(const Answers& before, const Answers& after,
+                                       bool slots_shared)
+{
+    if (!same_bytes(before.record, after.record))
+        return "its board record";
+    if (before.current_in_table != after.current_in_table)
+        return "whether its current row lies in the mode table";
+    VIDEO_MODE_INFORMATION current = before.current;
+    MODE_TIMING timing = before.timing;
+    if (slots_shared && before.current_slot && after.current_slot) {
+        // The rate, clock and PLL word of the slot are what such a request stores.
+        current.Frequency = after.current.Frequency;
+        timing.ulPll526 = after.timing.ulPll526;
+        timing.ulPll528 = after.timing.ulPll528;
+        timing.ulNominalClock = after.timing.ulNominalClock;
+        timing.ulPixelClock = after.timing.ulPixelClock;
+    }
+    if (!same_bytes(current, after.current))
+        return "its current mode";
+    if (!same_bytes(timing, after.timing))
+        return "its current row's timing (and so its totals)";
+    auto same = [](const Listed& x, const Listed& y) { return same_bytes(x.info, y.info); };
+    if (slots_shared ? !same_lists(fixed_rows(before.modes), fixed_rows(after.modes))
+                     : !std::equal(before.modes.begin(), before.modes.end(), after.modes.begin(),
+                                   after.modes.end(), same))
+        return "its mode list";
+    return nullptr;
+}
+
+void BoardAnswers::take(korvid_host::System& m)
+{
+    boards_.clear();
+    for (PVOID ext : m.devices)
+        boards_.push_back(answers(static_cast<PBOARD_EXTENSION>(ext)));
+}
+
+void BoardAnswers::check_request(korvid_host::System& m, ULONG code, size_t target)
+{
+    const bool slots_shared =
+        code == IOCTL_PRIV_SET_CUSTOM_REFRESH || code == IOCTL_PRIV_TRY_REFRESH;
+    std::vector<Answers> before = std::move(boards_);
+    take(m);
+    for (size_t i = 0; i < before.size(); ++i)
+        if (i != target)
+            if (const char* what = what_changed(before[i], boards_[i], slots_shared))
+                broken("request 0x%lx to board %zu changed what board %zu answers: %s (%zu "
+                       "modes listed before, %zu after)",
+                       code, target, i, what, before[i].modes.size(), boards_[i].modes.size());
 }
 
 } // namespace korvid_fuzz

@@ -1,8 +1,9 @@
 // What must hold after every request, whatever the request was: the board
 // records and the driver's globals keep what discovery and initialisation
 // set, the mode tables keep their load-time contents (except what a request
-// may change: validity and the rates of the slot rows), and the mapping table
-// holds only mappings of real apertures. A broken invariant aborts with a
+// may change: validity and the rates of the slot rows), the mapping table
+// holds only mappings of real apertures, and a request to one board leaves
+// what the other boards answer as it was. A broken invariant aborts with a
 // message, which the fuzzer reports as a crash.
 #pragma once
 
@@ -51,6 +52,40 @@ class BootState {
     PDISPLAY_MODE table_;
     ULONG table_rows_;
     bool any_never_idle_ = false;
+};
+
+// What each board answers the display driver: its record, the mode list it
+// reports and its current mode with that row's timing. A request carried out
+// on one board changes nothing another board answers, except what the boards
+// share by design: a custom or trial rate lands in the slot rows of the one
+// mode table, which every board listing from it sees.
+class BoardAnswers {
+  public:
+    explicit BoardAnswers(korvid_host::System& m) { take(m); }
+    // The board (in chain order) that a request arriving on `device` is
+    // carried out on: the selection walks the chain from there.
+    static size_t target(korvid_host::System& m, int device);
+    // After a request carried out on `target`: every other board answers as
+    // before. Takes the answers afresh for the next request.
+    void check_request(korvid_host::System& m, ULONG code, size_t target);
+
+  private:
+    struct Listed {
+        VIDEO_MODE_INFORMATION info;
+        bool slot;
+    };
+    struct Answers {
+        BOARD_EXTENSION record;
+        std::vector<Listed> modes;
+        bool current_in_table = false;
+        bool current_slot = false;
+        VIDEO_MODE_INFORMATION current{};
+        MODE_TIMING timing{};
+    };
+    static Answers answers(PBOARD_EXTENSION ext);
+    static const char* what_changed(const Answers& before, const Answers& after, bool slots_shared);
+    void take(korvid_host::System& m);
+    std::vector<Answers> boards_;
 };
 
 } // namespace korvid_fuzz

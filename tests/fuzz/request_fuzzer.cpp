@@ -1,10 +1,13 @@
 // libFuzzer target for the miniport's request surface: boots a machine of
-// one to three boards and feeds Zorx_StartIO a sequence of requests with
-// buffers of exactly the stated lengths, checking the invariants after each.
+// one to three boards, with every device opened or only device 0 as the
+// family's display driver opens it, and feeds Zorx_StartIO a sequence of
+// requests with buffers of exactly the stated lengths, checking the
+// invariants after each.
 #include "miniport_invariants.h"
 #include "request_script.h"
 
 #include "korvid.h"
+#include "sim/display/miniport_client.h"
 #include "sim/display/request_packet.h"
 #include "sim/loader/host_driver.h"
 #include "videoport/reload.h"
@@ -90,7 +93,14 @@ bool expected_status(VP_STATUS s, const korvid_host::System& m)
            s == ERROR_INSUFFICIENT_BUFFER || (s == m.faults.map_memory_status && s != NO_ERROR);
 }
 
-void send(korvid_host::System& m, const BootState& boot, const RequestChoice& rq)
+// The invariants a request is held to.
+struct Checks {
+    BootState boot;
+    BoardAnswers answers;
+    bool display_only;
+};
+
+void send(korvid_host::System& m, Checks& checks, const RequestChoice& rq)
 {
     ULONG in_length = static_cast<ULONG>(rq.input.size());
     ULONG out_length = rq.output_length;
@@ -118,7 +128,10 @@ void send(korvid_host::System& m, const BootState& boot, const RequestChoice& rq
     ++g_requests;
     size_t mappings = m.mappings.size();
     uint64_t start_ns = m.time_ns;
-    int device = rq.device % static_cast<int>(m.devices.size());
+    // The display driver's requests all come through the one device it opened.
+    int device =
+        checks.display_only ? sim::kDisplayDevice : rq.device % static_cast<int>(m.devices.size());
+    size_t target = BoardAnswers::target(m, device);
     sim::Reply reply = sim::start_request(m, device, rq.code, in.get(), in_length,
                                           shared ? in.get() : out.get(), out_length);
     if (!reply.handled)
@@ -136,8 +149,9 @@ void send(korvid_host::System& m, const BootState& boot, const RequestChoice& rq
         std::fprintf(stderr, "device %d code 0x%lx in %lu out %lu flags 0x%x: status %ld, %lu\n",
                      device, rq.code, in_length, out_length, rq.flags, reply.status,
                      reply.information);
-    boot.check(m);
-    boot.check_request(m, rq.code, mappings, m.time_ns - start_ns);
+    checks.answers.check_request(m, rq.code, target);
+    checks.boot.check(m);
+    checks.boot.check_request(m, rq.code, mappings, m.time_ns - start_ns);
     g_tables.check();
 }
 
@@ -161,15 +175,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         setups.push_back(b.setup);
     korvid_host::System m(setups);
     m.trace.set_enabled(false);
+    if (choice.display_only)
+        m.opens = korvid_host::DeviceOpens::DisplayOnly;
     set_up_machine(m, choice);
     m.boot(sim::host_miniport());
     g_tables.check();
     if (m.devices.empty())
         return 0;
-    BootState boot(m);
-    boot.check(m);
+    Checks checks{BootState(m), BoardAnswers(m), choice.display_only};
+    checks.boot.check(m);
     RequestChoice rq;
     for (size_t n = 0; n < kMaxRequests && read_request(in, &rq); ++n)
-        send(m, boot, rq);
+        send(m, checks, rq);
     return 0;
 }

@@ -82,7 +82,8 @@ MachineChoice read_machine(ByteReader& in)
     MachineChoice m;
     uint8_t header = in.byte();
     int boards = std::min((header & 3) + 1, kMaxBoards);
-    m.fault = header >> 2;
+    m.display_only = header & kHeaderDisplayOnly;
+    m.fault = header >> kHeaderFaultShift;
     for (int i = 0; i < boards; ++i)
         m.boards.push_back(read_board(in));
     return m;
@@ -111,7 +112,9 @@ bool read_request(ByteReader& in, RequestChoice* out)
 
 ScriptWriter::ScriptWriter(const MachineChoice& machine)
 {
-    bytes_.push_back(static_cast<uint8_t>((machine.boards.size() - 1) | (machine.fault << 2)));
+    bytes_.push_back(static_cast<uint8_t>((machine.boards.size() - 1) |
+                                          (machine.display_only ? kHeaderDisplayOnly : 0) |
+                                          (machine.fault << kHeaderFaultShift)));
     for (const BoardChoice& b : machine.boards) {
         uint8_t options = 0;
         if (!b.setup.vga_compatible)

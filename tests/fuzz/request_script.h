@@ -1,11 +1,13 @@
 // The request fuzzer's input format: a machine (one to three boards, their
-// registry choices, injected faults), then a sequence of requests with their
-// buffers. The same format is written by the seed-corpus generator, so every
-// seed decodes into the conversation it was made from.
+// registry choices, which devices the display driver opens, injected faults),
+// then a sequence of requests with their buffers. The same format is written by the seed-corpus
+// generator, so every seed decodes into the conversation it was made from.
 //
 // Layout, byte by byte (lengths little-endian):
-//   header   bits 0-1: boards - 1 (3 reads as 3 boards); bits 2-7: fault
-//            selector (kFault* below, anything else: no fault)
+//   header   bits 0-1: boards - 1 (3 reads as 3 boards); bit 2: only device 0
+//            is opened and every request comes through it, as the family's
+//            display driver does; bits 3-7: fault selector (kFault* below,
+//            anything else: no fault)
 //   board    config code (0xF8 and up: an unknown code 32 + low bits),
 //            options (kOpt* bits), registry flags (kReg* bits), IBMMCLOCK
 //            (which also varies the stored custom rate)
@@ -27,10 +29,13 @@ constexpr size_t kMaxRequests = 64;
 // Longest buffer a request gets: a full mode list of the larger table.
 constexpr ULONG kMaxBufferLength = 0xC000;
 
-// Fault selectors of the header (6 bits).
-constexpr uint8_t kFaultMapMemory = 0x3F;
-constexpr uint8_t kFaultInt10 = 0x3E;
-constexpr uint8_t kFaultRom = 0x3D;
+constexpr uint8_t kHeaderDisplayOnly = 0x04;
+constexpr uint8_t kHeaderFaultShift = 3;
+
+// Fault selectors of the header (5 bits).
+constexpr uint8_t kFaultMapMemory = 0x1F;
+constexpr uint8_t kFaultInt10 = 0x1E;
+constexpr uint8_t kFaultRom = 0x1D;
 
 // Board option bits.
 constexpr uint8_t kOptNotVga = 0x01;
@@ -70,6 +75,7 @@ struct BoardChoice {
 
 struct MachineChoice {
     std::vector<BoardChoice> boards;
+    bool display_only = false;
     uint8_t fault = 0;
 };
 

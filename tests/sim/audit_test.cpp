@@ -67,7 +67,7 @@ TEST(Audit, FindsTheRowsWhosePllMissesTheTablesClock)
 TEST(Audit, WorkersReportWhatOneProcessFinds)
 {
     std::vector<uint32_t> codes = {0x11, 0x00, 0x07};
-    ksim::AuditRun parallel = ksim::run_audit(codes, sim::host_miniport(), 2);
+    ksim::AuditRun parallel = ksim::run_audit({{0x11}, {0x00}, {0x07}}, sim::host_miniport(), 2);
     EXPECT_EQ(parallel.workers, 2);
     ASSERT_EQ(parallel.configs.size(), codes.size());
     for (size_t i = 0; i < codes.size(); ++i) {

@@ -71,7 +71,7 @@ ULONG NTAPI refusing_entry(PVOID, PVOID)
 TEST(AuditWorkers, ADeadWorkerOrADriverThatDoesNotLoadIsReportedPerCode)
 {
     korvid_host::DriverImage dying{dying_entry, {}};
-    ksim::AuditRun run = ksim::run_audit({0x01, 0x11}, dying, 2);
+    ksim::AuditRun run = ksim::run_audit({{0x01}, {0x11}}, dying, 2);
     ASSERT_EQ(run.configs.size(), 2u);
     for (const ksim::ConfigAudit& a : run.configs)
         EXPECT_NE(a.error.find("stopped on signal"), std::string::npos) << a.error;

@@ -85,7 +85,7 @@ TEST_F(ChangedImage, APatchedPllWordIsReportedAtEveryRowItProgramsWithBothValues
     patched.ulPll526 = 0x0908;
     replace_once(mode_640_480_60, patched);
 
-    ksim::CodeComparison c = ksim::compare_code(kCode, sim::host_miniport(), changed());
+    ksim::MachineComparison c = ksim::compare_machine({kCode}, sim::host_miniport(), changed());
     std::set<uint32_t> divider_rows, pll_rows;
     for (const ksim::Difference& d : c.differences) {
         EXPECT_EQ(d.category, ksim::Category::Rows) << d.where;
@@ -127,7 +127,7 @@ TEST_F(ChangedImage, ARequestWhoseStatusChangedIsReportedWithThatRequest)
     // The private request table no longer knows the code: the request is refused.
     const ULONG code = IOCTL_PRIV_GET_CONSTANT_592, unknown = code | 0x0F00;
     replace_once(code, unknown);
-    ksim::CodeComparison c = ksim::compare_code(kCode, sim::host_miniport(), changed());
+    ksim::MachineComparison c = ksim::compare_machine({kCode}, sim::host_miniport(), changed());
     ASSERT_FALSE(c.differences.empty());
     for (const ksim::Difference& d : c.differences) {
         EXPECT_EQ(d.category, ksim::Category::Requests) << d.where;
@@ -157,7 +157,7 @@ TEST_F(ChangedImage, ADriverThatDoesNotLoadIsOneLinePerCategory)
 {
     const uint32_t vendor = sim::kVendorId, other = 0xE583;
     replace_once(vendor, other);
-    ksim::CodeComparison c = ksim::compare_code(kCode, sim::host_miniport(), changed());
+    ksim::MachineComparison c = ksim::compare_machine({kCode}, sim::host_miniport(), changed());
     ASSERT_GE(c.differences.size(), 3u);
     EXPECT_EQ(c.differences[0].where, "boot: status");
     EXPECT_EQ(c.differences[0].new_value, "ERROR_DEV_NOT_EXIST");
@@ -207,18 +207,18 @@ std::string words_from(int changed_at)
 TEST(CompareParts, DifferencesNameTheAccessOrFieldAndSurviveTheTripBetweenProcesses)
 {
     // Traces part at their first differing access; a shorter one says where it ends.
-    auto d = ksim::differences(0x11, {traced({0x07, 0x09})}, {traced({0x08, 0x09})});
+    auto d = ksim::differences({traced({0x07, 0x09})}, {traced({0x08, 0x09})});
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].where, "row 6 640x480x8@60:single: device access 2, DAC 0x20 pixel clock VCO "
                           "divider");
     EXPECT_EQ(d[0].old_value + " " + d[0].new_value, "0x07 0x08");
-    d = ksim::differences(0x11, {traced({0x07, 0x09})}, {traced({0x07})});
+    d = ksim::differences({traced({0x07, 0x09})}, {traced({0x07})});
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].new_value, "(no more: 2 accesses)");
 
     // Fields by name, a missing one as none; a long answer from the word where it parts.
     d = ksim::differences(
-        0x02, {valued("request 3 PRIV_NOP", {{"status", "NO_ERROR"}, {"output", words_from(-1)}})},
+        {valued("request 3 PRIV_NOP", {{"status", "NO_ERROR"}, {"output", words_from(-1)}})},
         {valued("request 3 PRIV_NOP", {{"output", words_from(9)}, {"Information", "4"}})});
     ASSERT_EQ(d.size(), 3u);
     EXPECT_EQ(d[0].where, "request 3 PRIV_NOP: status");
@@ -231,17 +231,18 @@ TEST(CompareParts, DifferencesNameTheAccessOrFieldAndSurviveTheTripBetweenProces
     Observation set = valued("row 6 640x480x8@60:single", {{"mode set", "NO_ERROR"}});
     Observation refused = set;
     refused.fields[0].second = "ERROR_INVALID_PARAMETER";
-    d = ksim::differences(0x11, {set, traced({0x07})}, {refused});
+    d = ksim::differences({set, traced({0x07})}, {refused});
     ASSERT_EQ(d.size(), 1u);
     EXPECT_EQ(d[0].where, "row 6 640x480x8@60:single: mode set");
 
-    ksim::CodeComparison c{0x11, d, "the worker\tstopped"};
-    c.differences.push_back({0x11, Category::Boot, "boot: status", "NO_ERROR", "a\tb"});
-    ksim::CodeComparison back = ksim::deserialize_comparison(0x11, ksim::serialize(c));
+    ksim::MachineComparison c{{0x11}, d, "the worker\tstopped"};
+    c.differences.push_back({Category::Boot, "boot: status", "NO_ERROR", "a\tb", 1});
+    ksim::MachineComparison back = ksim::deserialize_comparison({0x11}, ksim::serialize(c));
     ASSERT_EQ(back.differences.size(), 2u);
     EXPECT_EQ(back.differences[0].new_value, "ERROR_INVALID_PARAMETER");
     EXPECT_EQ(back.differences[1].category, Category::Boot);
     EXPECT_EQ(back.differences[1].new_value, "a b");
+    EXPECT_EQ(back.differences[1].board, 1);
     EXPECT_EQ(back.error, "the worker stopped");
 }
 

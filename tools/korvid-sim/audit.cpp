@@ -54,32 +54,51 @@ void check_row(ConfigAudit& audit, const sim::Board& board, bool sgram, uint32_t
         audit.refresh_off.push_back({row, entry->name(), entry->frequency, state.refresh_hz});
 }
 
-} // namespace
-
-ConfigAudit audit_config(uint32_t code, const korvid_host::DriverImage& driver)
+// Which table a board's rows index: on a machine of one board the table of
+// its own memory type; on one of several the boards share one table, and the
+// board's listed modes say which.
+bool lists_from(bool sgram, const std::vector<sim::ModeEntry>& list)
 {
-    ConfigAudit audit;
-    audit.code = code;
-    sim::BoardSetup board;
-    board.config_code = code;
-    korvid_host::System m({board});
-    m.trace.set_enabled(false);
-    audit.memory_bytes = m.board(0).memory_size();
-    ULONG status = m.boot(driver);
-    if (status != NO_ERROR || m.devices.empty()) {
-        audit.error = "the driver did not load (status " + std::to_string(status) + ")";
-        return audit;
+    for (const sim::ModeEntry& e : list) {
+        auto t = table_row(sgram, e.index());
+        if (!t || t->width != e.width() || t->height != e.height() || t->bpp != e.bpp() ||
+            t->frequency != e.frequency() || t->extra_width != e.extra_width ||
+            t->extra_height != e.extra_height)
+            return false;
     }
-    sim::MiniportClient client(m, 0);
+    return true;
+}
+
+const char* table_name(bool sgram)
+{
+    return sgram ? "SGRAM" : "WRAM";
+}
+
+// What the display driver learns of a board at its start: its memory type
+// and its mode list, before any mode is set.
+void first_look(ConfigAudit& audit, sim::MiniportClient& client)
+{
     audit.memory_type = client.query_string(IOCTL_PRIV_GET_MEMORY_TYPE_NAME);
-    audit.reported_all_virtual = client.count_modes().value_or(0);
-    const bool sgram = sim::is_sgram_code(code);
+    if (audit.machine.size() == 1) {
+        audit.reported_all_virtual = client.count_modes().value_or(0);
+        return;
+    }
+    std::vector<sim::ModeEntry> list = client.list_modes();
+    audit.reported_all_virtual = uint32_t(list.size());
+    const bool own = sim::is_sgram_code(audit.code);
+    audit.table = table_name(lists_from(own, list) ? own : !own);
+}
+
+void audit_rows(ConfigAudit& audit, sim::MiniportClient& client, const sim::Board& board)
+{
+    const bool sgram =
+        audit.table.empty() ? sim::is_sgram_code(audit.code) : audit.table == table_name(true);
     bool counted_single = false;
     for (uint32_t row = 0; row < kRowsTried; ++row) {
         if (client.set_mode(row) != NO_ERROR)
             continue;
         ++audit.valid_rows;
-        check_row(audit, m.board(0), sgram, row);
+        check_row(audit, board, sgram, row);
         auto entry = table_row(sgram, row);
         if (!counted_single && entry && entry->single()) {
             // The list a display driver sees once a single-screen mode is set.
@@ -87,7 +106,55 @@ ConfigAudit audit_config(uint32_t code, const korvid_host::DriverImage& driver)
             counted_single = true;
         }
     }
-    return audit;
+}
+
+} // namespace
+
+std::vector<ConfigAudit> audit_machine(const MachineCodes& machine,
+                                       const korvid_host::DriverImage& driver)
+{
+    auto m = fresh_machine(machine);
+    m->trace.set_enabled(false);
+    ULONG status = m->boot(driver);
+    std::vector<ConfigAudit> boards;
+    std::vector<bool> found(machine.size(), false);
+    for (size_t b = 0; status == NO_ERROR && b < m->devices.size(); ++b) {
+        int sim_board = m->board_of_extension(m->devices[b]);
+        found.at(size_t(sim_board)) = true;
+        ConfigAudit a;
+        a.code = machine.at(size_t(sim_board));
+        a.machine = machine;
+        a.board = int(b);
+        a.memory_bytes = m->board(sim_board).memory_size();
+        boards.push_back(a);
+    }
+    for (ConfigAudit& a : boards) {
+        sim::MiniportClient client(*m, a.board);
+        first_look(a, client);
+    }
+    for (ConfigAudit& a : boards) {
+        sim::MiniportClient client(*m, a.board);
+        audit_rows(a, client, chain_board(*m, a.board));
+    }
+    for (size_t i = 0; i < machine.size(); ++i) {
+        if (found[i])
+            continue;
+        ConfigAudit a;
+        a.code = machine[i];
+        a.machine = machine;
+        a.board = -1;
+        a.memory_bytes = m->board(int(i)).memory_size();
+        a.error = status != NO_ERROR || m->devices.empty()
+                      ? "the driver did not load (status " + std::to_string(status) + ")"
+                      : "the driver did not find this board";
+        boards.push_back(a);
+    }
+    return boards;
+}
+
+ConfigAudit audit_config(uint32_t code, const korvid_host::DriverImage& driver)
+{
+    return audit_machine({code}, driver).at(0);
 }
 
 } // namespace ksim

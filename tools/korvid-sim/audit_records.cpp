@@ -1,5 +1,5 @@
-// The audit over many codes, each in a worker process, and one code's result
-// as lines of text (how workers report) and back.
+// The audit over many machines, each in a worker process, and one board's
+// result as lines of text (how workers report) and back.
 #include "audit.h"
 #include "workers.h"
 
@@ -9,26 +9,52 @@
 namespace ksim {
 
 namespace {
+
 constexpr const char* kEndOfRecord = "E\n";
+
+std::string serialize_all(const std::vector<ConfigAudit>& boards)
+{
+    std::string out;
+    for (const ConfigAudit& a : boards)
+        out += serialize(a);
+    return out;
+}
+
+// A machine whose worker did not report it: one record a board, saying why.
+std::vector<ConfigAudit> unreported(const MachineCodes& machine, const std::string& why)
+{
+    std::vector<ConfigAudit> boards;
+    for (size_t b = 0; b < machine.size(); ++b) {
+        ConfigAudit a;
+        a.code = machine[b];
+        a.board = int(b);
+        a.error = why;
+        boards.push_back(a);
+    }
+    return boards;
+}
+
 } // namespace
 
-AuditRun run_audit(const std::vector<uint32_t>& codes, const korvid_host::DriverImage& driver,
-                   int workers, const std::function<void(size_t, size_t)>& progress)
+AuditRun run_audit(const std::vector<MachineCodes>& machines,
+                   const korvid_host::DriverImage& driver, int workers,
+                   const std::function<void(size_t, size_t)>& progress)
 {
     auto t0 = std::chrono::steady_clock::now();
     WorkerRun done = run_workers(
-        codes, workers, [&](uint32_t code) { return serialize(audit_config(code, driver)); },
-        progress);
+        machines, workers,
+        [&](size_t n) { return serialize_all(audit_machine(machines[n], driver)); }, progress);
     AuditRun run;
-    for (uint32_t code : codes) {
-        ConfigAudit a;
-        auto it = done.reports.find(code);
-        if (auto back = it == done.reports.end() ? std::nullopt : deserialize(it->second))
-            a = *back;
-        a.code = code;
-        if (done.lost.count(code))
-            a.error = done.lost[code];
-        run.configs.push_back(a);
+    for (size_t n = 0; n < machines.size(); ++n) {
+        auto it = done.reports.find(n);
+        std::vector<ConfigAudit> boards =
+            it == done.reports.end() ? std::vector<ConfigAudit>{} : deserialize_all(it->second);
+        if (done.lost.count(n) || boards.size() != machines[n].size())
+            boards = unreported(machines[n], done.lost.count(n) ? done.lost[n] : "");
+        for (ConfigAudit& a : boards) {
+            a.machine = machines[n];
+            run.configs.push_back(a);
+        }
     }
     run.workers = done.workers;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -42,6 +68,8 @@ std::string serialize(const ConfigAudit& a)
     out << "C " << a.code << ' ' << (a.memory_type.empty() ? "-" : a.memory_type) << ' '
         << a.memory_bytes << ' ' << a.valid_rows << ' ' << a.reported_all_virtual << ' '
         << a.reported_single << '\n';
+    if (a.machine.size() > 1)
+        out << "B " << a.board << ' ' << (a.table.empty() ? "-" : a.table) << '\n';
     for (const RowMismatch& m : a.mismatches) {
         out << "M " << m.index << ' ' << m.mode << '\n';
         for (const FieldDifference& d : m.differences)
@@ -71,6 +99,10 @@ std::optional<ConfigAudit> deserialize(const std::string& text)
             if (a.memory_type == "-")
                 a.memory_type.clear();
             header = bool(l);
+        } else if (tag == "B") {
+            l >> a.board >> a.table;
+            if (a.table == "-")
+                a.table.clear();
         } else if (tag == "M") {
             RowMismatch m;
             l >> m.index >> m.mode;
@@ -90,6 +122,22 @@ std::optional<ConfigAudit> deserialize(const std::string& text)
     if (!header)
         return std::nullopt;
     return a;
+}
+
+std::vector<ConfigAudit> deserialize_all(const std::string& text)
+{
+    std::vector<ConfigAudit> boards;
+    std::istringstream in(text);
+    std::string record;
+    for (std::string line; std::getline(in, line);) {
+        record += line + "\n";
+        if (line + "\n" == kEndOfRecord) {
+            if (auto a = deserialize(record))
+                boards.push_back(*a);
+            record.clear();
+        }
+    }
+    return boards;
 }
 
 } // namespace ksim

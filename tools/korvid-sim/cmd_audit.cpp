@@ -16,30 +16,47 @@ namespace ksim {
 namespace {
 
 struct AuditOptions {
-    std::vector<uint32_t> codes;
+    std::vector<MachineCodes> machines;
     int workers = 0;
 };
 
 AuditOptions parse(const Args& args)
 {
     AuditOptions o;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--jobs" && i + 1 < args.size()) {
-            auto n = sim::parse_number(args[++i]);
-            if (!n || *n == 0 || *n > kMaxWorkers)
-                throw UsageError("--jobs takes 1 to " + std::to_string(kMaxWorkers));
-            o.workers = int(*n);
-        } else {
-            o.codes.push_back(parse_config_code(args[i]));
-        }
-    }
-    fill_defaults(o.codes, o.workers);
+    for (size_t i = 0; i < args.size(); ++i)
+        if (!take_machine_or_jobs(args, i, o.machines, o.workers))
+            o.machines.push_back(parse_machine(args[i]));
+    fill_defaults(o.machines, o.workers);
     return o;
 }
 
 std::string memory_text(const ConfigAudit& a)
 {
     return format("%2u MiB %s", a.memory_bytes >> 20, a.memory_type.c_str());
+}
+
+// Where a board's line in a grouped list says it was seen: its code, or on a
+// machine of several boards which board of which machine.
+std::string seen_on(const ConfigAudit& a)
+{
+    return a.machine.size() > 1 ? format("board %d of %s", a.board, machine_name(a.machine).c_str())
+                                : format("0x%02X", a.code);
+}
+
+// The table a board's rows index, where it is not the board's own type's.
+std::string table_note(const ConfigAudit& a)
+{
+    bool own = a.table == (sim::is_sgram_code(a.code) ? "SGRAM" : "WRAM");
+    return a.table.empty() || own ? "" : "  (rows of the " + a.table + " table)";
+}
+
+std::string board_line(const ConfigAudit& a)
+{
+    return a.error.empty() ? format("  0x%02X  %-11s %10u  %19u / %-6u  %11zu  %11zu%s\n", a.code,
+                                    memory_text(a).c_str(), a.valid_rows, a.reported_all_virtual,
+                                    a.reported_single, a.mismatches.size(), a.refresh_off.size(),
+                                    table_note(a).c_str())
+                           : format("  0x%02X  %s\n", a.code, a.error.c_str());
 }
 
 std::string diff_text(const RowMismatch& m)
@@ -54,20 +71,30 @@ std::string diff_text(const RowMismatch& m)
 // The same disagreement usually shows on many codes: one line each, with its codes.
 std::string grouped(const std::vector<ConfigAudit>& configs, bool refresh)
 {
-    std::map<std::string, std::string> lines;
+    std::map<std::string, std::vector<const ConfigAudit*>> lines;
     for (const ConfigAudit& a : configs) {
+        const std::string& table = a.table.empty() ? a.memory_type : a.table;
         if (refresh)
             for (const RefreshOff& r : a.refresh_off)
-                lines[format("%s row %3u %s: %.2f Hz", a.memory_type.c_str(), r.index,
-                             r.mode.c_str(), r.refresh_hz)] += format(" 0x%02X", a.code);
+                lines[format("%s row %3u %s: %.2f Hz", table.c_str(), r.index, r.mode.c_str(),
+                             r.refresh_hz)]
+                    .push_back(&a);
         else
             for (const RowMismatch& m : a.mismatches)
-                lines[format("%s row %3u %s: %s", a.memory_type.c_str(), m.index, m.mode.c_str(),
-                             diff_text(m).c_str())] += format(" 0x%02X", a.code);
+                lines[format("%s row %3u %s: %s", table.c_str(), m.index, m.mode.c_str(),
+                             diff_text(m).c_str())]
+                    .push_back(&a);
     }
     std::string out;
-    for (auto& [line, codes] : lines)
-        out += "  " + line + " (code" + (codes.size() > 5 ? "s" : "") + codes + ")\n";
+    for (auto& [line, boards] : lines) {
+        bool codes_only = std::all_of(boards.begin(), boards.end(),
+                                      [](const ConfigAudit* a) { return a->machine.size() < 2; });
+        std::string seen;
+        for (const ConfigAudit* a : boards)
+            seen += (seen.empty() || codes_only ? " " : ", ") + seen_on(*a);
+        out += "  " + line + (codes_only ? boards.size() > 1 ? " (codes" : " (code" : " (on") +
+               seen + ")\n";
+    }
     return out.empty() ? "  none\n" : out;
 }
 
@@ -90,15 +117,18 @@ Json config_json(const ConfigAudit& a)
                          .set("mode", r.mode)
                          .set("frequency", r.frequency)
                          .set("refresh_hz", Json(r.refresh_hz, 3)));
-    Json j = Json::object()
-                 .set("code", a.code)
-                 .set("memory_type", a.memory_type)
-                 .set("memory_bytes", a.memory_bytes)
-                 .set("valid_rows", a.valid_rows)
-                 .set("reported_all_virtual", a.reported_all_virtual)
-                 .set("reported_single", a.reported_single)
-                 .set("mismatches", mismatches)
-                 .set("refresh_off", refresh);
+    Json j = Json::object().set("code", a.code);
+    if (a.machine.size() > 1)
+        j.set("machine", machine_json(a.machine))
+            .set("board", a.board < 0 ? Json(nullptr) : Json(a.board))
+            .set("table", a.table);
+    j.set("memory_type", a.memory_type)
+        .set("memory_bytes", a.memory_bytes)
+        .set("valid_rows", a.valid_rows)
+        .set("reported_all_virtual", a.reported_all_virtual)
+        .set("reported_single", a.reported_single)
+        .set("mismatches", mismatches)
+        .set("refresh_off", refresh);
     if (!a.error.empty())
         j.set("error", a.error);
     return j;
@@ -109,8 +139,10 @@ Json config_json(const ConfigAudit& a)
 Result cmd_audit(Context& ctx, const Args& args)
 {
     AuditOptions o = parse(args);
-    Progress progress = terminal_progress(ctx.progress, "audit");
-    AuditRun run = run_audit(o.codes, ctx.session.driver().image, o.workers, progress);
+    const bool several = any_several(o.machines);
+    Progress progress =
+        terminal_progress(ctx.progress, "audit", several ? "machines" : "configuration codes");
+    AuditRun run = run_audit(o.machines, ctx.session.driver().image, o.workers, progress);
 
     Result r{Json::object(), ""};
     Json configs = Json::array();
@@ -119,27 +151,34 @@ Result cmd_audit(Context& ctx, const Args& args)
              ": each configuration code on a freshly booted machine,\nevery row the miniport "
              "accepts set with IOCTL_VIDEO_SET_CURRENT_MODE and decoded from the\nboard's "
              "registers and DAC. " +
-             kAuditReference +
-             "\n\n"
-             "  code  memory      valid rows  listed: all layouts / single  mismatching  "
-             "refresh off\n";
-    for (const ConfigAudit& a : run.configs) {
+             kAuditReference + "\n";
+    if (several)
+        r.text += "A machine of several boards opens only device 0, as the display driver does; "
+                  "every\nboard's list is counted first, then each board, selected, has its rows "
+                  "set. Its boards\nshare one mode table.\n";
+    r.text += "\n"
+              "  code  memory      valid rows  listed: all layouts / single  mismatching  "
+              "refresh off\n";
+    // Each machine has one record a board, in chain order.
+    for (size_t k = 0, left = 0; k < run.configs.size(); ++k) {
+        const ConfigAudit& a = run.configs[k];
         configs.push(config_json(a));
         sets += a.valid_rows;
-        r.text += a.error.empty()
-                      ? format("  0x%02X  %-11s %10u  %19u / %-6u  %11zu  %11zu\n", a.code,
-                               memory_text(a).c_str(), a.valid_rows, a.reported_all_virtual,
-                               a.reported_single, a.mismatches.size(), a.refresh_off.size())
-                      : format("  0x%02X  %s\n", a.code, a.error.c_str());
+        if (left == 0 && a.machine.size() > 1)
+            r.text += "  machine " + machine_name(a.machine) + ", its boards in chain order:\n";
+        left = (left ? left : a.machine.size()) - 1;
+        r.text += board_line(a);
         r.failed |= !a.error.empty();
     }
     r.text += "\nRows whose programmed timing, pitch, start or clock differ from the table:\n" +
               grouped(run.configs, false) +
               "Rows whose programmed refresh is more than 1 Hz from their rate:\n" +
               grouped(run.configs, true) +
-              format("\n%zu codes, %llu mode sets, %.2f s with %d worker process%s.\n",
-                     run.configs.size(), static_cast<unsigned long long>(sets), run.seconds,
-                     run.workers, run.workers == 1 ? "" : "es");
+              format("\n%zu %s, %llu mode sets, %.2f s with %d worker process%s.\n",
+                     several ? o.machines.size() : run.configs.size(),
+                     several ? run_noun(o.machines, o.machines.size()).c_str() : "codes",
+                     static_cast<unsigned long long>(sets), run.seconds, run.workers,
+                     run.workers == 1 ? "" : "es");
     r.json.set("driver", ctx.session.driver().name())
         .set("check", "consistency")
         .set("reference", kAuditReference)

@@ -1,7 +1,10 @@
 // ioctl: any request by name, as a display driver would send it.
 #include "commands.h"
+#include "describe.h"
 #include "errors.h"
 #include "reply_format.h"
+
+#include "miniport/private_ioctl.h"
 
 namespace ksim {
 
@@ -50,8 +53,14 @@ Result cmd_ioctl(Context& ctx, const Args& args)
     auto reply = s.client().send(*request, words, &error, in, out);
     if (!reply)
         throw UsageError(error);
-    return Result{reply_json(s.machine(), *request, *reply),
-                  reply_text(s.machine(), *request, *reply)};
+    Result r{reply_json(s.machine(), *request, *reply), reply_text(s.machine(), *request, *reply)};
+    if (request->code == IOCTL_PRIV_SELECT_BOARD && reply->status == NO_ERROR) {
+        // What follows goes where the miniport now sends it.
+        int board = s.follow_selection(words.empty() ? 0 : words[0]);
+        r.json.set("board", board);
+        r.text += format("Requests now go to board %d.\n", board);
+    }
+    return r;
 }
 
 } // namespace ksim

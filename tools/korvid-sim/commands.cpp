@@ -15,12 +15,15 @@ const Command kCommands[] = {
     {"state", cmd_state, "state", "the decoded display state, as it is", true},
     {"trace", cmd_trace, "trace COMMAND... | trace boot",
      "every device access of a command, one a line", true},
-    {"audit", cmd_audit, "audit [CODE...] [--jobs N]",
-     "consistency check on every code: each valid row set, its registers held against the "
-     "miniport's own tables, its refresh computed from the PLL",
+    {"audit", cmd_audit, "audit [MACHINE...] [--jobs N]",
+     "consistency check on every code (or the machines given): each valid row set on each "
+     "board, its registers held against the miniport's own tables, its refresh computed from "
+     "the PLL",
      true},
-    {"compare", cmd_compare, "compare A B [CODE...] [--jobs N]",
-     "two drivers (korvid.sys files or 'host') on every code: what differs", false},
+    {"compare", cmd_compare, "compare A B [MACHINE...] [--jobs N]",
+     "two drivers (korvid.sys files or 'host') on every code (or the machines given): what "
+     "differs",
+     false},
     {"screenshot", cmd_screenshot, "screenshot MODE FILE.png [--pattern bars|grid|text]",
      "set a mode, draw a pattern, write what the monitor shows", true},
     {"script", cmd_script, "script FILE", "run one command a line on one machine", false},

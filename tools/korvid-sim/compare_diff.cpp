@@ -1,6 +1,6 @@
 // Two drivers' observations side by side: which fields differ, where two
 // device-access traces part (the register by name, with both values), and
-// the comparison of many codes in worker processes.
+// the comparison of many machines in worker processes.
 #include "compare.h"
 #include "describe.h"
 #include "trace_notes.h"
@@ -62,15 +62,20 @@ std::pair<std::string, std::string> excerpt(const std::string& a, const std::str
     return {join(wa, parting, kExcerptWords), join(wb, parting, kExcerptWords)};
 }
 
-void diff_fields(std::vector<Difference>& out, uint32_t code, const Observation& a,
-                 const Observation& b)
+// What a difference of `o` is named by: its place, and the label that says
+// what is there.
+std::string named(const Observation& o)
+{
+    return o.where + (o.label.empty() ? "" : " " + o.label);
+}
+
+void diff_fields(std::vector<Difference>& out, const Observation& a, const Observation& b)
 {
     std::map<std::string, std::string> theirs(b.fields.begin(), b.fields.end());
     auto report = [&](const std::string& name, const std::string& old_v, const std::string& new_v) {
         std::string at;
         auto [o, n] = excerpt(old_v, new_v, &at);
-        out.push_back({code, a.category,
-                       a.where + (a.label.empty() ? "" : " " + a.label) + ": " + name + at, o, n});
+        out.push_back({a.category, named(a) + ": " + name + at, o, n, a.board});
     };
     for (const auto& [name, value] : a.fields) {
         auto it = theirs.find(name);
@@ -113,8 +118,7 @@ std::pair<std::string, std::string> access_text(const sim::Event& e, const std::
     return {(read ? "read " : "write ") + note + " (" + place + ")", value};
 }
 
-void diff_traces(std::vector<Difference>& out, uint32_t code, const Observation& a,
-                 const Observation& b)
+void diff_traces(std::vector<Difference>& out, const Observation& a, const Observation& b)
 {
     const std::vector<sim::Event>&ea = a.trace, &eb = b.trace;
     size_t i = 0;
@@ -123,14 +127,14 @@ void diff_traces(std::vector<Difference>& out, uint32_t code, const Observation&
     if (i == ea.size() && i == eb.size())
         return;
     std::vector<std::string> na = annotate(ea), nb = annotate(eb);
-    std::string where = format("%s: device access %zu", a.where.c_str(), i + 1);
+    std::string where = format("%s: device access %zu", named(a).c_str(), i + 1);
     if (i < ea.size() && i < eb.size()) {
         auto [la, va] = access_text(ea[i], na[i]);
         auto [lb, vb] = access_text(eb[i], nb[i]);
         if (la == lb)
-            out.push_back({code, a.category, where + ", " + la, va, vb});
+            out.push_back({a.category, where + ", " + la, va, vb, a.board});
         else
-            out.push_back({code, a.category, where, la + " = " + va, lb + " = " + vb});
+            out.push_back({a.category, where, la + " = " + va, lb + " = " + vb, a.board});
         return;
     }
     auto side = [&](const std::vector<sim::Event>& e, const std::vector<std::string>& n) {
@@ -139,20 +143,20 @@ void diff_traces(std::vector<Difference>& out, uint32_t code, const Observation&
         auto [l, v] = access_text(e[i], n[i]);
         return l + " = " + v;
     };
-    out.push_back({code, a.category, where, side(ea, na), side(eb, nb)});
+    out.push_back({a.category, where, side(ea, na), side(eb, nb), a.board});
 }
 
-void diff(std::vector<Difference>& out, uint32_t code, const Observation& a, const Observation& b)
+void diff(std::vector<Difference>& out, const Observation& a, const Observation& b)
 {
     if (a.is_trace)
-        diff_traces(out, code, a, b);
+        diff_traces(out, a, b);
     else
-        diff_fields(out, code, a, b);
+        diff_fields(out, a, b);
 }
 
 // An observation one side has and the other lacks: a row the driver now
 // refuses has no trace; its refusal is the difference to report.
-void unmatched(std::vector<Difference>& out, uint32_t code, const Observation& o, bool in_old)
+void unmatched(std::vector<Difference>& out, const Observation& o, bool in_old)
 {
     const std::string base = o.where.substr(0, o.where.find(','));
     for (const Difference& d : out)
@@ -161,13 +165,13 @@ void unmatched(std::vector<Difference>& out, uint32_t code, const Observation& o
     std::string seen = o.is_trace ? format("%zu device accesses", o.trace.size())
                                   : format("%zu values", o.fields.size());
     out.push_back(
-        {code, o.category, o.where, in_old ? seen : "(not seen)", in_old ? "(not seen)" : seen});
+        {o.category, o.where, in_old ? seen : "(not seen)", in_old ? "(not seen)" : seen, o.board});
 }
 
 // When one boot fails, what the other driver went on to do is one line per
 // category, not one per row and request.
-void after_failed_boot(std::vector<Difference>& out, uint32_t code,
-                       const std::vector<const Observation*>& lacking, bool in_old)
+void after_failed_boot(std::vector<Difference>& out, const std::vector<const Observation*>& lacking,
+                       bool in_old)
 {
     std::array<size_t, kNumCategories> count{};
     for (const Observation* o : lacking)
@@ -177,8 +181,8 @@ void after_failed_boot(std::vector<Difference>& out, uint32_t code,
             continue;
         std::string seen = format("%zu observation%s", count[k], count[k] == 1 ? "" : "s");
         const char* none = "(none: the driver did not load)";
-        out.push_back({code, Category(k), category_name(Category(k)), in_old ? seen : none,
-                       in_old ? none : seen});
+        out.push_back(
+            {Category(k), category_name(Category(k)), in_old ? seen : none, in_old ? none : seen});
     }
 }
 
@@ -198,7 +202,7 @@ const char* category_name(Category c)
     return kNames[size_t(c)];
 }
 
-std::vector<Difference> differences(uint32_t code, const Snapshot& a, const Snapshot& b)
+std::vector<Difference> differences(const Snapshot& a, const Snapshot& b)
 {
     std::map<Key, const Observation*> theirs;
     for (const Observation& o : b)
@@ -211,7 +215,7 @@ std::vector<Difference> differences(uint32_t code, const Snapshot& a, const Snap
             only_old.push_back(&o);
             continue;
         }
-        diff(out, code, o, *it->second);
+        diff(out, o, *it->second);
         theirs.erase(it);
     }
     std::vector<const Observation*> only_new;
@@ -222,53 +226,54 @@ std::vector<Difference> differences(uint32_t code, const Snapshot& a, const Snap
         return d.where == "boot: status" || d.where == "boot: devices";
     });
     if (boot_parted) {
-        after_failed_boot(out, code, only_old, true);
-        after_failed_boot(out, code, only_new, false);
+        after_failed_boot(out, only_old, true);
+        after_failed_boot(out, only_new, false);
         return out;
     }
     for (const Observation* o : only_old)
-        unmatched(out, code, *o, true);
+        unmatched(out, *o, true);
     for (const Observation* o : only_new)
-        unmatched(out, code, *o, false);
+        unmatched(out, *o, false);
     return out;
 }
 
-CodeComparison compare_code(uint32_t code, const korvid_host::DriverImage& a,
-                            const korvid_host::DriverImage& b)
+MachineComparison compare_machine(const MachineCodes& machine, const korvid_host::DriverImage& a,
+                                  const korvid_host::DriverImage& b)
 {
-    CodeComparison c;
-    c.code = code;
-    Snapshot old_side = observe(code, a);
-    c.differences = differences(code, old_side, observe(code, b));
+    MachineComparison c;
+    c.machine = machine;
+    Snapshot old_side = observe(machine, a);
+    c.differences = differences(old_side, observe(machine, b));
     return c;
 }
 
-std::string serialize(const CodeComparison& c)
+std::string serialize(const MachineComparison& c)
 {
     std::string out;
     for (const Difference& d : c.differences)
-        out += format("D\t%d\t", int(d.category)) + one_line(d.where) + "\t" +
+        out += format("D\t%d\t%d\t", int(d.category), d.board) + one_line(d.where) + "\t" +
                one_line(d.old_value) + "\t" + one_line(d.new_value) + "\n";
     if (!c.error.empty())
         out += format("X\t%s\n", one_line(c.error).c_str());
     return out;
 }
 
-CodeComparison deserialize_comparison(uint32_t code, const std::string& text)
+MachineComparison deserialize_comparison(const MachineCodes& machine, const std::string& text)
 {
-    CodeComparison c;
-    c.code = code;
+    MachineComparison c;
+    c.machine = machine;
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
         std::vector<std::string> parts;
         std::istringstream l(line);
         for (std::string part; std::getline(l, part, '\t');)
             parts.push_back(part);
-        if (parts.size() == 5 && parts[0] == "D") {
+        if (parts.size() == 6 && parts[0] == "D") {
             int category = std::atoi(parts[1].c_str());
             if (category < 0 || size_t(category) >= kNumCategories)
                 continue;
-            c.differences.push_back({code, Category(category), parts[2], parts[3], parts[4]});
+            c.differences.push_back(
+                {Category(category), parts[3], parts[4], parts[5], std::atoi(parts[2].c_str())});
         } else if (parts.size() == 2 && parts[0] == "X") {
             c.error = parts[1];
         }
@@ -276,21 +281,21 @@ CodeComparison deserialize_comparison(uint32_t code, const std::string& text)
     return c;
 }
 
-CompareRun run_compare(const std::vector<uint32_t>& codes, const korvid_host::DriverImage& a,
+CompareRun run_compare(const std::vector<MachineCodes>& machines, const korvid_host::DriverImage& a,
                        const korvid_host::DriverImage& b, int workers,
                        const std::function<void(size_t, size_t)>& progress)
 {
     auto t0 = std::chrono::steady_clock::now();
     WorkerRun done = run_workers(
-        codes, workers, [&](uint32_t code) { return serialize(compare_code(code, a, b)); },
+        machines, workers, [&](size_t n) { return serialize(compare_machine(machines[n], a, b)); },
         progress);
     CompareRun run;
-    for (uint32_t code : codes) {
-        auto it = done.reports.find(code);
-        run.codes.push_back(
-            deserialize_comparison(code, it == done.reports.end() ? "" : it->second));
-        if (done.lost.count(code))
-            run.codes.back().error = done.lost[code];
+    for (size_t n = 0; n < machines.size(); ++n) {
+        auto it = done.reports.find(n);
+        run.machines.push_back(
+            deserialize_comparison(machines[n], it == done.reports.end() ? "" : it->second));
+        if (done.lost.count(n))
+            run.machines.back().error = done.lost[n];
     }
     run.workers = done.workers;
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

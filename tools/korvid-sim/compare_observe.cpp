@@ -1,8 +1,11 @@
-// What compare looks at of one driver on one configuration code: the boot
-// with its device accesses and the registry values it writes, the mode list
-// record by record, every row set with its device accesses and the state
-// decoded from the board, and a fixed conversation of every request with
-// buffers of the usual size, one byte short, empty and larger.
+// What compare looks at of one driver on one machine: the boot with its
+// device accesses and the registry values it writes, and on every board the
+// mode list record by record, every row set with its device accesses and the
+// state decoded from the board, and a fixed conversation of every request
+// with buffers of the usual size, one byte short, empty and larger. On a
+// machine of several boards every board's mode list is read first, as the
+// display driver reads them at its start, and then each board in turn has
+// its rows set and its conversation, reached by selecting it through device 0.
 #include "audit.h"
 #include "compare.h"
 #include "describe.h"
@@ -25,24 +28,36 @@ using Fields = std::vector<std::pair<std::string, std::string>>;
 
 constexpr uint32_t kLargerOutput = 16; // bytes past the usual output buffer
 
-Observation fields(Category c, std::string where, Fields f)
-{
-    Observation o;
-    o.category = c;
-    o.where = std::move(where);
-    o.fields = std::move(f);
-    return o;
-}
+// The board an observation is about, and how its observations are named: as
+// they always were on a machine of one board, "board N: ..." on one of several.
+struct BoardView {
+    int index = -1; // in chain order; -1: the machine as a whole
+    bool several = false;
 
-Observation trace(Category c, std::string where, const std::vector<sim::Event>& events)
-{
-    Observation o;
-    o.category = c;
-    o.where = std::move(where);
-    o.trace = events;
-    o.is_trace = true;
-    return o;
-}
+    std::string where(const std::string& what) const
+    {
+        return several && index >= 0 ? format("board %d: ", index) + what : what;
+    }
+    Observation fields(Category c, const std::string& what, Fields f) const
+    {
+        Observation o;
+        o.category = c;
+        o.where = where(what);
+        o.fields = std::move(f);
+        o.board = several ? index : -1;
+        return o;
+    }
+    Observation trace(Category c, const std::string& what,
+                      const std::vector<sim::Event>& events) const
+    {
+        Observation o = fields(c, what, {});
+        o.trace = events;
+        o.is_trace = true;
+        return o;
+    }
+};
+
+const BoardView kWholeMachine{};
 
 std::string hex(uint32_t v, int digits = 0)
 {
@@ -65,13 +80,6 @@ std::string bytes_text(const std::vector<uint8_t>& bytes)
     return out.empty() ? "(none)" : out;
 }
 
-std::unique_ptr<korvid_host::System> fresh_machine(uint32_t code)
-{
-    sim::BoardSetup board;
-    board.config_code = code;
-    return std::make_unique<korvid_host::System>(std::vector<sim::BoardSetup>{board});
-}
-
 // ---- boot -------------------------------------------------------------
 
 // Text the driver stores (UTF-16, NUL-terminated) is shown as text.
@@ -87,12 +95,12 @@ std::string registry_text(const sim::RegistryValue& v)
     return format("type %u, ", v.type) + (text ? "\"" + s + "\"" : bytes_text(d));
 }
 
-void observe_registry(Snapshot& s, korvid_host::System& m)
+void observe_registry(Snapshot& s, korvid_host::System& m, const BoardView& v, int board)
 {
     Fields values;
-    for (const auto& [name, value] : m.registry(0))
+    for (const auto& [name, value] : m.registry(board))
         values.push_back({utf8(name), registry_text(value)});
-    s.push_back(fields(Category::Registry, "registry values written", values));
+    s.push_back(v.fields(Category::Registry, "registry values written", values));
 }
 
 // ---- modes ------------------------------------------------------------
@@ -124,13 +132,14 @@ Fields mode_fields(const sim::ModeEntry& e)
             {"extra_height", std::to_string(e.extra_height)}};
 }
 
-void observe_modes(Snapshot& s, sim::MiniportClient& c)
+void observe_modes(Snapshot& s, korvid_host::System& m, const BoardView& v)
 {
+    sim::MiniportClient c(m, v.index);
     std::vector<sim::ModeEntry> list = c.list_modes();
-    s.push_back(fields(Category::Modes, "mode list", {{"count", std::to_string(list.size())}}));
+    s.push_back(v.fields(Category::Modes, "mode list", {{"count", std::to_string(list.size())}}));
     for (size_t i = 0; i < list.size(); ++i) {
         s.push_back(
-            fields(Category::Modes, format("mode list record %zu", i), mode_fields(list[i])));
+            v.fields(Category::Modes, format("mode list record %zu", i), mode_fields(list[i])));
         s.back().label = format("(%s)", mode_name(list[i]).c_str());
     }
 }
@@ -172,30 +181,42 @@ std::string row_name(bool sgram, uint32_t row)
     return format("row %u ", row) + (t ? t->name() : "beyond the table");
 }
 
-// Rows are named from the tables as loaded: a driver's requests change the
-// test and custom slots of the host build's tables in this process.
-std::vector<std::string> row_names(uint32_t code)
+// On a machine of one board rows are named from the tables as loaded: a
+// driver's requests change the test and custom slots of the host build's
+// tables in this process. On a machine of several the boards share one table,
+// the one of the memory type the miniport chose, so a row is named by its
+// number and labelled with the mode the miniport says it set.
+std::vector<std::string> row_names(const MachineCodes& machine)
 {
     sim::host_miniport().reload();
     std::vector<std::string> names;
     for (uint32_t row = 0; row < kRowsTried; ++row)
-        names.push_back(row_name(sim::is_sgram_code(code), row));
+        names.push_back(machine.size() > 1 ? format("row %u", row)
+                                           : row_name(sim::is_sgram_code(machine[0]), row));
     return names;
 }
 
-void observe_rows(Snapshot& s, korvid_host::System& m, sim::MiniportClient& c,
+void observe_rows(Snapshot& s, korvid_host::System& m, const BoardView& v,
                   const std::vector<std::string>& names)
 {
+    sim::MiniportClient c(m, v.index);
+    m.trace.set_enabled(true);
     for (uint32_t row = 0; row < kRowsTried; ++row) {
         m.trace.clear();
         VP_STATUS status = c.set_mode(row);
         const std::string& where = names[row];
-        s.push_back(fields(Category::Rows, where, {{"mode set", sim::status_name(status)}}));
+        s.push_back(v.fields(Category::Rows, where, {{"mode set", sim::status_name(status)}}));
         if (status != NO_ERROR)
             continue;
-        s.push_back(trace(Category::Rows, where, m.trace.events()));
-        s.push_back(fields(Category::Rows, where + ", decoded",
-                           state_fields(sim::decode_display(m.board(0)))));
+        std::vector<sim::Event> accesses = m.trace.events();
+        sim::DisplayState state = sim::decode_display(chain_board(m, v.index));
+        std::string label;
+        if (auto set = v.several ? c.current_mode() : std::nullopt)
+            label = format("(%s)", mode_name(*set).c_str());
+        s.push_back(v.trace(Category::Rows, where, accesses));
+        s.back().label = label;
+        s.push_back(v.fields(Category::Rows, where + ", decoded", state_fields(state)));
+        s.back().label = label;
     }
     m.trace.clear();
 }
@@ -261,6 +282,7 @@ struct Conversation {
     Snapshot& s;
     korvid_host::System& m;
     sim::MiniportClient& c;
+    const BoardView& v;
     int sent = 0;
 
     void send(const sim::RequestInfo& r, const std::vector<uint32_t>& args,
@@ -274,13 +296,13 @@ struct Conversation {
         std::string error;
         auto reply = c.send(r, args, &error, in, out);
         if (!reply) {
-            s.push_back(fields(Category::Requests, where, {{"not sent", error}}));
+            s.push_back(v.fields(Category::Requests, where, {{"not sent", error}}));
             return;
         }
-        s.push_back(fields(Category::Requests, where,
-                           {{"status", sim::status_name(reply->status)},
-                            {"Information", std::to_string(reply->information)},
-                            {"output", output_text(m, reply->output)}}));
+        s.push_back(v.fields(Category::Requests, where,
+                             {{"status", sim::status_name(reply->status)},
+                              {"Information", std::to_string(reply->information)},
+                              {"output", output_text(m, reply->output)}}));
     }
 
     // The input one byte short and empty, the output one byte short, empty
@@ -307,11 +329,11 @@ struct Conversation {
 
 // On the machine the rows were set on: a new machine, or the same one
 // power-cycled, would cost as much again in fresh video memory.
-void observe_requests(Snapshot& s, korvid_host::System& m)
+void observe_requests(Snapshot& s, korvid_host::System& m, const BoardView& v)
 {
     m.trace.set_enabled(false);
-    sim::MiniportClient c(m, 0);
-    Conversation talk{s, m, c};
+    sim::MiniportClient c(m, v.index);
+    Conversation talk{s, m, c, v};
     // A display driver counts the modes and sets one before anything else.
     const sim::RequestInfo* count = sim::find_request(IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES);
     const sim::RequestInfo* set = sim::find_request(IOCTL_VIDEO_SET_CURRENT_MODE);
@@ -325,26 +347,34 @@ void observe_requests(Snapshot& s, korvid_host::System& m)
 
 } // namespace
 
-Snapshot observe(uint32_t code, const korvid_host::DriverImage& driver)
+Snapshot observe(const MachineCodes& machine, const korvid_host::DriverImage& driver)
 {
     Snapshot s;
-    const std::vector<std::string> names = row_names(code);
-    auto m = fresh_machine(code);
+    const std::vector<std::string> names = row_names(machine);
+    auto m = fresh_machine(machine);
     m->trace.set_enabled(true);
     ULONG status = m->boot(driver);
-    s.push_back(fields(Category::Boot, "boot",
-                       {{"status", sim::status_name(VP_STATUS(status))},
-                        {"devices", std::to_string(m->devices.size())}}));
-    s.push_back(trace(Category::Boot, "boot", m->trace.events()));
-    observe_registry(s, *m);
+    s.push_back(kWholeMachine.fields(Category::Boot, "boot",
+                                     {{"status", sim::status_name(VP_STATUS(status))},
+                                      {"devices", std::to_string(m->devices.size())}}));
+    s.push_back(kWholeMachine.trace(Category::Boot, "boot", m->trace.events()));
+    std::vector<BoardView> boards;
+    for (size_t b = 0; b < m->devices.size(); ++b)
+        boards.push_back({int(b), machine.size() > 1});
+    if (machine.size() == 1)
+        observe_registry(s, *m, {0, false}, 0);
+    else
+        for (const BoardView& v : boards)
+            observe_registry(s, *m, v, m->board_of_extension(m->devices[size_t(v.index)]));
     if (status != NO_ERROR || m->devices.empty())
         return s;
     m->trace.set_enabled(false);
-    sim::MiniportClient c(*m, 0);
-    observe_modes(s, c);
-    m->trace.set_enabled(true);
-    observe_rows(s, *m, c, names);
-    observe_requests(s, *m);
+    for (const BoardView& v : boards)
+        observe_modes(s, *m, v);
+    for (const BoardView& v : boards) {
+        observe_rows(s, *m, v, names);
+        observe_requests(s, *m, v);
+    }
     return s;
 }
 

@@ -33,6 +33,10 @@ std::string help_text()
     out += "\nMODE is a row of the mode table (as `modes` lists it) or WIDTHxHEIGHTxBPP[@HZ]"
            "[:LAYOUT],\nLAYOUT single (default), wide, tall or both; without @HZ the lowest "
            "listed rate.\n\n"
+           "MACHINE (audit, compare) is a configuration code, or the codes of several boards\n"
+           "joined by commas, e.g. 0x13,0x00 (also written --machine 0x13,0x00); without one,\n"
+           "every code on a machine of its own. A machine of several boards opens only device 0,\n"
+           "as the display driver does, and reaches the other boards by selecting them.\n\n"
            "A script has one command a line, '#' comments; `reboot` keeps the registry.\n"
            "Requests for `ioctl` (IOCTL_ and VIDEO_/PRIV_ may be left out; numbers in hex or "
            "decimal):\n";
@@ -44,7 +48,8 @@ std::string help_text()
            "  korvid-sim --board 0x01 screenshot 1280x1024x32 shot.png --pattern grid\n"
            "  korvid-sim trace set 640x480x8\n"
            "  korvid-sim --json audit\n"
-           "  korvid-sim compare host build/cross/miniport/korvid.sys 0x11 0x01\n";
+           "  korvid-sim compare host build/cross/miniport/korvid.sys 0x11 0x01\n"
+           "  korvid-sim audit 0x11 0x13,0x00 0x11,0x04,0x13\n";
     return out;
 }
 

@@ -4,6 +4,8 @@
 #include "sim/loader/host_driver.h"
 #include "sim/display/miniport_requests.h"
 
+#include <algorithm>
+
 namespace ksim {
 
 std::string Driver::name() const
@@ -95,6 +97,13 @@ void Session::select(int board)
         throw UsageError("there is no board " + std::to_string(board) + " (the machine has " +
                          std::to_string(clients_.size()) + ")");
     selected_ = board;
+}
+
+int Session::follow_selection(uint32_t word)
+{
+    ensure_booted();
+    selected_ = int(std::min<size_t>(word, clients_.size() - 1));
+    return selected_;
 }
 
 } // namespace ksim

@@ -44,6 +44,11 @@ class Session {
     sim::MiniportClient& client();
     int selected() const { return selected_; }
     void select(int board);
+    // A board-selection request that the miniport accepted: every request
+    // goes through device 0, so `word` counts from the first board, and an
+    // index past the end of the chain selects the last board. Returns the
+    // board requests now reach.
+    int follow_selection(uint32_t word);
     size_t num_devices() const { return clients_.size(); }
     sim::MiniportClient& client(int device);
     // The simulated board behind a device.

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 namespace {
 
@@ -64,18 +65,50 @@ TEST(Audit, FindsTheRowsWhosePllMissesTheTablesClock)
         EXPECT_GT(std::abs(r.refresh_hz - r.frequency), 1.0) << r.mode;
 }
 
+// With only device 0 opened, every board is settled before the first request
+// and the boards share one table: what each board programs agrees with the
+// table it lists from, whatever board a request went to first.
+TEST(Audit, EveryBoardOfAMachineProgramsTheTableItLists)
+{
+    std::vector<ksim::ConfigAudit> boards =
+        ksim::audit_machine({0x11, 0x04, 0x13}, sim::host_miniport());
+    ASSERT_EQ(boards.size(), 3u);
+    for (const ksim::ConfigAudit& a : boards) {
+        EXPECT_TRUE(a.error.empty()) << a.error;
+        EXPECT_GT(a.valid_rows, 0u);
+        std::set<std::string> fields;
+        for (const ksim::RowMismatch& m : a.mismatches)
+            for (const ksim::FieldDifference& d : m.differences)
+                fields.insert(d.field);
+        fields.erase("pixel_clock_hz"); // the 1600x1200 PLL words, as on one board
+        EXPECT_TRUE(fields.empty())
+            << "board " << a.board << " programs rows other than the " << a.table
+            << " table's: " << a.mismatches.size() << " mismatching, e.g. " << *fields.begin();
+    }
+    EXPECT_EQ(boards[2].reported_all_virtual, 235u) << "the shared table: rows fit every board";
+}
+
 TEST(Audit, WorkersReportWhatOneProcessFinds)
 {
-    std::vector<uint32_t> codes = {0x11, 0x00, 0x07};
-    ksim::AuditRun parallel = ksim::run_audit({{0x11}, {0x00}, {0x07}}, sim::host_miniport(), 2);
+    // Codes, and a machine of two boards whose every board is reported.
+    std::vector<ksim::MachineCodes> machines = {{0x11}, {0x00}, {0x13, 0x04}, {0x07}};
+    ksim::AuditRun parallel = ksim::run_audit(machines, sim::host_miniport(), 2);
     EXPECT_EQ(parallel.workers, 2);
-    ASSERT_EQ(parallel.configs.size(), codes.size());
-    for (size_t i = 0; i < codes.size(); ++i) {
-        ksim::ConfigAudit alone = ksim::audit_config(codes[i], sim::host_miniport());
+    std::vector<ksim::ConfigAudit> alone;
+    for (const ksim::MachineCodes& m : machines)
+        for (const ksim::ConfigAudit& a : ksim::audit_machine(m, sim::host_miniport()))
+            alone.push_back(a);
+    ASSERT_EQ(parallel.configs.size(), 5u);
+    ASSERT_EQ(alone.size(), 5u);
+    for (size_t i = 0; i < alone.size(); ++i) {
         const ksim::ConfigAudit& got = parallel.configs[i];
-        EXPECT_EQ(got.code, codes[i]);
-        EXPECT_EQ(ksim::serialize(got), ksim::serialize(alone)) << "code " << codes[i];
+        EXPECT_EQ(got.code, alone[i].code);
+        EXPECT_EQ(got.machine, alone[i].machine);
+        EXPECT_EQ(ksim::serialize(got), ksim::serialize(alone[i])) << "record " << i;
     }
+    EXPECT_EQ(parallel.configs[3].code, 0x04u);
+    EXPECT_EQ(parallel.configs[3].board, 1);
+    EXPECT_FALSE(parallel.configs[3].table.empty());
 }
 
 TEST(Audit, ResultsSurviveTheTripBetweenProcesses)
@@ -99,6 +132,21 @@ TEST(Audit, ResultsSurviveTheTripBetweenProcesses)
     EXPECT_DOUBLE_EQ(back->refresh_off.at(0).refresh_hz, 77.0833333);
     EXPECT_EQ(back->error, "the worker stopped");
     EXPECT_FALSE(ksim::deserialize("D h_sync 1 2\nE\n"));
+
+    // A board of a machine of several keeps its place and its table; a
+    // machine's boards follow one another.
+    a.machine = {0x11, 0x13};
+    a.board = 1;
+    a.table = "WRAM";
+    ksim::ConfigAudit first = a;
+    first.board = 0;
+    std::vector<ksim::ConfigAudit> both =
+        ksim::deserialize_all(ksim::serialize(first) + ksim::serialize(a));
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[0].board, 0);
+    EXPECT_EQ(both[1].board, 1);
+    EXPECT_EQ(both[1].table, "WRAM");
+    EXPECT_EQ(both[1].mismatches.size(), 1u);
 }
 
 // korvid.sys with one timing record changed in a copy: the audit sees the

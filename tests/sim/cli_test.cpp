@@ -80,7 +80,11 @@ TEST(Cli, BadInputExitsWithStatusTwoAndOneLine)
                              "compare host /nonexistent.sys",
                              "compare /etc/hostname host",
                              "compare host host 0x40",
-                             "compare host host --jobs 0"}) {
+                             "compare host host --jobs 0",
+                             "audit 0x13,",
+                             "audit 0x13,0x40",
+                             "audit 1,2,3,4,5,6,7",
+                             "compare host host --machine"}) {
         Outcome r = run(args);
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_EQ(r.out, "") << args;
@@ -156,6 +160,22 @@ TEST(Cli, AScriptRunsOnOneMachineAndARebootKeepsTheRegistry)
     EXPECT_NE(r.out.find("> reboot\n"), std::string::npos);
     EXPECT_NE(r.out.find("DoubleWide = 0x00000001"), std::string::npos);
     EXPECT_NE(r.out.find("1344 pixels a line, 806 lines a frame"), std::string::npos);
+
+    // A selection the miniport refused changes nothing; one it took sends what
+    // follows to that board (an index past the chain's end: the last board),
+    // and korvid-sim says and decodes that board.
+    std::ofstream(script) << "ioctl PRIV_SELECT_BOARD 7 in=2\nset 640x480x8@60\n"
+                             "ioctl PRIV_SELECT_BOARD 7\nset 640x480x8@60\n";
+    Outcome selected = run("--board 0x13 --board 0x00 script " + script);
+    EXPECT_EQ(selected.status, 0) << selected.err;
+    size_t first = selected.out.find("on board 0 with IOCTL_VIDEO_SET_CURRENT_MODE");
+    size_t then = selected.out.find("Requests now go to board 1.");
+    EXPECT_LT(first, then) << selected.out;
+    EXPECT_NE(selected.out.find("on board 1 with IOCTL_VIDEO_SET_CURRENT_MODE;\nit took "
+                                "15.89 ms of device time (stalls, and clearing all 4 MiB",
+                                then),
+              std::string::npos)
+        << selected.out;
 
     std::ofstream(script) << "boards\n\nfrobnicate 3\n";
     Outcome bad = run("script " + script);

@@ -120,6 +120,25 @@ TEST_F(ChangedImage, APatchedPllWordIsReportedAtEveryRowItProgramsWithBothValues
                                              "*[r[k] for k in (\"code\", \"category\", "
                                              "\"old\", \"new\")])"));
     EXPECT_EQ(json.out, "False 17 row sets 0x07 0x08\n") << json.err;
+
+    // On a machine of two boards of different types the change shows on each
+    // board, named by it, and the records name the machine and the board.
+    Outcome two = run("compare host " + path + " 0x11 0x13,0x00 --jobs 2");
+    EXPECT_EQ(two.status, 1) << two.err;
+    EXPECT_NE(two.out.find("  machine 0x13,0x00 (20 MiB SGRAM, 4 MiB WRAM): "), std::string::npos)
+        << two.out;
+    EXPECT_NE(two.out.find("row sets                      0          2 0x11 0x13,0x00\n"),
+              std::string::npos)
+        << two.out;
+    Outcome boards =
+        run("--json compare host " + path + " 0x13,0x00",
+            "python3 -c " + quote("import json,sys,re; d=json.load(sys.stdin); print(sorted({("
+                                  "str(r[\"machine\"]), r[\"board\"], \"code\" in r, "
+                                  "bool(re.match(r\"board \\d: row \\d+ \\(640x480x\\d+@60:\", "
+                                  "r[\"where\"]))) for r in d[\"differences\"] if \"VCO "
+                                  "divider\" in r[\"where\"]}))"));
+    EXPECT_EQ(boards.out, "[('[19, 0]', 0, False, True), ('[19, 0]', 1, False, True)]\n")
+        << boards.err;
 }
 
 TEST_F(ChangedImage, ARequestWhoseStatusChangedIsReportedWithThatRequest)

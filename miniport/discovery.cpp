@@ -7,6 +7,8 @@ KORVID_DATA ULONG memory_type = 0;
 // The first VGA-compatible board on the bus: the system's VGA, whose BIOS
 // is the one at 0xC0000 and the one the BIOS services drive.
 KORVID_DATA PBOARD_EXTENSION primary_vga = nullptr;
+// The head of the board chain: the first board found.
+KORVID_DATA PBOARD_EXTENSION first_board = nullptr;
 
 namespace {
 
@@ -119,6 +121,8 @@ KORVID_API VP_STATUS Zorx_FindAdapter(PVOID HwDeviceExtension, PVOID, PWSTR,
 
     if (pchain)
         *pchain = ext;
+    else
+        first_board = ext;
     pchain = &ext->pNextBoard;
     ++num_boards;
     if (!primary_vga && is_vga_compatible(ext))

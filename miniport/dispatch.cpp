@@ -20,12 +20,6 @@ PBOARD_EXTENSION board_for_request(PBOARD_EXTENSION ext)
 KORVID_API BOOLEAN Zorx_StartIO(PVOID HwDeviceExtension, PVIDEO_REQUEST_PACKET RequestPacket)
 {
     PBOARD_EXTENSION ext = board_for_request(static_cast<PBOARD_EXTENSION>(HwDeviceExtension));
-    // The display driver opens one device and reaches the other boards by
-    // selecting them; the video port initialises only opened devices, so a
-    // board reached that way is initialised here, once, before its first
-    // request.
-    if (!(ext->ulFlags & FLAG_INITIALIZED))
-        Zorx_Initialize(ext);
     ULONG code = RequestPacket->IoControlCode;
     REQUEST_HANDLER handler = find_standard_request(code);
     if (!handler)

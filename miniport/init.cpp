@@ -40,15 +40,8 @@ VOID program_memory_type(PBOARD_EXTENSION ext)
     }
 }
 
-} // namespace
-
-KORVID_API BOOLEAN Zorx_Initialize(PVOID HwDeviceExtension)
+VOID initialize_board(PBOARD_EXTENSION ext)
 {
-    PBOARD_EXTENSION ext = static_cast<PBOARD_EXTENSION>(HwDeviceExtension);
-    // A board that the dispatcher already brought up for a request keeps its
-    // state when its own device is opened later.
-    if (ext->ulFlags & FLAG_INITIALIZED)
-        return TRUE;
     ext->ulMemConfig = 0;
     ext->ulMemoryType =
         (ext->ulBoardConfig & BOARD_CONFIG_SGRAM) ? MEMORY_TYPE_SGRAM : MEMORY_TYPE_WRAM;
@@ -76,6 +69,20 @@ KORVID_API BOOLEAN Zorx_Initialize(PVOID HwDeviceExtension)
     ext->ulCursorColor = CURSOR_COLOR_WHITE;
     ext->ulDriverOption = DRIVER_OPTION_DEFAULT;
     ext->ulFlags = FLAG_ALL_VIRTUAL_MODES | FLAG_INITIALIZED;
+}
+
+} // namespace
+
+KORVID_API BOOLEAN Zorx_Initialize(PVOID)
+{
+    // The video port initialises a device when it is opened, and the display
+    // driver opens one and reaches the other boards by selecting them. One
+    // mode table serves every board and each board narrows it, so the whole
+    // chain is brought up at the first call, in discovery order, before any
+    // request reaches a board; a later open finds its board as it was.
+    for (PBOARD_EXTENSION board = first_board; board; board = board->pNextBoard)
+        if (!(board->ulFlags & FLAG_INITIALIZED))
+            initialize_board(board);
     return TRUE;
 }
 

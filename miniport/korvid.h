@@ -10,6 +10,7 @@ constexpr USHORT KORVID_PCI_DEVICE_ID = 0x0526;
 extern ULONG num_boards;
 extern ULONG memory_type;
 extern PBOARD_EXTENSION primary_vga;
+extern PBOARD_EXTENSION first_board;
 
 KORVID_API ULONG DriverEntry(PVOID Context1, PVOID Context2);
 KORVID_API VP_STATUS Zorx_FindAdapter(PVOID HwDeviceExtension, PVOID HwContext,
@@ -22,5 +23,5 @@ KORVID_API BOOLEAN Zorx_ResetHw(PVOID HwDeviceExtension, ULONG Columns, ULONG Ro
 BOOLEAN Zorx_get_access_ranges(PBOARD_EXTENSION ext);
 BOOLEAN Zorx_map_access_ranges(PBOARD_EXTENSION ext);
 // Whether the board is the system's VGA (the first VGA-compatible board
-// found), the only one the BIOS at 0xC0000 belongs to.
+// found), the only one the BIOS services drive.
 BOOLEAN Zorx_is_primary_vga(PBOARD_EXTENSION ext);

@@ -137,6 +137,11 @@ VOID FillModeInformation(PBOARD_EXTENSION ext, ULONG row, PVIDEO_MODE_INFORMATIO
         out->AttributeFlags |= is_sgram(ext) ? MODE_ATTR_SGRAM : MODE_ATTR_WRAM;
 }
 
+PDISPLAY_MODE Zorx_current_row(PBOARD_EXTENSION ext)
+{
+    return ext->ulCurrentMode < num_display_modes ? &display_mode[ext->ulCurrentMode] : nullptr;
+}
+
 BOOLEAN CompareModes(ULONG row_a, ULONG row_b, ULONG mask)
 {
     // A row index past the active table names no mode and matches nothing.

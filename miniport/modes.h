@@ -96,4 +96,6 @@ ULONG Zorx_init_mode_info(PBOARD_EXTENSION ext);
 ULONG invalidate_modes(PBOARD_EXTENSION ext, LONG count, PDISPLAY_MODE first_row);
 ULONG ulZorx_GetModes(PBOARD_EXTENSION ext, PVIDEO_MODE_INFORMATION out, ULONG count);
 VOID FillModeInformation(PBOARD_EXTENSION ext, ULONG row, PVIDEO_MODE_INFORMATION out);
+// The board's current row, or null when its index lies outside the active table.
+PDISPLAY_MODE Zorx_current_row(PBOARD_EXTENSION ext);
 BOOLEAN CompareModes(ULONG row_a, ULONG row_b, ULONG mask);

@@ -72,21 +72,13 @@ VP_STATUS return_word(PVIDEO_REQUEST_PACKET p, ULONG value)
     return NO_ERROR;
 }
 
-PDISPLAY_MODE current_mode(PBOARD_EXTENSION ext)
-{
-    return &display_mode[ext->ulCurrentMode];
-}
-
 VP_STATUS map_bios_rom(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {
     if (!output_fits(p, WORD_BYTES))
         return ERROR_INSUFFICIENT_BUFFER;
-    // The image at 0xC0000 is the system VGA's BIOS; any other board has
-    // none there, and the display driver gets no address for it.
-    if (!Zorx_is_primary_vga(ext)) {
-        store_le32(p->OutputBuffer, 0);
-        return NO_ERROR;
-    }
+    // The image at 0xC0000 is the system VGA's BIOS, whichever board asks:
+    // with a primary board of the family it is the right one, and the
+    // mapping is only read.
     if (!bios_rom) {
         PHYSICAL_ADDRESS start;
         start.LowPart = BIOS_ROM_START;
@@ -116,7 +108,7 @@ VP_STATUS set_virtuals_flag(PBOARD_EXTENSION, PVIDEO_REQUEST_PACKET p)
 PDISPLAY_MODE requested_row(PBOARD_EXTENSION ext, ULONG row)
 {
     if (row == CURRENT_MODE_ROW)
-        return current_mode(ext);
+        return Zorx_current_row(ext);
     return row < num_display_modes ? &display_mode[row] : nullptr;
 }
 
@@ -396,7 +388,10 @@ VP_STATUS try_refresh(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 
 VP_STATUS get_totals(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {
-    const MODE_TIMING* t = current_mode(ext)->pTiming;
+    const DISPLAY_MODE* mode = Zorx_current_row(ext);
+    if (!mode)
+        return ERROR_INVALID_PARAMETER;
+    const MODE_TIMING* t = mode->pTiming;
     ULONG h_total = (ULONG(t->usHActive) + t->usHBlank) * t->usCharWidth;
     ULONG v_total = ULONG(t->usVActive) + t->usVBlank;
     return return_word(p, (h_total << 16) | v_total);

@@ -15,11 +15,6 @@ constexpr ULONG FREE_RANGES_MIN_BYTES = 32;
 // The share request reads the process handle, view offset and view size.
 constexpr ULONG SHARE_INPUT_BYTES = FIELD_OFFSET(VIDEO_SHARE_MEMORY, RequestedVirtualAddress);
 
-PDISPLAY_MODE current_mode(PBOARD_EXTENSION ext)
-{
-    return &display_mode[ext->ulCurrentMode];
-}
-
 VP_STATUS query_avail_modes(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {
     if (!output_fits(p, num_selectable_modes * MODE_INFO_BYTES))
@@ -50,6 +45,8 @@ VP_STATUS query_current_mode(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {
     if (!output_fits(p, MODE_INFO_BYTES))
         return ERROR_INSUFFICIENT_BUFFER;
+    if (!Zorx_current_row(ext))
+        return ERROR_INVALID_PARAMETER;
     FillModeInformation(ext, ext->ulCurrentMode,
                         static_cast<PVIDEO_MODE_INFORMATION>(p->OutputBuffer));
     return NO_ERROR;
@@ -96,6 +93,9 @@ VP_STATUS map_video_memory(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
 {
     if (!output_fits(p, sizeof(VIDEO_MEMORY_INFORMATION)) || !input_fits(p, sizeof(VIDEO_MEMORY)))
         return ERROR_INSUFFICIENT_BUFFER;
+    PDISPLAY_MODE mode = Zorx_current_row(ext);
+    if (!mode)
+        return ERROR_INVALID_PARAMETER;
     PVOID requested = static_cast<PVIDEO_MEMORY>(p->InputBuffer)->RequestedVirtualAddress;
     PVIDEO_MEMORY_INFORMATION out = static_cast<PVIDEO_MEMORY_INFORMATION>(p->OutputBuffer);
     ULONG memory_size = board_memory_size(ext);
@@ -104,7 +104,7 @@ VP_STATUS map_video_memory(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
     out->VideoRamBase = requested;
     VP_STATUS status = VideoPortMapMemory(ext, ext->AccessRanges[RANGE_FRAME_BUFFER].RangeStart,
                                           &length, &space, &out->VideoRamBase);
-    ULONG offset = ModeStartOffset(current_mode(ext));
+    ULONG offset = ModeStartOffset(mode);
     out->VideoRamLength = memory_size;
     out->FrameBufferBase = static_cast<PUCHAR>(out->VideoRamBase) + offset;
     out->FrameBufferLength = memory_size - offset;

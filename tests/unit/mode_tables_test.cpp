@@ -190,6 +190,24 @@ TEST_F(ModeTables, ReloadRestoresRowsAndRecords)
     EXPECT_EQ(mode_640_480_01.ulPixelClock, 25'174'998u);
 }
 
+// The tables share the section of the miniport's globals, which the address
+// sanitizer guards as it guards any global: a row read past either table is
+// reported, not answered from whatever follows it. (The guard zone is 32
+// bytes; the row look-ups check their index against the table as well.)
+TEST(ModeTablesDeathTest, ARowPastATableIsCaught)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    for (auto [table, rows] : {std::pair{&display_mode_sgram[0], num_display_modes_sgram},
+                               std::pair{&display_mode_wram[0], num_display_modes_wram}}) {
+        volatile ULONG past = rows;
+        EXPECT_DEATH(std::printf("%u\n", unsigned(table[past].ModeInformation.VisScreenWidth)),
+                     "global-buffer-overflow");
+    }
+#else
+    GTEST_SKIP() << "built without the address sanitizer";
+#endif
+}
+
 TEST(ModeGeometry, PitchAndStartOffset)
 {
     // Table rows: 1280 x 1024 and 1600 x 1200 at 60 Hz, 32 bpp, single

@@ -504,6 +504,28 @@ TEST_F(Requests, ExtraExtentsNeverReadPastTheTable)
     EXPECT_EQ(small.information, 4u);
 }
 
+// A board's current row is checked against the active table at every
+// look-up: an index past it names no mode, and nothing is read or mapped.
+TEST_F(Requests, ACurrentRowOutsideTheTableNamesNoMode)
+{
+    device(*m)->ulCurrentMode = num_display_modes;
+    const size_t mappings = m->mappings.size();
+    const struct {
+        ULONG code;
+        std::vector<uint8_t> in;
+        size_t out;
+    } requests[] = {
+        {IOCTL_VIDEO_QUERY_CURRENT_MODE, {}, sizeof(VIDEO_MODE_INFORMATION)},
+        {IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), sizeof(VIDEO_MEMORY_INFORMATION)},
+        {IOCTL_PRIV_GET_TOTALS, {}, 4},
+        {IOCTL_PRIV_GET_EXTRA_WIDTH, words({0xFFFFFFFF}), 4},
+        {IOCTL_PRIV_GET_EXTRA_HEIGHT, words({0xFFFFFFFF}), 4},
+    };
+    for (const auto& r : requests)
+        EXPECT_EQ(call(r.code, r.in, r.out).status, ERROR_INVALID_PARAMETER) << std::hex << r.code;
+    EXPECT_EQ(m->mappings.size(), mappings);
+}
+
 TEST_F(Requests, CustomRefreshCommitNamesTheRegistryValue)
 {
     set_mode(row_of(1024, 768, 16, 60, 1024, 0));

@@ -20,7 +20,8 @@ enum class Misdeed {
     UnclaimedBase,
     RangesInRequest,
     MappingLeftOpen,
-    NestedCallback,
+    StopInRequest,
+    NestedRequest,
     InitialisationFails,
 };
 
@@ -76,9 +77,15 @@ BOOLEAN NTAPI start_io(PVOID ext, PVIDEO_REQUEST_PACKET)
         VideoPortMapMemory(ext, at(d->ranges[0]), &length, &space, &va);
         break;
     }
-    case Misdeed::NestedCallback:
-        korvid_host::System::current()->reset_hw(0);
+    case Misdeed::StopInRequest:
+        korvid_host::System::current()->reset_display();
         break;
+    case Misdeed::NestedRequest: {
+        VIDEO_REQUEST_PACKET inner{};
+        g_misdeed = Misdeed::None;
+        korvid_host::System::current()->start_io(0, &inner);
+        break;
+    }
     default:
         break;
     }
@@ -132,7 +139,8 @@ TEST(Verifier, ReportsEachBrokenCallRule)
         {Misdeed::RangesInRequest, "VideoPortGetAccessRanges called outside HwFindAdapter"},
         {Misdeed::MappingLeftOpen,
          "device 0 closed with a mapping of the display driver left behind"},
-        {Misdeed::NestedCallback, "HwResetHw entered while HwStartIO runs"},
+        {Misdeed::StopInRequest, nullptr},
+        {Misdeed::NestedRequest, "HwStartIO entered while HwStartIO runs"},
     };
     for (const auto& c : cases) {
         g_misdeed = c.misdeed;

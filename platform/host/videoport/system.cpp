@@ -67,6 +67,7 @@ void System::forget_driver()
     mappings.clear();
     refused_unmaps.clear();
     int10_calls.clear();
+    stop_ = nullptr;
     hw = {};
 }
 
@@ -110,7 +111,9 @@ void System::violation(const std::string& what)
 
 Callback System::enter(Callback c)
 {
-    if (running != Callback::None)
+    // Only the reset may come while a callback runs: the system can stop in
+    // the middle of anything.
+    if (running != Callback::None && c != Callback::ResetHw)
         violation(std::string(callback_name(c)) + " entered while " + callback_name(running) +
                   " runs");
     return std::exchange(running, c);
@@ -161,6 +164,32 @@ BOOLEAN System::reset_hw(int device)
         return FALSE;
     return in_callback(Callback::ResetHw,
                        [&] { return hw.HwResetHw(devices.at(size_t(device)), 80, 50); });
+}
+
+BOOLEAN System::reset_display()
+{
+    BOOLEAN full = TRUE;
+    for (size_t device = 0; device < devices.size(); ++device)
+        if (is_open(int(device)) && !reset_hw(int(device)))
+            full = FALSE;
+    return full;
+}
+
+void System::stop_at_call(uint64_t n, std::function<void()> stop)
+{
+    calls_to_stop_ = n;
+    stop_ = std::move(stop);
+}
+
+void System::platform_call()
+{
+    if (!stop_)
+        return;
+    if (calls_to_stop_ > 0) {
+        --calls_to_stop_;
+        return;
+    }
+    std::exchange(stop_, nullptr)();
 }
 
 } // namespace korvid_host

@@ -131,12 +131,26 @@ class System : public sim::Machine {
     BOOLEAN start_io(int device, VIDEO_REQUEST_PACKET* packet);
     // HwResetHw reaches only opened devices; FALSE for any other.
     BOOLEAN reset_hw(int device);
+    // The display reset the HAL runs when the system stops (a crash, a
+    // shutdown): HwResetHw of every opened device in device order, whatever
+    // callback is running; TRUE only when each one reset its board fully.
+    BOOLEAN reset_display();
+
+    // A stop at any moment: when the driver makes its n-th platform call
+    // from now (0 is the next; the calls the trace records: device
+    // accesses, stalls, memory clears, BIOS calls), `stop` runs once, in the
+    // middle of whatever is running.
+    void stop_at_call(uint64_t n, std::function<void()> stop);
+    // The video port's operations report each call here.
+    void platform_call();
 
   private:
     void forget_driver();
     Callback enter(Callback c); // returns the callback that was running
 
     DriverImage driver_;
+    uint64_t calls_to_stop_ = 0;
+    std::function<void()> stop_;
 };
 
 } // namespace korvid_host

@@ -41,6 +41,7 @@ System& machine()
 void record(int board, Op op, Aperture ap, int width, uint32_t offset, uint32_t value)
 {
     machine().trace.add(Event{board, op, ap, static_cast<uint8_t>(width), offset, value});
+    machine().platform_call();
 }
 
 sim::Location device_at(const char* what, const void* p, size_t len)

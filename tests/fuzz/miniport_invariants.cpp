@@ -319,25 +319,50 @@ const char* BoardAnswers::what_changed(const Answers& before, const Answers& aft
     return nullptr;
 }
 
+bool BoardAnswers::table_changed()
+{
+    constexpr size_t kWords = 4;
+    bool changed = table_ != display_mode || rows_.size() != num_display_modes * kWords;
+    table_ = display_mode;
+    rows_.resize(num_display_modes * kWords);
+    ULONG* w = rows_.data();
+    for (ULONG i = 0; i < num_display_modes; ++i, w += kWords) {
+        const DISPLAY_MODE& row = display_mode[i];
+        const ULONG now[kWords] = {row.fValid, row.ModeInformation.Frequency, row.pTiming->ulPll526,
+                                   row.pTiming->ulPixelClock};
+        if (std::memcmp(w, now, sizeof now) != 0) {
+            std::memcpy(w, now, sizeof now);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
 void BoardAnswers::take(korvid_host::System& m)
 {
     boards_.clear();
     for (PVOID ext : m.devices)
         boards_.push_back(answers(static_cast<PBOARD_EXTENSION>(ext)));
+    table_changed();
 }
 
 void BoardAnswers::check_request(korvid_host::System& m, ULONG code, size_t target)
 {
     const bool slots_shared =
         code == IOCTL_PRIV_SET_CUSTOM_REFRESH || code == IOCTL_PRIV_TRY_REFRESH;
-    std::vector<Answers> before = std::move(boards_);
-    take(m);
-    for (size_t i = 0; i < before.size(); ++i)
+    const bool same_table = !table_changed();
+    for (size_t i = 0; i < boards_.size(); ++i) {
+        auto* ext = static_cast<PBOARD_EXTENSION>(m.devices[i]);
+        if (same_table && same_bytes(*ext, boards_[i].record))
+            continue;
+        Answers now = answers(ext);
         if (i != target)
-            if (const char* what = what_changed(before[i], boards_[i], slots_shared))
+            if (const char* what = what_changed(boards_[i], now, slots_shared))
                 broken("request 0x%lx to board %zu changed what board %zu answers: %s (%zu "
                        "modes listed before, %zu after)",
-                       code, target, i, what, before[i].modes.size(), boards_[i].modes.size());
+                       code, target, i, what, boards_[i].modes.size(), now.modes.size());
+        boards_[i] = std::move(now);
+    }
 }
 
 } // namespace korvid_fuzz

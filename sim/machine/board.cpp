@@ -9,6 +9,12 @@ constexpr uint32_t kMemorySizeByCode[8] = {
     0x400000, 0x800000, 0xC00000, 0x1400000, 0x800000, 0xC00000, 0x1000000, 0x1800000,
 };
 constexpr uint32_t kSgramBit = 0x10;
+// Codes 8-15 and 24-31 are the AGP boards of each memory type.
+constexpr uint32_t kAgpBit = 0x08;
+constexpr uint32_t kPciCommandIoDecode = 0x1;
+// The low bits of a base address register that describe it rather than address it.
+constexpr uint32_t kBarIoFlags = 0x3;
+constexpr uint32_t kBarMemoryFlags = 0xF;
 constexpr uint32_t kClassDisplay = 0x03;
 constexpr uint32_t kSubclassVga = 0x00;
 constexpr uint32_t kSubclassOther = 0x80;
@@ -33,9 +39,20 @@ bool is_sgram_code(uint32_t code)
 {
     return code & kSgramBit;
 }
+bool is_agp_code(uint32_t code)
+{
+    return code & kAgpBit;
+}
+int bus_of(const BoardSetup& setup)
+{
+    if (setup.bus != kBusOfItsKind)
+        return setup.bus;
+    return is_agp_code(setup.config_code) ? kAgpBus : kHostBus;
+}
 
 Board::Board(int index, const BoardSetup& setup)
-    : index_(index), setup_(setup), memory_size_(memory_size_for_code(setup.config_code))
+    : index_(index), setup_(setup), bus_(bus_of(setup)),
+      memory_size_(memory_size_for_code(setup.config_code))
 {
     set_config_dword(0x00, kVendorId | (uint32_t(kDeviceId) << 16));
     set_config_dword(0x04, setup.command & 0xFFFF);
@@ -50,7 +67,8 @@ Board::Board(int index, const BoardSetup& setup)
         // operations reach them.
         if (e.backed)
             regions_[bar] = Region(e.size, e.aperture == Aperture::FrameBuffer ? memory_size_ : 0);
-        set_config_dword(kPciBar0 + 4 * bar, phys(e.aperture) | flags);
+        const bool unassigned = setup.unassigned_bars & (1u << bar);
+        set_config_dword(kPciBar0 + 4 * bar, (unassigned ? 0 : phys(e.aperture)) | flags);
     }
     set_config_dword(0x2C, kVendorId | (setup.config_code << 16));
     io_[chip::IoMemoryClockStrap / 4] = setup.memory_clock_strap;
@@ -63,6 +81,18 @@ uint32_t Board::phys(Aperture a) const
     return e.first + index_ * e.stride;
 }
 
+bool Board::assigned(Aperture a) const
+{
+    const int bar = bar_of(a);
+    const uint32_t flags = kApertureMap[bar].io ? kBarIoFlags : kBarMemoryFlags;
+    return (config_dword(kPciBar0 + 4 * bar) & ~flags) != 0;
+}
+
+bool Board::decodes_vga_ports() const
+{
+    return setup_.vga_compatible && (config_dword(kPciCommand) & kPciCommandIoDecode);
+}
+
 Region* Board::region(Aperture a)
 {
     int bar = bar_of(a);
@@ -73,7 +103,8 @@ uint8_t Board::writable_config_bits(uint32_t offset) const
 {
     if (offset >= kPciBar0 && offset < kPciBar0 + 4 * kPciBars) {
         uint32_t bar = (offset - kPciBar0) / 4;
-        uint32_t flags = (config_dword(kPciBar0 + 4 * bar) & kBarIoSpace) ? 0x3 : 0xF;
+        uint32_t flags =
+            (config_dword(kPciBar0 + 4 * bar) & kBarIoSpace) ? kBarIoFlags : kBarMemoryFlags;
         return static_cast<uint8_t>((bar_masks_[bar] & ~flags) >> ((offset & 3) * 8));
     }
     bool writable = (offset >= kPciCommand && offset < kPciStatus) ||

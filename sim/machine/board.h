@@ -110,8 +110,18 @@ constexpr uint32_t IoMemoryReset = 0x28;
 constexpr uint32_t IoControl = 0x30;
 } // namespace chip
 
+// The machine's PCI buses: the host bridge's bus and the one behind the AGP
+// bridge, where the AGP slot is.
+constexpr int kHostBus = 0;
+constexpr int kAgpBus = 1;
+constexpr int kNumBuses = 2;
+// BoardSetup::bus for a board placed by its kind: AGP boards behind the AGP
+// bridge, PCI boards on the host bus.
+constexpr int kBusOfItsKind = -1;
+
 struct BoardSetup {
     uint32_t config_code = 0x11;        // PCI subsystem id
+    int bus = kBusOfItsKind;            // kHostBus, kAgpBus or kBusOfItsKind
     bool vga_compatible = true;         // PCI sub-class 0 (VGA) or 0x80 (other display)
     uint32_t memory_clock_strap = 0x01; // as chip::IoMemoryClockStrap reads
     uint32_t busy_polls = 0;            // polls of each busy register before it reads idle
@@ -120,11 +130,18 @@ struct BoardSetup {
     uint8_t revision = 1;
     // Bits of the I/O configuration register (+0x1C) that never read back set.
     uint32_t io_config_read_as_zero = 0;
+    // Base address registers (bit i: register i) the PCI BIOS left unassigned,
+    // as it does when it runs out of address space: their address reads 0.
+    uint8_t unassigned_bars = 0;
 };
 
 // Memory size the board carries for a configuration code (low three bits).
 uint32_t memory_size_for_code(uint32_t code);
 bool is_sgram_code(uint32_t code);
+// Whether a configuration code names an AGP board (the "- AGP" boards).
+bool is_agp_code(uint32_t code);
+// The bus a board of this setup sits on.
+int bus_of(const BoardSetup& setup);
 
 class Board {
   public:
@@ -132,6 +149,7 @@ class Board {
 
     int index() const { return index_; }
     const BoardSetup& setup() const { return setup_; }
+    int bus() const { return bus_; }
     uint32_t memory_size() const { return memory_size_; }
 
     // PCI configuration space (256 bytes, little-endian).
@@ -164,6 +182,11 @@ class Board {
 
     // Bus address of one of the board's apertures (one of kApertureMap).
     uint32_t phys(Aperture a) const;
+    // Whether the aperture's base address register was assigned an address.
+    bool assigned(Aperture a) const;
+    // Whether the board answers the legacy VGA ports on its own bus: a
+    // VGA-compatible board with I/O decoding on.
+    bool decodes_vga_ports() const;
 
     bool text_mode() const { return text_mode_; }
     void set_text_mode(bool on) { text_mode_ = on; }
@@ -174,6 +197,7 @@ class Board {
 
     int index_;
     BoardSetup setup_;
+    int bus_;
     uint32_t memory_size_;
     std::array<uint8_t, 256> config_{};
     std::array<uint32_t, kPciBars> bar_masks_{};

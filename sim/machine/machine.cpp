@@ -1,5 +1,6 @@
 #include "machine.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace sim {
@@ -30,6 +31,9 @@ void Machine::power_cycle()
     boards_.clear();
     for (size_t i = 0; i < setups_.size(); ++i)
         boards_.push_back(std::make_unique<Board>(static_cast<int>(i), setups_[i]));
+    vga_conflicts.clear();
+    const int vga = primary_vga();
+    bridge_vga_enable = vga >= 0 && board(vga).bus() == kAgpBus;
 }
 
 void Machine::set_registry_dword(int board, const std::u16string& name, uint32_t v)
@@ -47,10 +51,48 @@ void Machine::set_registry_binary(int board, const std::u16string& name,
 
 int Machine::primary_vga() const
 {
-    for (const auto& b : boards_)
-        if (b->setup().vga_compatible)
-            return b->index();
+    for (int bus = 0; bus < kNumBuses; ++bus)
+        for (int i : boards_on_bus(bus))
+            if (boards_[i]->setup().vga_compatible)
+                return i;
     return -1;
+}
+
+std::vector<int> Machine::boards_on_bus(int bus) const
+{
+    std::vector<int> on_bus;
+    for (const auto& b : boards_)
+        if (b->bus() == bus)
+            on_bus.push_back(b->index());
+    return on_bus;
+}
+
+void Machine::drive_vga_ports()
+{
+    if (std::vector<int> answering = vga_port_answerers(); answering.size() > 1)
+        vga_conflicts.push_back(answering);
+}
+
+Board* Machine::board_at(int bus, uint32_t slot)
+{
+    std::vector<int> on_bus = boards_on_bus(bus);
+    return slot < on_bus.size() ? boards_[on_bus[slot]].get() : nullptr;
+}
+
+uint32_t Machine::slot_of(const Board& b) const
+{
+    std::vector<int> on_bus = boards_on_bus(b.bus());
+    return static_cast<uint32_t>(std::find(on_bus.begin(), on_bus.end(), b.index()) -
+                                 on_bus.begin());
+}
+
+std::vector<int> Machine::vga_port_answerers() const
+{
+    std::vector<int> answering;
+    for (const auto& b : boards_)
+        if (b->decodes_vga_ports() && (b->bus() == kHostBus || bridge_vga_enable))
+            answering.push_back(b->index());
+    return answering;
 }
 
 Location Machine::locate(const void* p, size_t len) const
@@ -72,7 +114,7 @@ Location Machine::at_bus_address(uint32_t phys, uint32_t len, bool io)
         for (const ApertureMapEntry& e : kApertureMap) {
             Region* r = b->region(e.aperture);
             uint32_t start = b->phys(e.aperture);
-            if (r && e.io == io && range_holds(start, e.size, phys, len))
+            if (r && e.io == io && b->assigned(e.aperture) && range_holds(start, e.size, phys, len))
                 return {b.get(), e.aperture, phys - start, r};
         }
     return {};

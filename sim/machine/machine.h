@@ -1,4 +1,5 @@
-// The simulated machine: a PCI bus with any number of boards, the registry
+// The simulated machine: two PCI buses (the host bridge's, and the one behind
+// the AGP bridge) with any number of boards, the registry
 // store of each board's device key, simulated time and the device-access
 // trace. It knows nothing of the platform that serves a driver on it.
 #pragma once
@@ -66,9 +67,28 @@ class Machine {
     Location at_bus_address(uint32_t phys, uint32_t len, bool io);
     Region& vga_ports() { return vga_ports_; }
     Region& rom() { return rom_; }
-    // The system's VGA: the first VGA-compatible board on the bus, whose BIOS
-    // is the ROM at 0xC0000 and serves the BIOS calls; -1 when none is.
+    // The system's VGA: the first VGA-compatible board in bus order (the
+    // host bus first, as the BIOS looks for its display), whose BIOS is the
+    // ROM at 0xC0000 and serves the BIOS calls; -1 when none is.
     int primary_vga() const;
+
+    // PCI topology. A board's slot is its place among the boards of its bus,
+    // in the order the machine was set up; slots count per bus.
+    std::vector<int> boards_on_bus(int bus) const;
+    Board* board_at(int bus, uint32_t slot);
+    uint32_t slot_of(const Board& b) const;
+    // The AGP bridge's VGA enable: legacy VGA cycles reach its bus only while
+    // it is set. The BIOS sets it when the system's VGA sits behind the bridge.
+    bool bridge_vga_enable = false;
+    // The boards that answer the legacy VGA ports 0x3C0-0x3DF now: a board
+    // that decodes them on the host bus, or behind the bridge while its VGA
+    // enable is set. Two at once is a conflict: both drive the bus on a read.
+    std::vector<int> vga_port_answerers() const;
+    bool vga_ports_conflict() const { return vga_port_answerers().size() > 1; }
+    // Something (the BIOS) drives the legacy VGA ports: each time two or more
+    // boards answer, they are kept in `vga_conflicts`.
+    void drive_vga_ports();
+    std::vector<std::vector<int>> vga_conflicts;
 
     // Every board back to its power-up state; the registry keeps its values.
     void power_cycle();

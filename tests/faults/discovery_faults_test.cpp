@@ -39,8 +39,9 @@ TEST(DiscoveryFaults, AMappingThatFailsRefusesThatBoardAndKeepsTheOnesBefore)
             System m(boards({0x17, 0x04, 0x11}));
             m.faults.fail_device_base.insert({failing, ap});
             ULONG status = m.boot(host_miniport());
+            // The refusal ends bus 0; bus 1 has no board.
             std::vector<VP_STATUS> want(failing, NO_ERROR);
-            want.push_back(ERROR_INVALID_PARAMETER);
+            want.insert(want.end(), {ERROR_INVALID_PARAMETER, ERROR_DEV_NOT_EXIST});
             EXPECT_EQ(m.find_adapter_status, want);
             EXPECT_EQ(status, failing ? NO_ERROR : ERROR_INVALID_PARAMETER);
             ASSERT_EQ(m.devices.size(), size_t(failing));
@@ -77,7 +78,7 @@ TEST(DiscoveryFaults, BusThatStopsOfferingBoardsEndsDiscoveryCleanly)
         ULONG status = m.boot(host_miniport());
         size_t found = failing_call;
         std::vector<VP_STATUS> want(found, NO_ERROR);
-        want.push_back(ERROR_DEV_NOT_EXIST);
+        want.insert(want.end(), {ERROR_DEV_NOT_EXIST, ERROR_DEV_NOT_EXIST}); // bus 0, bus 1
         EXPECT_EQ(m.find_adapter_status, want);
         EXPECT_EQ(status, found ? NO_ERROR : ERROR_DEV_NOT_EXIST);
         ASSERT_EQ(m.devices.size(), found);
@@ -95,6 +96,38 @@ TEST(DiscoveryFaults, BusThatStopsOfferingBoardsEndsDiscoveryCleanly)
         ASSERT_EQ(call(m, IOCTL_PRIV_SELECT_BOARD, testing_korvid::words({0})).status, NO_ERROR);
         for (size_t i = 0; i < found; ++i)
             EXPECT_TRUE(serves_requests(m, static_cast<int>(i)));
+    }
+}
+
+// Discovery turns I/O decoding on for every board, as the I/O block needs,
+// and a VGA-compatible board with I/O decoding on answers the legacy VGA
+// ports. Two on the host bus answer them at once, and the BIOS's text-mode
+// call (the system VGA's return to VGA) drives both. Behind the AGP bridge a
+// board answers only while the bridge forwards VGA cycles, which the BIOS
+// sets only when the system's VGA is there.
+TEST(DiscoveryFaults, WhichBoardsAnswerTheVgaPortsOnceDecodingIsOn)
+{
+    BoardSetup other_display = boards({0x04})[0];
+    other_display.vga_compatible = false;
+    const struct {
+        std::vector<BoardSetup> setups;
+        std::vector<int> answering;
+    } cases[] = {
+        {boards({0x11, 0x04}), {0, 1}},
+        {boards({0x11, 0x19}), {0}},
+        {boards({0x19, 0x11}), {1}},
+        {boards({0x19}), {0}},
+        {{boards({0x11})[0], other_display}, {0}},
+    };
+    for (const auto& c : cases) {
+        System m(c.setups);
+        EXPECT_TRUE(m.vga_port_answerers().empty()) << "decoding off at power-up";
+        ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
+        EXPECT_EQ(m.vga_port_answerers(), c.answering);
+        // Found first, the system's VGA gets the BIOS call.
+        EXPECT_EQ(m.board_of_extension(m.devices[0]), m.primary_vga());
+        EXPECT_EQ(call(m, IOCTL_VIDEO_RESET_DEVICE).status, NO_ERROR);
+        EXPECT_EQ(m.vga_conflicts.size(), c.answering.size() - 1);
     }
 }
 

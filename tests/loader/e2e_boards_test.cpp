@@ -130,8 +130,12 @@ TEST_P(SelectedBoards, EveryBoardIsSettledBeforeTheFirstRequest)
 
 TEST_P(SelectedBoards, MultiBoardDesktopSpansEveryBoard)
 {
-    for (size_t n : {2u, 3u}) {
-        auto m = boot(std::vector<uint32_t>(n, 0x11));
+    // The last: an AGP board (behind the AGP bridge) given first, found second.
+    for (std::vector<uint32_t> codes :
+         {std::vector<uint32_t>{0x11, 0x11}, std::vector<uint32_t>{0x11, 0x11, 0x11},
+          std::vector<uint32_t>{0x19, 0x11}}) {
+        const size_t n = codes.size();
+        auto m = boot(codes);
         sim::DisplayBoards boards(*m);
         ASSERT_EQ(boards.boards(), n);
         ASSERT_TRUE(boards.set_layout(LAYOUT_MULTI_BOARD));

@@ -39,7 +39,9 @@ void boot_one_board(Session& s)
 {
     EXPECT_EQ(s.boot(boards({0x11})), NO_ERROR);
     korvid_host::System& m = s.machine();
-    EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards}));
+    // Bus 0 has the board and no more; bus 1, behind the AGP bridge, none.
+    EXPECT_EQ(m.find_adapter_status,
+              (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards, kNoMoreBoards}));
     EXPECT_EQ(m.board(0).config_dword(0x04) & 0x3, 0x3u) << "I/O and memory decoding on";
 
     // The registration record in its NT 4.0 form: PCI, 960 bytes per board,
@@ -77,7 +79,7 @@ void boot_three_boards(Session& s)
     EXPECT_EQ(s.boot(boards({0x11, 0x02, 0x15})), NO_ERROR);
     korvid_host::System& m = s.machine();
     EXPECT_EQ(m.find_adapter_status,
-              (std::vector<VP_STATUS>{NO_ERROR, NO_ERROR, NO_ERROR, kNoMoreBoards}));
+              (std::vector<VP_STATUS>{NO_ERROR, NO_ERROR, NO_ERROR, kNoMoreBoards, kNoMoreBoards}));
     ASSERT_EQ(m.devices.size(), 3u);
     for (size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(m.board_of_extension(m.devices[i]), static_cast<int>(i));
@@ -110,19 +112,91 @@ TEST_P(EndToEnd, BootsSeveralBoardsAndChainsThem)
     play(boot_three_boards);
 }
 
+// An AGP board sits behind the AGP bridge, on bus 1: the video port finds it
+// on its second bus, and the boards of bus 0 come first in the chain. Slot
+// numbers count per bus, so configuration space is read on the device's own.
+void boot_on_both_buses(Session& s)
+{
+    korvid_host::System& one = s.power_on({board(0x1B)});
+    EXPECT_EQ(s.boot(), NO_ERROR);
+    EXPECT_EQ(one.find_adapter_status,
+              (std::vector<VP_STATUS>{kNoMoreBoards, NO_ERROR, kNoMoreBoards}));
+    EXPECT_EQ(one.find_adapter_config.at(1).SystemIoBusNumber, 1u);
+    expect_identity(s, 0, 0x1B, 20, "SGRAM");
+
+    korvid_host::System& m = s.power_on(boards({0x1B, 0x04}));
+    EXPECT_EQ(s.boot(), NO_ERROR);
+    EXPECT_EQ(m.find_adapter_status,
+              (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards, NO_ERROR, kNoMoreBoards}));
+    ASSERT_EQ(m.devices.size(), 2u);
+    EXPECT_EQ(m.board_of_extension(m.devices[0]), 1) << "the PCI board, on bus 0";
+    EXPECT_EQ(extension(s, 0)->pNextBoard, extension(s, 1));
+    expect_identity(s, 0, 0x04, 8, "WRAM");
+    expect_identity(s, 1, 0x1B, 20, "SGRAM");
+    select_board(s, 1);
+    set_mode(s, find_mode(s, 1280, 1024, 16, 75));
+    EXPECT_EQ(s.display(0).h_active, 1280u) << "the AGP board, selected, shows the mode";
+}
+
+TEST_P(EndToEnd, FindsBoardsOnBothBuses)
+{
+    play(boot_on_both_buses);
+}
+
+// A board whose base address register the BIOS left unassigned (its ranges
+// move up) or whose resources conflict with another device's is passed over
+// before anything of it is mapped or switched on; the next board of the bus
+// is still found.
+void pass_over_missing_resources(Session& s)
+{
+    constexpr VP_STATUS kConflictingAddresses = 0xC0000018; // the HAL's own status
+    struct Case {
+        uint8_t unassigned_bars;
+        VP_STATUS conflict;
+    };
+    std::vector<Case> cases = {{0, ERROR_INVALID_PARAMETER}, {0, kConflictingAddresses}};
+    for (int bar = 0; bar < sim::kPciBars; ++bar)
+        cases.push_back({static_cast<uint8_t>(1 << bar), NO_ERROR});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << int(c.unassigned_bars) << " " << c.conflict);
+        std::vector<sim::BoardSetup> setups = boards({0x11, 0x04});
+        setups[0].unassigned_bars = c.unassigned_bars;
+        korvid_host::System& m = s.power_on(setups);
+        if (c.conflict)
+            m.faults.conflicting_boards.insert(0);
+        m.faults.conflict_status = c.conflict;
+        EXPECT_EQ(s.boot(), NO_ERROR);
+        ASSERT_EQ(m.devices.size(), 1u);
+        EXPECT_EQ(m.board_of_extension(m.devices[0]), 1);
+        EXPECT_EQ(m.board(0).config_dword(0x04) & 0x3, 0u) << "decoding left off";
+        for (const korvid_host::Mapping& map : m.mappings)
+            EXPECT_EQ(map.board, 1) << sim::aperture_name(map.aperture);
+        expect_identity(s, 0, 0x04, 8, "WRAM");
+        set_mode(s, find_mode(s, 640, 480, 8, 60));
+    }
+}
+
+TEST_P(EndToEnd, PassesOverBoardsWithMissingOrConflictingResources)
+{
+    play(pass_over_missing_resources);
+}
+
 // Boards the driver cannot use are left out, and the chain with them.
 void refuse_boards(Session& s)
 {
     korvid_host::System& m = s.power_on({board(0x11), board(32)});
     EXPECT_EQ(s.boot(), NO_ERROR);
-    EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards}))
+    EXPECT_EQ(m.find_adapter_status,
+              (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards, kNoMoreBoards}))
         << "configuration code 32 is not one of this family";
     EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
     EXPECT_EQ(extension(s, 0)->pNextBoard, nullptr);
 
     s.power_on({board(0x11)}).faults.config_info_length = 71;
     EXPECT_EQ(s.boot(), static_cast<ULONG>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(s.machine().find_adapter_status, (std::vector<VP_STATUS>{ERROR_INVALID_PARAMETER}));
+    EXPECT_EQ(s.machine().find_adapter_status,
+              (std::vector<VP_STATUS>{ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER}))
+        << "tried on each bus";
     EXPECT_EQ(s.machine().trace.size(), 0u) << "refused before any PCI access";
 
     for (sim::Aperture ap :
@@ -130,7 +204,7 @@ void refuse_boards(Session& s)
         s.power_on(boards({0x11, 0x11})).faults.fail_device_base.insert({1, ap});
         EXPECT_EQ(s.boot(), NO_ERROR);
         EXPECT_EQ(s.machine().find_adapter_status,
-                  (std::vector<VP_STATUS>{NO_ERROR, ERROR_INVALID_PARAMETER}));
+                  (std::vector<VP_STATUS>{NO_ERROR, ERROR_INVALID_PARAMETER, kNoMoreBoards}));
         EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
         EXPECT_EQ(extension(s, 0)->pNextBoard, nullptr);
     }

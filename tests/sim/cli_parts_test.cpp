@@ -24,6 +24,12 @@ TEST(Options, GlobalOptionsAreTakenAnywhereAndCodesInEitherBase)
     EXPECT_THROW(ksim::parse_options({"--driver="}), ksim::UsageError);
     EXPECT_THROW(ksim::parse_options({"--board", "31", "--board", "0x1F", "--board", "32"}),
                  ksim::UsageError);
+    // A board's bus after '@'; without one, the bus of its kind.
+    o = ksim::parse_options({"--board", "0x13@1", "--board=0x08@0", "--board", "0x08"});
+    EXPECT_EQ(o.codes, (std::vector<uint32_t>{0x13, 0x08, 0x08}));
+    EXPECT_EQ(o.buses, (std::vector<int>{1, 0, sim::kBusOfItsKind}));
+    for (const char* bad : {"0x13@2", "0x13@", "0x13@x", "@1"})
+        EXPECT_THROW(ksim::parse_options({"--board", bad}), ksim::UsageError) << bad;
 }
 
 sim::Event dac_write(uint32_t port, uint8_t value)

@@ -63,7 +63,7 @@ TEST(Discovery, BootsZeroToThreeBoardsAndChainsThemInOrder)
         ULONG status = m.boot(host_miniport());
         EXPECT_EQ(status, n ? NO_ERROR : ERROR_DEV_NOT_EXIST);
         std::vector<VP_STATUS> want(n, NO_ERROR);
-        want.push_back(ERROR_DEV_NOT_EXIST);
+        want.insert(want.end(), {ERROR_DEV_NOT_EXIST, ERROR_DEV_NOT_EXIST}); // bus 0, bus 1
         EXPECT_EQ(m.find_adapter_status, want);
         EXPECT_EQ(num_boards, n);
         ASSERT_EQ(m.devices.size(), n);
@@ -88,7 +88,7 @@ TEST(Discovery, ClearsTheEmulatorAndStateFieldsOfConfigInfo)
 {
     System m(codes({0x11}));
     m.boot(host_miniport());
-    ASSERT_EQ(m.find_adapter_config.size(), 2u);
+    ASSERT_EQ(m.find_adapter_config.size(), 3u); // the board, no more on bus 0, none on bus 1
     const VIDEO_PORT_CONFIG_INFO& found = m.find_adapter_config[0];
     EXPECT_EQ(found.VdmPhysicalVideoMemoryAddress.QuadPart, 0);
     EXPECT_EQ(found.VdmPhysicalVideoMemoryLength, 0u);
@@ -105,7 +105,8 @@ TEST(Discovery, RefusedBoardsLeaveTheChainAlone)
     {
         System m(codes({0x11, 32}));
         m.boot(host_miniport());
-        EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{NO_ERROR, ERROR_DEV_NOT_EXIST}));
+        EXPECT_EQ(m.find_adapter_status,
+                  (std::vector<VP_STATUS>{NO_ERROR, ERROR_DEV_NOT_EXIST, ERROR_DEV_NOT_EXIST}));
         EXPECT_EQ(num_boards, 1u);
         EXPECT_EQ(device(m, 0)->pNextBoard, nullptr);
     }
@@ -113,7 +114,8 @@ TEST(Discovery, RefusedBoardsLeaveTheChainAlone)
         System m(codes({0x11}));
         m.faults.config_info_length = 71;
         m.boot(host_miniport());
-        EXPECT_EQ(m.find_adapter_status, (std::vector<VP_STATUS>{ERROR_INVALID_PARAMETER}));
+        EXPECT_EQ(m.find_adapter_status,
+                  (std::vector<VP_STATUS>{ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER}));
         EXPECT_EQ(num_boards, 0u);
         EXPECT_EQ(m.trace.size(), 0u) << "refused before any PCI access";
     }
@@ -122,7 +124,7 @@ TEST(Discovery, RefusedBoardsLeaveTheChainAlone)
         m.faults.fail_device_base.insert({1, ap});
         m.boot(host_miniport());
         EXPECT_EQ(m.find_adapter_status,
-                  (std::vector<VP_STATUS>{NO_ERROR, ERROR_INVALID_PARAMETER}));
+                  (std::vector<VP_STATUS>{NO_ERROR, ERROR_INVALID_PARAMETER, ERROR_DEV_NOT_EXIST}));
         EXPECT_EQ(num_boards, 1u);
         EXPECT_EQ(device(m, 0)->pNextBoard, nullptr);
     }

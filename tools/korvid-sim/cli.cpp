@@ -29,7 +29,7 @@ int run_cli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err
                        out);
             return kExitOk;
         }
-        Session session(options.codes, load_driver(options.driver_path));
+        Session session(options.codes, load_driver(options.driver_path), options.buses);
         Context ctx{session, options, interactive};
         Result r = options.words.empty() ? cmd_overview(ctx, {}) : run_command(ctx, options.words);
         std::string text = options.json ? r.json.dump() + "\n" : r.text;

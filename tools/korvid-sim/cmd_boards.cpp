@@ -14,6 +14,7 @@ struct BoardFacts {
     std::string board_name, chip, dac, memory_type, bus;
     uint32_t memory_mb = 0, config_code = 0, bus_type = 0;
     uint32_t memory_bytes = 0; // what the simulated board carries
+    int pci_bus = 0;           // where it sits: 0 host bridge, 1 behind the AGP bridge
     bool vga_compatible = false;
 };
 
@@ -33,6 +34,7 @@ BoardFacts gather(Session& s, int device)
     int board = s.machine().board_of_extension(s.machine().devices.at(device));
     f.memory_bytes = s.machine().board(board).memory_size();
     f.vga_compatible = s.machine().board(board).setup().vga_compatible;
+    f.pci_bus = s.machine().board(board).bus();
     return f;
 }
 
@@ -49,15 +51,16 @@ Json facts_json(const BoardFacts& f)
         .set("bus", f.bus)
         .set("bus_type", f.bus_type)
         .set("config_code", f.config_code)
+        .set("pci_bus", f.pci_bus)
         .set("vga_compatible", f.vga_compatible);
 }
 
 std::string facts_text(const BoardFacts& f)
 {
-    return format("  board %d: %s, chip %s, DAC %s, %u MiB %s on %s (bus type %u), "
+    return format("  board %d: %s, chip %s, DAC %s, %u MiB %s on %s (bus type %u), bus %d, "
                   "configuration code 0x%02X%s\n",
                   f.index, f.board_name.c_str(), f.chip.c_str(), f.dac.c_str(), f.memory_mb,
-                  f.memory_type.c_str(), f.bus.c_str(), f.bus_type, f.config_code,
+                  f.memory_type.c_str(), f.bus.c_str(), f.bus_type, f.pci_bus, f.config_code,
                   f.vga_compatible ? ", VGA-compatible" : "");
 }
 

@@ -2,6 +2,7 @@
 
 #include "errors.h"
 #include "sim/display/miniport_requests.h"
+#include "sim/machine/board.h"
 
 namespace ksim {
 
@@ -39,6 +40,18 @@ uint32_t parse_config_code(std::string_view text)
     return *code;
 }
 
+std::pair<uint32_t, int> parse_board(std::string_view text)
+{
+    const size_t at = text.find('@');
+    if (at == std::string_view::npos)
+        return {parse_config_code(text), sim::kBusOfItsKind};
+    auto bus = sim::parse_number(text.substr(at + 1));
+    if (!bus || *bus >= uint32_t(sim::kNumBuses))
+        throw UsageError("bad bus in '" + std::string(text) +
+                         "': the machine has bus 0 (host bridge) and bus 1 (AGP bridge)");
+    return {parse_config_code(text.substr(0, at)), int(*bus)};
+}
+
 bool split_setting(std::string_view word, std::string_view name, std::string* value)
 {
     if (word.size() <= name.size() || word.compare(0, name.size(), name) != 0 ||
@@ -57,7 +70,9 @@ Options parse_options(const std::vector<std::string>& args)
         if (a == "--json") {
             o.json = true;
         } else if (take_value(args, i, "--board", &value)) {
-            o.codes.push_back(parse_config_code(value));
+            auto [code, bus] = parse_board(value);
+            o.codes.push_back(code);
+            o.buses.push_back(bus);
         } else if (take_value(args, i, "--driver", &value)) {
             if (value.empty())
                 throw UsageError("--driver needs the path of a korvid.sys");
@@ -70,8 +85,10 @@ Options parse_options(const std::vector<std::string>& args)
             o.words.push_back(a);
         }
     }
-    if (o.codes.empty())
+    if (o.codes.empty()) {
         o.codes.push_back(kDefaultConfigCode);
+        o.buses.push_back(sim::kBusOfItsKind);
+    }
     return o;
 }
 

@@ -29,13 +29,15 @@ Driver load_driver(const std::string& path)
     return d;
 }
 
-Session::Session(std::vector<uint32_t> codes, Driver driver)
+Session::Session(std::vector<uint32_t> codes, Driver driver, const std::vector<int>& buses)
     : codes_(std::move(codes)), driver_(std::move(driver))
 {
     std::vector<sim::BoardSetup> boards;
-    for (uint32_t code : codes_) {
+    for (size_t i = 0; i < codes_.size(); ++i) {
         sim::BoardSetup board;
-        board.config_code = code;
+        board.config_code = codes_[i];
+        if (i < buses.size())
+            board.bus = buses[i];
         boards.push_back(board);
     }
     machine_ = std::make_unique<korvid_host::System>(boards);

@@ -27,7 +27,9 @@ Driver load_driver(const std::string& path);
 
 class Session {
   public:
-    Session(std::vector<uint32_t> codes, Driver driver);
+    // One board per code, on the bus `buses` names for it (where none is
+    // named: the bus of its kind).
+    Session(std::vector<uint32_t> codes, Driver driver, const std::vector<int>& buses = {});
 
     korvid_host::System& machine() { return *machine_; }
     const Driver& driver() const { return driver_; }

@@ -63,6 +63,7 @@ void System::forget_driver()
     running = Callback::None;
     violations.clear();
     extension_board.clear();
+    extension_bus.clear();
     extensions.clear();
     mappings.clear();
     refused_unmaps.clear();
@@ -98,6 +99,12 @@ int System::board_of_extension(PVOID ext) const
 {
     auto it = extension_board.find(ext);
     return it == extension_board.end() ? -1 : it->second;
+}
+
+int System::bus_of_extension(PVOID ext) const
+{
+    auto it = extension_bus.find(ext);
+    return it == extension_bus.end() ? sim::kHostBus : it->second;
 }
 
 void System::violation(const std::string& what)

@@ -38,7 +38,11 @@ struct Claim {
 
 // Faults that tests can inject into the video port's operations.
 struct Faults {
-    int fail_get_access_ranges_call = -1;                     // 0-based call number that fails
+    int fail_get_access_ranges_call = -1; // 0-based call number that fails
+    // Boards whose resources the HAL refuses as conflicting with a device
+    // that already has them; VideoPortGetAccessRanges answers this status.
+    std::set<int> conflicting_boards;
+    VP_STATUS conflict_status = ERROR_INVALID_PARAMETER;
     std::set<std::pair<int, sim::Aperture>> fail_device_base; // (board, aperture)
     bool fail_rom_mapping = false;
     VP_STATUS map_memory_status = NO_ERROR; // non-zero: every map fails with it
@@ -92,6 +96,7 @@ class System : public sim::Machine {
     std::vector<bool> opened;                   // one per device
     int requesting_device = -1;                 // whose handle the running request came through
     std::map<PVOID, int> extension_board;       // extension -> board index
+    std::map<PVOID, int> extension_bus;         // extension -> the bus it was found on
     std::vector<std::unique_ptr<uint8_t[]>> extensions;
     VIDEO_HW_INITIALIZATION_DATA hw{};
     std::vector<Mapping> mappings;
@@ -119,6 +124,9 @@ class System : public sim::Machine {
     }
 
     int board_of_extension(PVOID ext) const;
+    // The bus HwFindAdapter was called for with this extension (the host bus
+    // for one the video port never handed out).
+    int bus_of_extension(PVOID ext) const;
 
     // The video port's part towards the driver. A device is initialised
     // (HwInitialize) when it is first opened; an open fails when that

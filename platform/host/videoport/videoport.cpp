@@ -85,21 +85,23 @@ void write_register(void* reg, int width, uint32_t value)
         std::memcpy(reg, &value, width);
 }
 
-// A bus-data call on the PCI configuration space of the board in `slot`,
-// clipped to its 256 bytes: `transfer` moves the bytes, and the access is
-// traced with the first of them. Any other bus reaches nothing.
+// A bus-data call on the PCI configuration space of the board in `slot` of
+// the requesting device's bus (slots count per bus), clipped to its 256
+// bytes: `transfer` moves the bytes, and the access is traced with the first
+// of them. Any other bus data reaches nothing.
 template <typename Transfer>
-ULONG config_access(Op op, BUS_DATA_TYPE type, ULONG slot, PVOID buffer, ULONG offset, ULONG length,
-                    Transfer transfer)
+ULONG config_access(Op op, PVOID ext, BUS_DATA_TYPE type, ULONG slot, PVOID buffer, ULONG offset,
+                    ULONG length, Transfer transfer)
 {
     System& m = machine();
-    if (type != PCIConfiguration || slot >= m.num_boards() || offset >= kConfigSpaceSize)
+    sim::Board* b = m.board_at(m.bus_of_extension(ext), slot);
+    if (type != PCIConfiguration || !b || offset >= kConfigSpaceSize)
         return 0;
     ULONG n = length > kConfigSpaceSize - offset ? kConfigSpaceSize - offset : length;
-    transfer(m.board(slot), n);
+    transfer(*b, n);
     uint32_t first = 0;
     std::memcpy(&first, buffer, n < 4 ? n : 4);
-    record(static_cast<int>(slot), op, Aperture::PciConfig, n, offset, first);
+    record(b->index(), op, Aperture::PciConfig, n, offset, first);
     return n;
 }
 
@@ -134,15 +136,18 @@ BarResource size_bar(sim::Board& b, int bar)
     return r;
 }
 
-// One range per implemented base address register, in register order and
-// without gaps, as the HAL reports a PCI slot's resources; the entries
-// after them are left as they were.
+// One range per assigned base address register, in register order and
+// without gaps, as the HAL reports a PCI slot's resources: a register the
+// BIOS left unassigned gives no range and the later ones move up. The
+// entries after them are left as they were. The device's earlier claims
+// give way to these.
 VP_STATUS fill_ranges(sim::Board& b, PVIDEO_ACCESS_RANGE ranges, ULONG count,
                       std::vector<Claim>& claims, PVOID ext)
 {
+    std::erase_if(claims, [&](const Claim& c) { return c.device == ext; });
     ULONG n = 0;
     for (int bar = 0; bar < sim::kPciBars; ++bar) {
-        if (b.config_dword(sim::kPciBar0 + 4 * bar) == 0)
+        if (!b.assigned(sim::kApertureMap[bar].aperture))
             continue;
         if (n == count)
             return ERROR_MORE_DATA;
@@ -157,6 +162,33 @@ VP_STATUS fill_ranges(sim::Board& b, PVIDEO_ACCESS_RANGE ranges, ULONG count,
         claims.push_back({ext, r.start, r.length, r.io});
     }
     return NO_ERROR;
+}
+
+// One HwFindAdapter call for `bus` with a fresh zeroed extension; a device
+// found is kept.
+VP_STATUS find_adapter(System& m, int bus, PVOID context, UCHAR* again)
+{
+    m.extensions.push_back(std::make_unique<uint8_t[]>(m.hw.HwDeviceExtensionSize));
+    PVOID ext = m.extensions.back().get();
+    std::memset(ext, 0, m.hw.HwDeviceExtensionSize);
+    m.extension_bus[ext] = bus;
+    // Values a legacy VGA board would be offered; the miniport declines them.
+    VIDEO_PORT_CONFIG_INFO info{};
+    info.Length = m.faults.config_info_length;
+    info.SystemIoBusNumber = static_cast<ULONG>(bus);
+    info.AdapterInterfaceType = m.hw.AdapterInterfaceType;
+    info.VdmPhysicalVideoMemoryAddress.QuadPart = 0xA0000;
+    info.VdmPhysicalVideoMemoryLength = 0x20000;
+    info.HardwareStateSize = 0x1000;
+    *again = FALSE;
+    VP_STATUS status = m.in_callback(Callback::FindAdapter, [&] {
+        return m.hw.HwFindAdapter(ext, context, nullptr, &info, again);
+    });
+    m.find_adapter_status.push_back(status);
+    m.find_adapter_config.push_back(info);
+    if (status == NO_ERROR)
+        m.devices.push_back(ext);
+    return status;
 }
 
 // ---- call rules -------------------------------------------------------------
@@ -214,36 +246,30 @@ void check_claimed(System& m, PVOID ext, uint32_t start, uint32_t length, bool i
 
 extern "C" {
 
+// HwFindAdapter is called per bus of the registered interface type, the
+// bus named in SystemIoBusNumber: again on the same bus while the driver
+// sets *Again after finding a device, and on the next bus once it answers
+// an error (no device there, or one it cannot configure). The load
+// succeeds when any device was found.
 ULONG NTAPI VideoPortInitialize(PVOID, PVOID, PVIDEO_HW_INITIALIZATION_DATA data, PVOID context)
 {
     System& m = machine();
     std::memcpy(&m.hw, data, sizeof m.hw);
-    VP_STATUS status = ERROR_DEV_NOT_EXIST;
-    for (int call = 0; call < kMaxFindAdapterCalls; ++call) {
-        m.extensions.push_back(std::make_unique<uint8_t[]>(m.hw.HwDeviceExtensionSize));
-        PVOID ext = m.extensions.back().get();
-        std::memset(ext, 0, m.hw.HwDeviceExtensionSize);
-        // Values a legacy VGA board would be offered; the miniport declines them.
-        VIDEO_PORT_CONFIG_INFO info{};
-        info.Length = m.faults.config_info_length;
-        info.AdapterInterfaceType = m.hw.AdapterInterfaceType;
-        info.VdmPhysicalVideoMemoryAddress.QuadPart = 0xA0000;
-        info.VdmPhysicalVideoMemoryLength = 0x20000;
-        info.HardwareStateSize = 0x1000;
-        UCHAR again = FALSE;
-        status = m.in_callback(Callback::FindAdapter, [&] {
-            return m.hw.HwFindAdapter(ext, context, nullptr, &info, &again);
-        });
-        m.find_adapter_status.push_back(status);
-        m.find_adapter_config.push_back(info);
-        if (status != NO_ERROR)
-            break;
-        m.devices.push_back(ext);
-        if (!again)
-            break;
+    VP_STATUS failure = ERROR_DEV_NOT_EXIST;
+    int calls = 0;
+    for (int bus = 0; bus < sim::kNumBuses; ++bus) {
+        UCHAR again = TRUE;
+        while (again && calls++ < kMaxFindAdapterCalls) {
+            VP_STATUS status = find_adapter(m, bus, context, &again);
+            if (status != NO_ERROR) {
+                if (failure == ERROR_DEV_NOT_EXIST)
+                    failure = status;
+                break;
+            }
+        }
     }
     m.opened.assign(m.devices.size(), false);
-    return m.devices.empty() ? static_cast<ULONG>(status) : NO_ERROR;
+    return m.devices.empty() ? static_cast<ULONG>(failure) : NO_ERROR;
 }
 
 VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,
@@ -258,36 +284,41 @@ VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,
         return ERROR_DEV_NOT_EXIST;
     USHORT want_vendor = *static_cast<USHORT*>(vendor);
     USHORT want_device = *static_cast<USHORT*>(device);
-    for (auto& b : m.boards()) {
-        uint32_t id = b->config_dword(0);
-        if (m.claimed[b->index()] || (id & 0xFFFF) != want_vendor || (id >> 16) != want_device)
+    for (int index : m.boards_on_bus(m.bus_of_extension(ext))) {
+        sim::Board& b = m.board(index);
+        uint32_t id = b.config_dword(0);
+        if (m.claimed[index] || (id & 0xFFFF) != want_vendor || (id >> 16) != want_device)
             continue;
-        m.claimed[b->index()] = true;
-        m.extension_board[ext] = b->index();
-        VP_STATUS status = fill_ranges(*b, ranges, count, m.claims, ext);
+        // Each board is offered once per load, also one whose resources
+        // conflict: the search goes on past it.
+        m.claimed[index] = true;
+        if (m.faults.conflicting_boards.count(index))
+            return m.faults.conflict_status;
+        m.extension_board[ext] = index;
+        VP_STATUS status = fill_ranges(b, ranges, count, m.claims, ext);
         if (status != NO_ERROR)
             return status;
-        // The slot variable only receives the board's slot; the search does
-        // not start from it.
+        // The slot variable only receives the board's slot on its bus; the
+        // search does not start from it.
         if (slot)
-            *slot = static_cast<ULONG>(b->index());
+            *slot = m.slot_of(b);
         return NO_ERROR;
     }
     return ERROR_DEV_NOT_EXIST;
 }
 
-ULONG NTAPI VideoPortGetBusData(PVOID, BUS_DATA_TYPE type, ULONG slot, PVOID buffer, ULONG offset,
-                                ULONG length)
+ULONG NTAPI VideoPortGetBusData(PVOID ext, BUS_DATA_TYPE type, ULONG slot, PVOID buffer,
+                                ULONG offset, ULONG length)
 {
-    return config_access(Op::Read, type, slot, buffer, offset, length, [&](sim::Board& b, ULONG n) {
-        std::memcpy(buffer, b.config_bytes() + offset, n);
-    });
+    return config_access(
+        Op::Read, ext, type, slot, buffer, offset, length,
+        [&](sim::Board& b, ULONG n) { std::memcpy(buffer, b.config_bytes() + offset, n); });
 }
 
-ULONG NTAPI VideoPortSetBusData(PVOID, BUS_DATA_TYPE type, ULONG slot, PVOID buffer, ULONG offset,
-                                ULONG length)
+ULONG NTAPI VideoPortSetBusData(PVOID ext, BUS_DATA_TYPE type, ULONG slot, PVOID buffer,
+                                ULONG offset, ULONG length)
 {
-    return config_access(Op::Write, type, slot, buffer, offset, length,
+    return config_access(Op::Write, ext, type, slot, buffer, offset, length,
                          [&](sim::Board& b, ULONG n) {
                              b.write_config(offset, static_cast<const uint8_t*>(buffer), n);
                          });
@@ -445,6 +476,7 @@ VP_STATUS NTAPI VideoPortInt10(PVOID ext, PVIDEO_X86_BIOS_ARGUMENTS args)
     int vga = m.primary_vga();
     if (vga < 0)
         return ERROR_INVALID_FUNCTION;
+    m.drive_vga_ports();
     if ((args->Eax & 0xFF00) == 0 && (args->Eax & 0x7F) == 3)
         m.board(vga).set_text_mode(true);
     return NO_ERROR;

@@ -36,8 +36,9 @@ std::string help_text()
            "listed rate.\n\n"
            "MACHINE (audit, compare) is a configuration code, or the codes of several boards\n"
            "joined by commas, e.g. 0x13,0x00 (also written --machine 0x13,0x00); without one,\n"
-           "every code on a machine of its own. A machine of several boards opens only device 0,\n"
-           "as the display driver does, and reaches the other boards by selecting them.\n\n"
+           "every code on a machine of its own. Each board sits on the bus of its kind; a machine\n"
+           "of several boards opens only device 0, as the display driver does, and reaches the\n"
+           "other boards by selecting them, board N the N-th found (bus 0's first).\n\n"
            "A script has one command a line, '#' comments; `reboot` keeps the registry.\n"
            "Requests for `ioctl` (IOCTL_ and VIDEO_/PRIV_ may be left out; numbers in hex or "
            "decimal):\n";

@@ -17,6 +17,10 @@ MachineCodes parse_machine(std::string_view text)
         if (item.empty())
             throw UsageError("bad machine '" + std::string(text) +
                              "': give configuration codes joined by commas, e.g. 0x13,0x00");
+        if (item.find('@') != item.npos)
+            throw UsageError("bad machine '" + std::string(text) +
+                             "': its boards sit on the bus of their kind (AGP boards behind the "
+                             "AGP bridge); @BUS is for --board");
         m.push_back(parse_config_code(item));
         if (comma == text.npos)
             break;

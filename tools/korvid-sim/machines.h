@@ -1,8 +1,10 @@
 // The machines that compare and audit run: one board per configuration code,
-// in bus order. A machine of one board is written as its code ("0x11"), one
-// of several as their codes joined by commas ("0x13,0x00"); a machine of
-// several boards boots with only device 0 opened, as the family's display
-// driver opens it, and reaches the other boards by selecting them.
+// each on the bus of its kind (AGP boards behind the AGP bridge). A machine of
+// one board is written as its code ("0x11"), one of several as their codes
+// joined by commas ("0x13,0x00"); a machine of several boards boots with only
+// device 0 opened, as the family's display driver opens it, and reaches the
+// other boards by selecting them. Its boards are counted in the order the
+// driver found them (the chain): bus 0's first, each bus's in the order given.
 #pragma once
 
 #include "json.h"

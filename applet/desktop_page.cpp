@@ -188,8 +188,8 @@ void apply_page(HWND dialog, DESKTOP_PAGE& page)
         apply_once(page);
     } while (page.apply_again && !same_flags(page.choice, current_layout.flags));
     page.apply_running = false;
-    // A layout clicked under a box without a press after it is dropped with
-    // the box: the sheet greys Apply once this returns.
+    // A layout clicked under a box with no press after it goes with the box:
+    // once this returns the sheet greys Apply (or closes, for OK).
     page.choice = current_layout.flags;
     // Also without the key: the button the user clicked must not stay
     // checked over the layout put back.

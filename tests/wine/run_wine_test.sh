@@ -476,8 +476,6 @@ run_new_choice_under_error_box() {
   echo "== family 3: a new layout chosen and OK pressed while an error box is up"
   local device0=$SERVICES\\halcyra3d\\Device0
   reg_set_dword "$device0" DoubleWide 0
-  reg_set_dword "$device0" TwoTall 0
-  reg_set_dword "$device0" MultiBoardFlag 4
   start_host new-choice-under-box --family 3 --boards 2 --mode 1024x768x16@75 --refuse-layout 2
   click_tab Desktop
   click_control 1003

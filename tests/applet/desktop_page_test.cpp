@@ -388,23 +388,31 @@ TEST_F(DesktopPage, AModeListThatCannotBeReadLeavesNothingToChangeInto)
 
 // A layout clicked under an error box with no press after it goes with the
 // box: the sheet greys Apply when the Apply under way returns, so the page
-// shows the layout in force, and a later OK changes nothing.
+// shows the layout in force, and a later OK changes nothing. So also after
+// an Apply that a press under its box made run again.
 TEST_F(DesktopPage, ALayoutClickedUnderABoxWithoutAPressGoesWithTheBox)
 {
     in_force(LAYOUT_NORMAL, 1024, 768);
     driver.refused_layouts = {LAYOUT_TWO_TALL};
     on_page([&](Sheet& sheet, HWND page) {
-        sheet.click(IDC_TWO_TALL);
-        win32_host::set_message_box_script(
-            [&](auto&) { return sheet.click(IDC_DOUBLE_WIDE), IDOK; });
-        sheet.apply();
+        bool press = true;
+        win32_host::set_message_box_script([&](auto&) {
+            sheet.click(press ? IDC_DOUBLE_WIDE : IDC_MULTI_BOARD);
+            if (std::exchange(press, false))
+                sheet.apply();
+            return IDOK;
+        });
+        for (int tries = 0; tries < 2; ++tries) {
+            sheet.click(IDC_TWO_TALL);
+            sheet.apply();
+        }
         win32_host::set_message_box_script({});
-        EXPECT_EQ(checked_layout(page), IDC_NORMAL_MODE);
+        EXPECT_EQ(checked_layout(page), IDC_DOUBLE_WIDE);
         EXPECT_FALSE(sheet.apply_enabled());
         sheet.ok();
     });
-    EXPECT_EQ(driver.layout, LAYOUT_NORMAL);
-    EXPECT_EQ(stored("DoubleWide"), 0u);
+    EXPECT_EQ(driver.layout, LAYOUT_DOUBLE_WIDE);
+    EXPECT_EQ(stored("MultiBoardFlag"), 4u);
 }
 
 // Error boxes have no owner window: the sheet stays enabled while one is up.

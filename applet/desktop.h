@@ -39,9 +39,13 @@ struct DESKTOP_PAGE {
     LAYOUT_FLAGS choice; // the layout chosen on the page
     DWORD board_count;   // at least 1
     // Set while an Apply runs. Its error boxes have no owner window, so the
-    // sheet stays enabled while one is up and the user can press Apply or
-    // OK again: the sheet then sends PSN_APPLY from inside the box.
+    // sheet stays enabled while one is up: the user can pick another layout
+    // and press Apply or OK again, and the sheet then sends PSN_APPLY from
+    // inside the box.
     bool apply_running;
+    // Such a PSN_APPLY came: once the running Apply has finished, the layout
+    // chosen by then is applied.
+    bool apply_again;
 };
 
 // The escape's layout code of a layout row; false for flags that are no
@@ -67,19 +71,18 @@ void clear_mode(DEVMODEA* mode);
 // Reads the mode in force into `mode` (a record of the platform's size).
 bool read_current_mode(DEVMODEA* mode);
 
-// What an Apply did: the error to show (null for none) and the layout now
-// in force, which the page shows.
+// What an Apply did: the error to show (null for none). The layout in force
+// afterwards is current_layout.
 struct APPLY_RESULT {
     const char* error;
     // The mode in force could not be read: nothing changed yet, and the
     // layout in force is put back once the error has been shown.
     bool restore_after_error;
-    LAYOUT_FLAGS layout;
 };
 
 // The page's Apply; the sheet sends it for OK and for Apply.
 APPLY_RESULT apply_desktop_layout(const DESKTOP_PAGE& page);
 
 // Puts the layout and size in force back: the registry, the display
-// driver's layout and the display mode. Returns the layout put back.
-LAYOUT_FLAGS restore_desktop_layout(HKEY key);
+// driver's layout and the display mode.
+void restore_desktop_layout(HKEY key);

@@ -133,20 +133,18 @@ APPLY_RESULT apply_desktop_layout(const DESKTOP_PAGE& page)
     refresh_mode_list();
     DEVMODEA mode;
     if (!read_current_mode(&mode))
-        return {CURRENT_MODE_ERROR, true, to};
+        return {CURRENT_MODE_ERROR, true};
     TARGET_SIZE size =
         target_size(to, current_layout, mode.dmPelsWidth, mode.dmPelsHeight, page.board_count);
     const char* error = size.intermediate ? intermediate_step(&mode, size) : NULL;
     if (!size.intermediate)
         set_size(&mode, size.width, size.height);
-    error = final_step(page.key, &mode, to, size, error);
-    return {error, false, current_layout.flags};
+    return {final_step(page.key, &mode, to, size, error), false};
 }
 
-LAYOUT_FLAGS restore_desktop_layout(HKEY key)
+void restore_desktop_layout(HKEY key)
 {
     DEVMODEA mode;
     clear_mode(&mode);
     restore(key, &mode);
-    return current_layout.flags;
 }

@@ -81,17 +81,23 @@ void read_multi_board(DESKTOP_PAGE& page)
     multi = MULTI_BOARD_OFF;
 }
 
-// Checks one of the four radio buttons and hides or greys Multi Board.
-void set_up_controls(HWND dialog, const DESKTOP_PAGE& page)
+// Checks the radio button of `layout`.
+void show_layout(HWND dialog, const LAYOUT_FLAGS& layout)
 {
-    const LAYOUT_FLAGS& choice = page.choice;
-    if (!page.key)
-        return;
-    int checked = choice.two_tall == 1                   ? IDC_TWO_TALL
-                  : choice.double_wide == 1              ? IDC_DOUBLE_WIDE
-                  : choice.multi_board == MULTI_BOARD_ON ? IDC_MULTI_BOARD
+    int checked = layout.two_tall == 1                   ? IDC_TWO_TALL
+                  : layout.double_wide == 1              ? IDC_DOUBLE_WIDE
+                  : layout.multi_board == MULTI_BOARD_ON ? IDC_MULTI_BOARD
                                                          : IDC_NORMAL_MODE;
     CheckRadioButton(dialog, IDC_NORMAL_MODE, IDC_MULTI_BOARD, checked);
+}
+
+// Checks one of the four radio buttons and hides or greys Multi Board. A
+// page without its key starts with none checked and nothing limited.
+void set_up_controls(HWND dialog, const DESKTOP_PAGE& page)
+{
+    if (!page.key)
+        return;
+    show_layout(dialog, page.choice);
     if (!multi_board_family()) {
         ShowWindow(GetDlgItem(dialog, IDC_MULTI_GROUP), SW_HIDE);
         ShowWindow(GetDlgItem(dialog, IDC_MULTI_BOARD), SW_HIDE);
@@ -151,21 +157,45 @@ void show_error(const char* text)
     refresh_mode_list();
 }
 
-// A second Apply while one runs changes nothing: the first one finishes its
-// steps, its restore, its writes and its message as it would alone.
-void apply_page(HWND dialog, DESKTOP_PAGE& page)
+// One Apply with its error box and its restore. From its end on, the choice
+// is the layout in force, unless the user picks another one under the box.
+void apply_once(DESKTOP_PAGE& page)
 {
-    if (page.apply_running || same_flags(page.choice, current_layout.flags))
-        return;
-    page.apply_running = true;
     APPLY_RESULT result = apply_desktop_layout(page);
-    page.choice = result.layout;
+    page.choice = current_layout.flags;
     if (result.error)
         show_error(result.error);
     if (result.restore_after_error)
-        page.choice = restore_desktop_layout(page.key);
-    set_up_controls(dialog, page);
+        restore_desktop_layout(page.key);
+}
+
+// A PSN_APPLY while an Apply runs (pressed under its box) is not taken
+// inside it: the running one finishes its steps, its restore, its writes
+// and its message as it would alone, and then the layout chosen by then is
+// applied. OK pressed under the box closes the sheet only after that, as
+// the sheet's own loop sees the end only when this returns.
+void apply_page(HWND dialog, DESKTOP_PAGE& page)
+{
+    if (page.apply_running) {
+        page.apply_again = true;
+        return;
+    }
+    if (same_flags(page.choice, current_layout.flags))
+        return;
+    page.apply_running = true;
+    do {
+        page.apply_again = false;
+        apply_once(page);
+    } while (page.apply_again && !same_flags(page.choice, current_layout.flags));
     page.apply_running = false;
+    // A layout clicked under a box with no press after it goes with the box:
+    // once this returns the sheet greys Apply (or closes, for OK).
+    page.choice = current_layout.flags;
+    // Also without the key: the button the user clicked must not stay
+    // checked over the layout put back.
+    if (!page.key)
+        show_layout(dialog, page.choice);
+    set_up_controls(dialog, page);
 }
 
 INT_PTR answer(HWND dialog, DESKTOP_PAGE& page, UINT message, WPARAM wParam, LPARAM lParam)

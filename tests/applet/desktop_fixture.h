@@ -33,17 +33,20 @@ class DesktopTest : public AppletTest {
 
     // Opens the page, clicks `control` and presses Apply; returns what the
     // Apply did: layout escapes, mode changes, value writes and messages.
+    // The radio button checked after it lands in `shown`.
     std::vector<std::string> choose_and_apply(int control)
     {
         std::vector<std::string> steps;
-        on_page([&](win32_host::Sheet& sheet, HWND) {
+        on_page([&](win32_host::Sheet& sheet, HWND page) {
             EXPECT_TRUE(sheet.click(control));
             size_t from = win32_host::calls().size();
             EXPECT_TRUE(sheet.apply());
             steps = apply_steps(from);
+            shown = checked_layout(page);
         });
         return steps;
     }
+    int shown = 0;
 
     static std::vector<std::string> apply_steps(size_t from)
     {

@@ -252,6 +252,7 @@ TEST_F(DesktopPage, AFailedFinalStepIsUndoneAndReported)
         auto tail = restored_then(c.error);
         want.insert(want.end(), tail.begin(), tail.end());
         EXPECT_EQ(choose_and_apply(c.control), want) << c.name;
+        EXPECT_EQ(shown, IDC_NORMAL_MODE) << c.name;
         driver.change_fault = driver.test_fault = sim::kDispChangeSuccessful;
         expect_back_in_normal_mode();
         EXPECT_EQ(stored("TwoTall"), 0u) << c.name;
@@ -323,7 +324,7 @@ TEST_F(DesktopPage, AnErrorOfTheIntermediateStepIsShownAfterTheChange)
     driver.attach(nullptr);
 }
 
-TEST_F(DesktopPage, WithoutTheKeyNothingIsCheckedAndApplyChangesNothing)
+TEST_F(DesktopPage, WithoutTheKeyNothingIsCheckedUntilAnApplyIsUndone)
 {
     win32_host::delete_key(HKEY_LOCAL_MACHINE, kLayoutKey);
     in_force(LAYOUT_NORMAL, 1024, 768);
@@ -336,7 +337,7 @@ TEST_F(DesktopPage, WithoutTheKeyNothingIsCheckedAndApplyChangesNothing)
         size_t from = win32_host::calls().size();
         sheet.apply();
         steps = apply_steps(from);
-        EXPECT_EQ(checked_layout(page), IDC_DOUBLE_WIDE) << "the user's click stays";
+        EXPECT_EQ(checked_layout(page), IDC_NORMAL_MODE) << "the layout put back";
     });
     ASSERT_GE(win32_host::message_boxes().size(), 1u);
     EXPECT_EQ(win32_host::message_boxes()[0].text, "Could not open QV 2 Registry Key");
@@ -367,6 +368,7 @@ TEST_F(DesktopPage, ARefusedWriteIsReportedAndUndone)
     auto tail = restored_then("Could not update registry for virtual data");
     want.insert(want.end(), tail.begin(), tail.end());
     EXPECT_EQ(choose_and_apply(IDC_TWO_TALL), want);
+    EXPECT_EQ(shown, IDC_NORMAL_MODE);
     expect_back_in_normal_mode();
 }
 
@@ -384,8 +386,39 @@ TEST_F(DesktopPage, AModeListThatCannotBeReadLeavesNothingToChangeInto)
     EXPECT_EQ(stored("TwoTall"), 0u);
 }
 
+// A layout clicked under an error box with no press after it goes with the
+// box: the sheet greys Apply when the Apply under way returns, so the page
+// shows the layout in force, and a later OK changes nothing. So also after
+// an Apply that a press under its box made run again.
+TEST_F(DesktopPage, ALayoutClickedUnderABoxWithoutAPressGoesWithTheBox)
+{
+    in_force(LAYOUT_NORMAL, 1024, 768);
+    driver.refused_layouts = {LAYOUT_TWO_TALL};
+    on_page([&](Sheet& sheet, HWND page) {
+        bool press = true;
+        win32_host::set_message_box_script([&](auto&) {
+            sheet.click(press ? IDC_DOUBLE_WIDE : IDC_MULTI_BOARD);
+            if (std::exchange(press, false))
+                sheet.apply();
+            return IDOK;
+        });
+        for (int tries = 0; tries < 2; ++tries) {
+            sheet.click(IDC_TWO_TALL);
+            sheet.apply();
+        }
+        win32_host::set_message_box_script({});
+        EXPECT_EQ(checked_layout(page), IDC_DOUBLE_WIDE);
+        EXPECT_FALSE(sheet.apply_enabled());
+        sheet.ok();
+    });
+    EXPECT_EQ(driver.layout, LAYOUT_DOUBLE_WIDE);
+    EXPECT_EQ(stored("MultiBoardFlag"), 4u);
+}
+
 // Error boxes have no owner window: the sheet stays enabled while one is up.
-// Apply or OK pressed then must end exactly as when pressed after the box.
+// Apply or OK pressed then must end exactly as when pressed after the box,
+// also after a click on another layout (Multi Board): that choice is applied
+// once the Apply under way has finished, and OK closes the sheet only then.
 TEST_F(DesktopPage, ApplyOrOkWhileAnErrorBoxIsUpEndsAsAfterTheBox)
 {
     using Play = std::function<void(Sheet&)>;
@@ -397,7 +430,7 @@ TEST_F(DesktopPage, ApplyOrOkWhileAnErrorBoxIsUpEndsAsAfterTheBox)
             sheet.apply();
         };
     };
-    auto run = [&](const Play& until_box, bool ok, bool during) {
+    auto run = [&](const Play& until_box, int click, bool ok, bool during) {
         driver = sim::DisplayDriver{};
         driver.board_count = 2;
         current_layout = {};
@@ -407,9 +440,13 @@ TEST_F(DesktopPage, ApplyOrOkWhileAnErrorBoxIsUpEndsAsAfterTheBox)
         }
         size_t from = win32_host::calls().size();
         bool pressed = false;
+        int shown = 0;
         auto press = [&](Sheet& sheet) {
-            if (!std::exchange(pressed, true))
-                ok ? sheet.ok() : (void)sheet.apply();
+            if (std::exchange(pressed, true))
+                return;
+            if (click)
+                sheet.click(click);
+            ok ? sheet.ok() : (void)sheet.apply();
         };
         open([&](Sheet& sheet) {
             if (during)
@@ -418,12 +455,15 @@ TEST_F(DesktopPage, ApplyOrOkWhileAnErrorBoxIsUpEndsAsAfterTheBox)
             win32_host::set_message_box_script({});
             EXPECT_EQ(pressed, during) << "no box came up";
             press(sheet);
+            if (!sheet.closed())
+                shown = checked_layout(sheet.page(kDesktopPage));
         });
         auto steps = apply_steps(from);
         for (const char* name : {"DoubleWide", "TwoTall", "MultiBoardFlag"})
             steps.push_back(std::to_string(stored(name)));
         steps.push_back(std::to_string(driver.layout) + " " + std::to_string(driver.current.width) +
-                        "x" + std::to_string(driver.current.height));
+                        "x" + std::to_string(driver.current.height) + " shown " +
+                        std::to_string(shown));
         EXPECT_EQ(win32_host::open_key_handles(), 0);
         return steps;
     };
@@ -444,12 +484,15 @@ TEST_F(DesktopPage, ApplyOrOkWhileAnErrorBoxIsUpEndsAsAfterTheBox)
         apply(IDC_MULTI_BOARD, [&] { d.test_fault = sim::kDispChangeBadMode; }),
     };
     for (const Play& c : cases)
-        for (bool ok : {false, true}) {
-            size_t boxes = win32_host::message_boxes().size();
-            auto after = run(c, ok, false);
-            EXPECT_EQ(win32_host::message_boxes().size(), boxes + 1);
-            EXPECT_EQ(run(c, ok, true), after) << win32_host::message_boxes().back().text;
-        }
+        // The first box comes before the desktop page can be clicked.
+        for (int click : {0, &c == cases ? 0 : IDC_MULTI_BOARD})
+            for (bool ok : {false, true}) {
+                size_t boxes = win32_host::message_boxes().size();
+                auto after = run(c, click, ok, false);
+                EXPECT_TRUE(click || win32_host::message_boxes().size() == boxes + 1);
+                EXPECT_EQ(run(c, click, ok, true), after)
+                    << win32_host::message_boxes().back().text << ", click " << click;
+            }
 }
 
 } // namespace

@@ -6,10 +6,11 @@
 //
 //   cpl_host --cpl PATH --out DIR [--family N] [--boards N] [--board-index N]
 //            [--layout N] [--mode WxHxBPP@HZ] [--fail-current-read N]
+//            [--refuse-layout N]
 //
 // Family 0 stands for a display driver that knows none of the family's escapes.
 // --fail-current-read N makes the Nth read of the current settings and every
-// later one fail.
+// later one fail; --refuse-layout N makes the driver refuse layout code N.
 // Files in DIR: cpl.log (messages and display calls), model.txt (the model
 // at exit), and window dumps on request (window_dump.h).
 #include <windows.h>
@@ -73,6 +74,8 @@ bool parse(int argc, char** argv, Options& options)
             driver.layout = number;
         else if (name == "--fail-current-read")
             fail_current_reads_from(number);
+        else if (name == "--refuse-layout")
+            driver.refused_layouts.insert(number);
         else if (name == "--mode") {
             if (!parse_mode(value, driver.current))
                 return false;
@@ -169,7 +172,7 @@ int main(int argc, char** argv)
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr, "usage: cpl_host --cpl PATH --out DIR [--family N] [--boards N] "
                              "[--board-index N] [--layout N] [--mode WxHxBPP@HZ] "
-                             "[--fail-current-read N]\n");
+                             "[--fail-current-read N] [--refuse-layout N]\n");
         return kBadUsage;
     }
     log_file = std::fopen((options.out + "\\cpl.log").c_str(), "wb");

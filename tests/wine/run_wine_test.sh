@@ -261,6 +261,9 @@ look_at_page() { # look_at_page SCREENSHOT PAGE
 # that does not end is stopped, so that the next run starts alone.
 close_sheet() {
   click_control "$1"
+  host_exits
+}
+host_exits() {
   wait_until "the host to end" host_ended
   local status=0
   kill "$host_pid" 2>/dev/null
@@ -420,6 +423,14 @@ run_missing_mcd_key() {
   check_model_hygiene
 }
 
+# Clicks control ID of the sheet at its left edge: a box centred on the
+# screen covers the right part of some of them.
+click_left_edge() { # click_left_edge ID
+  local l t r b
+  IFS=, read -r l t r b <<<"$(field "$(control "$(dump)" "$1")" rect)"
+  xdotool mousemove --sync $((l + 4)) $(((t + b) / 2)) click 1
+}
+
 # The mode in force cannot be read at Apply: the change to Double Wide is
 # reported, then undone. The box has no owner window, so the sheet still
 # takes clicks: Apply pressed while the box is up must change nothing, and
@@ -439,9 +450,7 @@ run_apply_during_error_box() {
   wait_until "the error box" error_box_shown || return
   check "the sheet stays enabled under the box" 1 "$(current_state $ID_APPLY enabled)"
   # The box, centred on the screen, covers the right half of the button.
-  local l t r b
-  IFS=, read -r l t r b <<<"$(field "$(control "$(dump)" $ID_APPLY)" rect)"
-  xdotool mousemove --sync $((l + 4)) $(((t + b) / 2)) click 1
+  click_left_edge $ID_APPLY
   wait_until "the second Apply to finish" apply_done
   check "still one error box" 1 "$(grep -c "^win top=[^ ]* depth=0 .* text=\"ERROR\" " "$(dump)")"
   expect_error_box "Could not get current mode" apply-during-box-error
@@ -456,6 +465,35 @@ run_apply_during_error_box() {
     "$run_dir/model.txt" | paste -sd,)"
   check "mode changes of one Apply" "1024x768x16@75 test=0 registry=1 result=0" \
     "$(sed -n 's/^change \(.*\)$/\1/p' "$run_dir/model.txt" | paste -sd,)"
+  check_model_hygiene
+}
+
+# The display driver refuses Two Tall: the change is undone and reported.
+# While the box is up the user picks Double Wide and presses OK in the
+# sheet: once the box is gone Double Wide is applied, and only then does
+# the sheet close.
+run_new_choice_under_error_box() {
+  echo "== family 3: a new layout chosen and OK pressed while an error box is up"
+  local device0=$SERVICES\\halcyra3d\\Device0
+  reg_set_dword "$device0" DoubleWide 0
+  start_host new-choice-under-box --family 3 --boards 2 --mode 1024x768x16@75 --refuse-layout 2
+  click_tab Desktop
+  click_control 1003
+  check_soon "a new layout enables Apply" 1 current_state $ID_APPLY enabled
+  click_control $ID_APPLY
+  wait_until "the error box" error_box_shown || return
+  click_left_edge 1002
+  check_soon "Double Wide checked under the box" 1 current_state 1002 checked
+  click_left_edge $ID_OK
+  expect_error_box "Escape to driver could not be executed" new-choice-under-box-error
+  host_exits
+
+  check "DoubleWide stored" 0x1 "$(reg_value "$device0" DoubleWide)"
+  check "driver in Double Wide" 1 "$(model layout)"
+  check "desktop at the doubled size" 2048x768x16@75 "$(model current)"
+  # Two Tall refused and Normal put back, then Double Wide by way of Normal.
+  check "layout codes sent" "2,0,0,1" "$(sed -n 's/^escape 4004 input=\([0-9]*\) .*/\1/p' \
+    "$run_dir/model.txt" | paste -sd,)"
   check_model_hygiene
 }
 
@@ -506,6 +544,7 @@ run_family0
 run_family3
 run_missing_mcd_key
 run_apply_during_error_box
+run_new_choice_under_error_box
 run_other_family 2 zorxv2 2 "Velmira Zorx Kestra - Internal VGA" "4 Megs"
 run_other_family 4 halcyra4 5 "Board Name TBD" "Ram Size TBD"
 echo "Wine test took $((SECONDS - started)) s; screenshots in $artifacts"

@@ -28,6 +28,7 @@ class ChangedImage : public KorvidSysFile {
     korvid_host::DriverImage load()
     {
         std::string why;
+        pe::update_checksum(file); // as any tool that changes an image must
         auto image = sim::PeImage::load(file, &why);
         EXPECT_NE(image, nullptr) << why;
         return image ? sim::sys_driver(image) : korvid_host::DriverImage{};

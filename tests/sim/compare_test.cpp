@@ -42,6 +42,7 @@ class ChangedImage : public ::testing::Test {
         ASSERT_NE(at, file.end()) << "the value is in the image";
         ASSERT_EQ(std::search(at + 1, file.end(), f, f + sizeof from), file.end()) << "only once";
         std::memcpy(&*at, &to, sizeof to);
+        pe::update_checksum(file); // or the loader refuses the copy
     }
     korvid_host::DriverImage changed()
     {

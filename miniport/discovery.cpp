@@ -7,6 +7,7 @@ KORVID_DATA ULONG memory_type = 0;
 // The first VGA-compatible board on the bus: the system's VGA, whose BIOS
 // is the one at 0xC0000 and the one the BIOS services drive.
 KORVID_DATA PBOARD_EXTENSION primary_vga = nullptr;
+KORVID_DATA PVOID bios_rom = nullptr;
 
 namespace {
 
@@ -24,6 +25,10 @@ constexpr ULONG PCI_SUBCLASS_VGA = 0x00;
 // The standard VGA ports the board also answers on.
 constexpr ULONG VGA_PORT_START = 0x3C0;
 constexpr ULONG VGA_PORT_LENGTH = 0x20;
+
+// The video BIOS image the display driver may read.
+constexpr ULONG BIOS_ROM_START = 0xC0000;
+constexpr ULONG BIOS_ROM_LENGTH = 0x8000;
 
 ULONG read_config(PBOARD_EXTENSION ext, ULONG slot, ULONG offset)
 {
@@ -43,6 +48,14 @@ BOOLEAN is_vga_compatible(PBOARD_EXTENSION ext)
 {
     return ((ext->ulPciClassRevision >> PCI_SUBCLASS_SHIFT) & PCI_SUBCLASS_MASK) ==
            PCI_SUBCLASS_VGA;
+}
+
+PVOID map_bios_rom(PBOARD_EXTENSION ext)
+{
+    PHYSICAL_ADDRESS start;
+    start.LowPart = BIOS_ROM_START;
+    start.HighPart = 0;
+    return VideoPortGetDeviceBase(ext, start, BIOS_ROM_LENGTH, VIDEO_MEMORY_SPACE_MEMORY);
 }
 
 } // namespace
@@ -121,8 +134,10 @@ KORVID_API VP_STATUS Zorx_FindAdapter(PVOID HwDeviceExtension, PVOID, PWSTR,
         *pchain = ext;
     pchain = &ext->pNextBoard;
     ++num_boards;
-    if (!primary_vga && is_vga_compatible(ext))
+    if (!primary_vga && is_vga_compatible(ext)) {
         primary_vga = ext;
+        bios_rom = map_bios_rom(ext);
+    }
     *Again = TRUE;
     return NO_ERROR;
 }

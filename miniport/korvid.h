@@ -10,6 +10,9 @@ constexpr USHORT KORVID_PCI_DEVICE_ID = 0x0526;
 extern ULONG num_boards;
 extern ULONG memory_type;
 extern PBOARD_EXTENSION primary_vga;
+// Kernel mapping of the system VGA's BIOS image, made while that board is
+// found (kernel mappings belong to discovery); null when it failed.
+extern PVOID bios_rom;
 
 KORVID_API ULONG DriverEntry(PVOID Context1, PVOID Context2);
 KORVID_API VP_STATUS Zorx_FindAdapter(PVOID HwDeviceExtension, PVOID HwContext,

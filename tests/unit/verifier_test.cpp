@@ -2,11 +2,16 @@
 // driver that breaks one rule at a time; and a device whose initialisation
 // fails cannot be opened.
 #include "korvid.h"
+#include "videoport/call_rules.h"
 #include "videoport/system.h"
+#include "sim/machine/le_words.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -18,6 +23,7 @@ enum class Misdeed {
     BiosInReset,
     RegistryInReset,
     UnclaimedBase,
+    BaseInRequest,
     RangesInRequest,
     MappingLeftOpen,
     NestedCallback,
@@ -63,6 +69,9 @@ BOOLEAN NTAPI start_io(PVOID ext, PVIDEO_REQUEST_PACKET)
     switch (g_misdeed) {
     case Misdeed::LongStallInRequest:
         VideoPortStallExecution(51);
+        break;
+    case Misdeed::BaseInRequest:
+        VideoPortGetDeviceBase(ext, at(d->ranges[4]), 0x100, 0);
         break;
     case Misdeed::RangesInRequest: {
         USHORT vendor = KORVID_PCI_VENDOR_ID, device = KORVID_PCI_DEVICE_ID;
@@ -121,20 +130,26 @@ TEST(Verifier, ReportsEachBrokenCallRule)
     const struct {
         Misdeed misdeed;
         const char* want; // null: no violation
+        int rule;         // the entry of kCallRules it breaks
     } cases[] = {
-        {Misdeed::None, nullptr},
-        {Misdeed::LongStallInInitialisation, nullptr},
-        {Misdeed::LongStallInRequest, "a stall of 51 us in HwStartIO"},
-        {Misdeed::BiosInReset, "VideoPortInt10 called from HwResetHw"},
-        {Misdeed::RegistryInReset, "VideoPortGetRegistryParameters called from HwResetHw"},
-        {Misdeed::UnclaimedBase, "VideoPortGetDeviceBase of memory range 0xF0000000 (+0x11000) "
-                                 "that the device was not given"},
-        {Misdeed::RangesInRequest, "VideoPortGetAccessRanges called outside HwFindAdapter"},
+        {Misdeed::None, nullptr, -1},
+        {Misdeed::LongStallInInitialisation, nullptr, -1},
+        {Misdeed::LongStallInRequest, "a stall of 51 us in HwStartIO", 0},
+        {Misdeed::BiosInReset, "VideoPortInt10 called from HwResetHw", 1},
+        {Misdeed::RegistryInReset, "VideoPortGetRegistryParameters called from HwResetHw", 1},
+        {Misdeed::UnclaimedBase,
+         "VideoPortGetDeviceBase of memory range 0xF0000000 (+0x11000) "
+         "that the device was not given",
+         2},
+        {Misdeed::BaseInRequest, "VideoPortGetDeviceBase called from HwStartIO", 3},
+        {Misdeed::RangesInRequest, "VideoPortGetAccessRanges called outside HwFindAdapter", 4},
+        {Misdeed::NestedCallback, "HwResetHw entered while HwStartIO runs", 5},
         {Misdeed::MappingLeftOpen,
-         "device 0 closed with a mapping of the display driver left behind"},
-        {Misdeed::NestedCallback, "HwResetHw entered while HwStartIO runs"},
+         "display-driver model: device 0 closed with one of its mappings left behind", 6},
     };
+    std::set<int> rules;
     for (const auto& c : cases) {
+        rules.insert(c.rule);
         g_misdeed = c.misdeed;
         korvid_host::System m({sim::BoardSetup{}});
         m.collect_violations = true;
@@ -149,6 +164,8 @@ TEST(Verifier, ReportsEachBrokenCallRule)
         EXPECT_EQ(m.violations, want) << int(c.misdeed);
     }
     g_misdeed = Misdeed::None;
+    for (int rule = 0; rule < int(std::size(korvid_host::kCallRules)); ++rule)
+        EXPECT_TRUE(rules.count(rule)) << "no case breaks " << korvid_host::kCallRules[rule].rule;
 }
 
 TEST(VerifierDeathTest, BrokenRuleEndsTheRun)
@@ -159,6 +176,66 @@ TEST(VerifierDeathTest, BrokenRuleEndsTheRun)
     VIDEO_REQUEST_PACKET packet{};
     EXPECT_DEATH(m.start_io(0, &packet), "verifier: a stall of 51 us");
     g_misdeed = Misdeed::None;
+}
+
+// What registry callbacks were handed, one entry a call.
+using Values = std::vector<std::vector<uint8_t>>;
+Values g_values;
+VP_STATUS g_callback_status = NO_ERROR;
+
+VP_STATUS NTAPI collect_value(PVOID, PVOID, PWSTR, PVOID data, ULONG length)
+{
+    auto* bytes = static_cast<uint8_t*>(data);
+    g_values.emplace_back(bytes, bytes + length);
+    return g_callback_status;
+}
+
+// A string's UTF-16 bytes with its terminating NUL.
+std::vector<uint8_t> utf16(std::u16string_view text)
+{
+    std::vector<uint8_t> bytes;
+    for (char16_t c : std::u16string(text) + u'\0')
+        bytes.insert(bytes.end(), {uint8_t(c), uint8_t(c >> 8)});
+    return bytes;
+}
+
+// Registry parameters reach the callback as the query routine gets them:
+// expanded, one string of a multi-string at a time, a file's contents for
+// a file name; the answer is the query's, not the callback's.
+TEST(VideoPortRegistry, ValuesReachTheCallbackAsTheQueryRoutineGetsThem)
+{
+    korvid_host::System m({sim::BoardSetup{}});
+    ASSERT_EQ(m.boot({entry, {}}), NO_ERROR);
+    auto query = [&](const char16_t* name, UCHAR is_file_name = FALSE) {
+        g_values.clear();
+        return VideoPortGetRegistryParameters(m.devices.at(0), const_cast<PWSTR>(name),
+                                              is_file_name, collect_value, nullptr);
+    };
+    std::vector<uint8_t> two = utf16(u"one");
+    const std::vector<uint8_t> second = utf16(u"two");
+    two.insert(two.end(), second.begin(), second.end());
+    two.insert(two.end(), {0, 0});
+    m.set_registry_binary(0, u"Multi", two, sim::kRegMultiSz);
+    EXPECT_EQ(query(u"Multi"), NO_ERROR);
+    EXPECT_EQ(g_values, (Values{utf16(u"one"), utf16(u"two")}));
+
+    m.set_registry_binary(0, u"Table", utf16(u"%SystemRoot%\\%Unknown%.dat"), sim::kRegExpandSz);
+    EXPECT_EQ(query(u"Table"), NO_ERROR);
+    EXPECT_EQ(g_values, Values{utf16(u"C:\\WINNT\\%Unknown%.dat")});
+    m.files[u"C:\\WINNT\\%Unknown%.dat"] = {1, 2, 3};
+    EXPECT_EQ(query(u"Table", TRUE), NO_ERROR);
+    EXPECT_EQ(g_values, (Values{{1, 2, 3}}));
+    m.set_registry_binary(0, u"Nowhere", utf16(u"C:\\none.dat"), sim::kRegSz);
+    EXPECT_EQ(query(u"Nowhere", TRUE), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(g_values.empty());
+
+    m.set_registry_dword(0, u"Number", 5);
+    g_callback_status = ERROR_INVALID_PARAMETER;
+    EXPECT_EQ(query(u"Number"), NO_ERROR);
+    EXPECT_EQ(g_values, Values{sim::le::words({5})});
+    g_callback_status = NO_ERROR;
+    EXPECT_EQ(query(u"Absent"), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(g_values.empty());
 }
 
 // The video port opens a device only when HwInitialize succeeds; requests

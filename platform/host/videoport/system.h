@@ -26,6 +26,7 @@ struct Mapping {
     bool kernel;                     // made by VideoPortGetDeviceBase
     int handle = -1;                 // the display driver's: the device whose request made it
     std::shared_ptr<sim::View> view; // the display driver's own view of the range
+    bool write_combined = false;     // mapped with VIDEO_MEMORY_SPACE_P6CACHE
 };
 
 // A bus range handed to a device by VideoPortGetAccessRanges.
@@ -100,9 +101,13 @@ class System : public sim::Machine {
     std::vector<const void*> refused_unmaps;
     std::vector<VIDEO_X86_BIOS_ARGUMENTS> int10_calls;
     std::vector<VIDEO_PORT_CONFIG_INFO> find_adapter_config; // as each HwFindAdapter left it
+    // Files a registry parameter may name (IsParameterFileName), by path.
+    std::map<std::u16string, std::vector<uint8_t>> files;
+    // A registry callback (HwVidQueryNamedValueCallback) is running.
+    bool in_registry_callback = false;
 
-    // The call rules, checked like a driver verifier: a broken rule is
-    // reported on stderr and ends the program, unless a test collects them.
+    // The call rules (call_rules.h), checked like a driver verifier: a broken
+    // rule is reported on stderr and ends the program, unless a test collects them.
     Callback running = Callback::None;
     bool collect_violations = false;
     std::vector<std::string> violations;

@@ -275,9 +275,17 @@ std::string Session::pointer_name(uint32_t value, const std::vector<korvid_host:
         return "null";
     if (auto known = handed_out_.find(value); known != handed_out_.end())
         return known->second;
+    const auto holds = [value](const korvid_host::Mapping& map) {
+        return value - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(map.va)) <
+               std::max<uint32_t>(map.length, 1);
+    };
+    // What the request mapped, or the kernel's mappings made while the boards
+    // were found (the BIOS image).
     for (const korvid_host::Mapping& map : made)
-        if (value - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(map.va)) <
-            std::max<uint32_t>(map.length, 1))
+        if (holds(map))
+            return handed_out_[value] = address_name(value);
+    for (const korvid_host::Mapping& map : machine_->mappings)
+        if (map.kernel && holds(map))
             return handed_out_[value] = address_name(value);
     return hex(words({value}));
 }

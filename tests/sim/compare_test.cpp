@@ -161,7 +161,7 @@ TEST_F(ChangedImage, ADriverThatDoesNotLoadIsOneLinePerCategory)
     ksim::CodeComparison c = ksim::compare_code(kCode, sim::host_miniport(), changed());
     ASSERT_GE(c.differences.size(), 3u);
     EXPECT_EQ(c.differences[0].where, "boot: status");
-    EXPECT_EQ(c.differences[0].new_value, "ERROR_DEV_NOT_EXIST");
+    EXPECT_EQ(c.differences[0].new_value, "STATUS_UNSUCCESSFUL");
     std::map<ksim::Category, int> lines;
     for (const ksim::Difference& d : c.differences)
         if (d.new_value == "(none: the driver did not load)")

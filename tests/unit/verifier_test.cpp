@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <iterator>
 #include <set>
 #include <string>
@@ -112,16 +113,22 @@ BOOLEAN NTAPI reset(PVOID ext, ULONG, ULONG)
     return FALSE;
 }
 
+// The registration record as a test shapes it (size 0: the whole record).
+ULONG g_init_size = 0;
+bool g_without_start_io = false;
+
 ULONG NTAPI entry(PVOID c1, PVOID c2)
 {
     VIDEO_HW_INITIALIZATION_DATA init{};
-    init.HwInitDataSize = sizeof init;
+    init.HwInitDataSize = g_init_size ? g_init_size : sizeof init;
     init.AdapterInterfaceType = PCIBus;
     init.HwFindAdapter = find;
     init.HwInitialize = initialize;
     init.HwStartIO = start_io;
     init.HwResetHw = reset;
     init.HwDeviceExtensionSize = sizeof(Device);
+    if (g_without_start_io)
+        init.HwStartIO = nullptr;
     return VideoPortInitialize(c1, c2, &init, nullptr);
 }
 
@@ -236,6 +243,35 @@ TEST(VideoPortRegistry, ValuesReachTheCallbackAsTheQueryRoutineGetsThem)
     g_callback_status = NO_ERROR;
     EXPECT_EQ(query(u"Absent"), ERROR_INVALID_PARAMETER);
     EXPECT_TRUE(g_values.empty());
+}
+
+// The port reads the registration record as far as it knows it: a larger
+// one is a newer revision, one without its callbacks is refused, a shorter
+// one lacks the fields past its end; the answer is an NTSTATUS.
+TEST(Registration, IsCheckedAndAnsweredWithAnNtStatus)
+{
+    const struct {
+        ULONG size;
+        bool without_start_io;
+        LONG want;
+        size_t devices;
+    } cases[] = {
+        {sizeof(VIDEO_HW_INITIALIZATION_DATA) + 4, false, STATUS_REVISION_MISMATCH, 0},
+        {0, true, STATUS_INVALID_PARAMETER, 0},
+        {offsetof(VIDEO_HW_INITIALIZATION_DATA, HwResetHw), false, STATUS_SUCCESS, 1},
+    };
+    for (const auto& c : cases) {
+        g_init_size = c.size;
+        g_without_start_io = c.without_start_io;
+        korvid_host::System m({sim::BoardSetup{}});
+        EXPECT_EQ(m.boot({entry, {}}), ULONG(c.want)) << c.size;
+        EXPECT_EQ(m.devices.size(), c.devices) << c.size;
+        EXPECT_EQ(m.hw.HwResetHw, nullptr) << c.size;
+    }
+    g_init_size = 0;
+    g_without_start_io = false;
+    korvid_host::System none({});
+    EXPECT_EQ(none.boot({entry, {}}), ULONG(STATUS_UNSUCCESSFUL)) << "no device found";
 }
 
 // The video port opens a device only when HwInitialize succeeds; requests

@@ -325,10 +325,19 @@ std::optional<std::vector<std::vector<uint8_t>>> file_contents(const System& m,
 
 extern "C" {
 
+// Answers an NTSTATUS: a registration record larger than the port knows is
+// a newer revision, one without the three callbacks every miniport has is
+// refused, and a driver that finds no device does not load.
 ULONG NTAPI VideoPortInitialize(PVOID, PVOID, PVIDEO_HW_INITIALIZATION_DATA data, PVOID context)
 {
     System& m = machine();
-    std::memcpy(&m.hw, data, sizeof m.hw);
+    if (data->HwInitDataSize > sizeof m.hw)
+        return static_cast<ULONG>(STATUS_REVISION_MISMATCH);
+    if (!data->HwFindAdapter || !data->HwInitialize || !data->HwStartIO)
+        return static_cast<ULONG>(STATUS_INVALID_PARAMETER);
+    // An older, shorter record: the fields it lacks are zero.
+    m.hw = {};
+    std::memcpy(&m.hw, data, data->HwInitDataSize);
     VP_STATUS status = ERROR_DEV_NOT_EXIST;
     for (int call = 0; call < kMaxFindAdapterCalls; ++call) {
         m.extensions.push_back(std::make_unique<uint8_t[]>(m.hw.HwDeviceExtensionSize));
@@ -354,7 +363,7 @@ ULONG NTAPI VideoPortInitialize(PVOID, PVOID, PVIDEO_HW_INITIALIZATION_DATA data
             break;
     }
     m.opened.assign(m.devices.size(), false);
-    return m.devices.empty() ? static_cast<ULONG>(status) : NO_ERROR;
+    return static_cast<ULONG>(m.devices.empty() ? STATUS_UNSUCCESSFUL : STATUS_SUCCESS);
 }
 
 VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,

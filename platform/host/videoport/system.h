@@ -65,6 +65,12 @@ const char* callback_name(Callback c);
 // (it reaches the other boards by selecting them).
 enum class DeviceOpens : uint8_t { Every, DisplayOnly };
 
+// Which board VideoPortGetAccessRanges hands out, which NT 4.0 does not
+// document: the first matching board that no earlier call claimed, or, as
+// ReactOS's legacy detection does, the first matching board from slot 0 on
+// every call, whose resources then conflict with the device that claimed it.
+enum class SlotSearch : uint8_t { SkipClaimed, FromSlotZero };
+
 class System : public sim::Machine {
   public:
     explicit System(const std::vector<sim::BoardSetup>& setups);
@@ -83,6 +89,7 @@ class System : public sim::Machine {
 
     Faults faults;
     DeviceOpens opens = DeviceOpens::Every;
+    SlotSearch slot_search = SlotSearch::SkipClaimed;
 
     // Discovery state.
     std::vector<bool> claimed;

@@ -380,8 +380,13 @@ VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,
     USHORT want_device = *static_cast<USHORT*>(device);
     for (auto& b : m.boards()) {
         uint32_t id = b->config_dword(0);
-        if (m.claimed[b->index()] || (id & 0xFFFF) != want_vendor || (id >> 16) != want_device)
+        if ((id & 0xFFFF) != want_vendor || (id >> 16) != want_device)
             continue;
+        if (m.claimed[b->index()]) {
+            if (m.slot_search == korvid_host::SlotSearch::SkipClaimed)
+                continue;
+            return ERROR_INVALID_PARAMETER; // another device holds its resources
+        }
         m.claimed[b->index()] = true;
         m.extension_board[ext] = b->index();
         VP_STATUS status = fill_ranges(*b, ranges, count, m.claims, ext);

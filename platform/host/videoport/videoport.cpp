@@ -302,7 +302,9 @@ std::vector<std::vector<uint8_t>> parameter_pieces(const sim::RegistryValue& val
     std::vector<uint8_t> rest = value.data;
     for (std::u16string s = text_of(rest); !s.empty(); s = text_of(rest)) {
         pieces.push_back(bytes_of(s));
-        rest.erase(rest.begin(), rest.begin() + static_cast<long>(pieces.back().size()));
+        // A last string without its NUL ends the value.
+        rest.erase(rest.begin(),
+                   rest.begin() + static_cast<long>(std::min(rest.size(), pieces.back().size())));
     }
     return pieces;
 }

@@ -9,6 +9,7 @@ KORVID_DATA ULONG memory_type = 0;
 KORVID_DATA PBOARD_EXTENSION primary_vga = nullptr;
 // The head of the board chain: the first board found.
 KORVID_DATA PBOARD_EXTENSION first_board = nullptr;
+KORVID_DATA PVOID bios_rom = nullptr;
 
 namespace {
 
@@ -34,6 +35,10 @@ constexpr ULONG IO_BLOCK_LENGTH = 0x100;
 // A bus has at most 32 devices: one call looks no further for a usable board.
 constexpr ULONG MAX_BOARDS_PER_BUS = 32;
 
+// The video BIOS image the display driver may read.
+constexpr ULONG BIOS_ROM_START = 0xC0000;
+constexpr ULONG BIOS_ROM_LENGTH = 0x8000;
+
 ULONG read_config(PBOARD_EXTENSION ext, ULONG slot, ULONG offset)
 {
     ULONG value = 0;
@@ -52,6 +57,14 @@ BOOLEAN is_vga_compatible(PBOARD_EXTENSION ext)
 {
     return ((ext->ulPciClassRevision >> PCI_SUBCLASS_SHIFT) & PCI_SUBCLASS_MASK) ==
            PCI_SUBCLASS_VGA;
+}
+
+PVOID map_bios_rom(PBOARD_EXTENSION ext)
+{
+    PHYSICAL_ADDRESS start;
+    start.LowPart = BIOS_ROM_START;
+    start.HighPart = 0;
+    return VideoPortGetDeviceBase(ext, start, BIOS_ROM_LENGTH, VIDEO_MEMORY_SPACE_MEMORY);
 }
 
 } // namespace
@@ -175,10 +188,14 @@ KORVID_API VP_STATUS Zorx_FindAdapter(PVOID HwDeviceExtension, PVOID, PWSTR,
     ConfigInfo->EmulatorAccessEntriesContext = 0;
     ConfigInfo->HardwareStateSize = 0;
 
-    if (pchain)
+    if (pchain) {
         *pchain = ext;
-    else
+    } else {
         first_board = ext;
+        // The system's video BIOS image, which the display driver may read
+        // through any board; kernel mappings are made while boards are found.
+        bios_rom = map_bios_rom(ext);
+    }
     pchain = &ext->pNextBoard;
     ++num_boards;
     if (!primary_vga && is_vga_compatible(ext))

@@ -11,6 +11,9 @@ extern ULONG num_boards;
 extern ULONG memory_type;
 extern PBOARD_EXTENSION primary_vga;
 extern PBOARD_EXTENSION first_board;
+// Kernel mapping of the system's video BIOS image at 0xC0000, made while the
+// first board is found (kernel mappings belong to discovery); null when it failed.
+extern PVOID bios_rom;
 
 KORVID_API ULONG DriverEntry(PVOID Context1, PVOID Context2);
 KORVID_API VP_STATUS Zorx_FindAdapter(PVOID HwDeviceExtension, PVOID HwContext,

@@ -42,13 +42,6 @@ constexpr ULONG MEGABYTE_SHIFT = 20;
 constexpr ULONG DISPLAY_DRIVER_CONSTANT_128 = 128;
 constexpr ULONG DISPLAY_DRIVER_CONSTANT_592 = 592;
 
-// The video BIOS image the display driver may read.
-constexpr ULONG BIOS_ROM_START = 0xC0000;
-constexpr ULONG BIOS_ROM_LENGTH = 0x8000;
-
-// The BIOS image is mapped once and the mapping kept for the driver's life.
-KORVID_DATA PVOID bios_rom = nullptr;
-
 const CHAR CHIP_NAME[] = "Orvanel(tm), Rev. 1";
 const CHAR DAC_RGB526_NAME[] = "IBM RGB 526";
 const CHAR DAC_RGB528_NAME[] = "IBM RGB 528";
@@ -72,21 +65,15 @@ VP_STATUS return_word(PVIDEO_REQUEST_PACKET p, ULONG value)
     return NO_ERROR;
 }
 
-VP_STATUS map_bios_rom(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET p)
+VP_STATUS map_bios_rom(PBOARD_EXTENSION, PVIDEO_REQUEST_PACKET p)
 {
     if (!output_fits(p, WORD_BYTES))
         return ERROR_INSUFFICIENT_BUFFER;
     // The image at 0xC0000 is the system VGA's BIOS, whichever board asks:
     // with a primary board of the family it is the right one, and the
-    // mapping is only read.
-    if (!bios_rom) {
-        PHYSICAL_ADDRESS start;
-        start.LowPart = BIOS_ROM_START;
-        start.HighPart = 0;
-        bios_rom = VideoPortGetDeviceBase(ext, start, BIOS_ROM_LENGTH, VIDEO_MEMORY_SPACE_MEMORY);
-        if (!bios_rom)
-            return ERROR_INVALID_PARAMETER;
-    }
+    // mapping is only read. It was mapped while the boards were found.
+    if (!bios_rom)
+        return ERROR_INVALID_PARAMETER;
     store_le32(p->OutputBuffer, static_cast<ULONG>(reinterpret_cast<ULONG_PTR>(bios_rom)));
     return NO_ERROR;
 }

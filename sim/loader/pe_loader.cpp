@@ -45,6 +45,11 @@ std::shared_ptr<PeImage> PeImage::load(std::vector<uint8_t> file, std::string* e
     }
     if (why.empty())
         why = image->map();
+    // Last, so that a refusal names any other damage first: the kernel
+    // refuses an image whose header checksum is not its file's
+    // (STATUS_IMAGE_CHECKSUM_MISMATCH); a checksum of 0 is not checked.
+    if (why.empty())
+        why = image->verify_checksum();
     if (why.empty())
         image->protect();
     if (!why.empty()) {
@@ -153,6 +158,16 @@ std::string PeImage::validate()
     if (!entry_in_code)
         return format("entry point at RVA 0x%x lies outside the image's code", entry_rva_);
     return {};
+}
+
+std::string PeImage::verify_checksum() const
+{
+    const pe::PeFile f(file_);
+    const uint32_t stored = f.u32(f.optional_header() + pe::optional_header::kCheckSum);
+    const uint32_t computed = pe::image_checksum(file_).value_or(0);
+    if (stored == 0 || stored == computed)
+        return {};
+    return format("header checksum 0x%x does not match the file's 0x%x", stored, computed);
 }
 
 std::string PeImage::map()

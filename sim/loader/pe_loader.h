@@ -57,6 +57,7 @@ class PeImage {
   private:
     PeImage() = default;
     std::string validate();
+    std::string verify_checksum() const;
     std::string map();
     std::string relocate();
     std::string bind_imports();

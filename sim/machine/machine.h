@@ -20,6 +20,8 @@ namespace sim {
 constexpr uint32_t kRegBinary = 3;
 constexpr uint32_t kRegDword = 4;
 constexpr uint32_t kRegSz = 1;
+constexpr uint32_t kRegExpandSz = 2;
+constexpr uint32_t kRegMultiSz = 7;
 
 struct RegistryValue {
     uint32_t type = kRegBinary;

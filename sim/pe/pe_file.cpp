@@ -15,6 +15,42 @@ std::optional<std::vector<uint8_t>> read_file(const std::string& path)
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+namespace {
+
+// Where the checksum field lies, if the file's headers hold it.
+std::optional<uint64_t> checksum_field(const std::vector<uint8_t>& file)
+{
+    const PeFile f(file);
+    const uint64_t at = f.optional_header() + optional_header::kCheckSum;
+    if (!f.error().empty() || f.optional_size() < optional_header::kCheckSum + 4 || !f.fits(at, 4))
+        return std::nullopt;
+    return at;
+}
+
+} // namespace
+
+std::optional<uint32_t> image_checksum(const std::vector<uint8_t>& file)
+{
+    const std::optional<uint64_t> field = checksum_field(file);
+    if (!field)
+        return std::nullopt;
+    uint32_t sum = 0;
+    for (size_t i = 0; i < file.size(); i += 2) {
+        const bool in_field = i >= *field && i < *field + 4;
+        const uint32_t word = i + 1 < file.size() ? load_le16(&file[i]) : file[i];
+        sum += in_field ? 0 : word;
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    sum = (sum + (sum >> 16)) & 0xFFFF;
+    return sum + static_cast<uint32_t>(file.size());
+}
+
+void update_checksum(std::vector<uint8_t>& file)
+{
+    if (std::optional<uint32_t> sum = image_checksum(file))
+        store_le32(&file[*checksum_field(file)], *sum);
+}
+
 PeFile::PeFile(const std::vector<uint8_t>& file) : Bytes(file.data(), file.size())
 {
     static constexpr char kPeSignature[kSignatureSize] = {'P', 'E', 0, 0};

@@ -29,8 +29,8 @@ constexpr uint32_t kMachine = 0, kNumberOfSections = 2, kSizeOfOptionalHeader = 
 // data directories, {RVA, size} pairs from kDataDirectory on.
 namespace optional_header {
 constexpr uint32_t kMagic = 0, kAddressOfEntryPoint = 16, kImageBase = 28, kSectionAlignment = 32,
-                   kFileAlignment = 36, kSizeOfImage = 56, kSizeOfHeaders = 60, kSubsystem = 68,
-                   kNumberOfRvaAndSizes = 92, kDataDirectory = 96, kSize = 224;
+                   kFileAlignment = 36, kSizeOfImage = 56, kSizeOfHeaders = 60, kCheckSum = 64,
+                   kSubsystem = 68, kNumberOfRvaAndSizes = 92, kDataDirectory = 96, kSize = 224;
 } // namespace optional_header
 namespace section_header {
 constexpr uint32_t kName = 0, kNameSize = 8, kVirtualSize = 8, kVirtualAddress = 12,
@@ -58,6 +58,14 @@ constexpr uint32_t kSectionCode = 0x20, kSectionExecute = 0x20000000, kSectionWr
 
 // A whole file's bytes, or nothing where it cannot be opened.
 std::optional<std::vector<uint8_t>> read_file(const std::string& path);
+
+// The image checksum as the system's loader checks it and the linker writes
+// it: the file's 16-bit words added with end-around carry, the checksum
+// field itself counted as zero, folded to 16 bits, plus the file's length.
+// Nothing where the headers do not hold the field.
+std::optional<uint32_t> image_checksum(const std::vector<uint8_t>& file);
+// Writes the checksum into the headers, as a tool that changes an image must.
+void update_checksum(std::vector<uint8_t>& file);
 
 // Bytes read as little-endian words; a word that does not fit reads as 0.
 class Bytes {

@@ -4,7 +4,9 @@
 #include "applet_fixture.h"
 #include "pe_image.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -68,6 +70,45 @@ TEST_F(StandIn, RegistryAnswersAsThePlatformDoes)
     EXPECT_EQ(win32_host::open_key_handles(), 1);
     RegCloseKey(key);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+}
+
+// A failed call whose output its documentation leaves undefined leaves it
+// poisoned, so that a caller that reads it anyway is caught.
+TEST_F(StandIn, FailedCallsLeaveUndefinedOutputPoisoned)
+{
+    win32_host::set_string(HKEY_LOCAL_MACHINE, kMcdKey, "Text", "abcdef");
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kMcdKey, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+    HDC dc = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+    uint8_t b[16];
+    auto fresh = [&] { return static_cast<uint8_t*>(std::memset(b, 0, sizeof b)); };
+    auto poisoned = [&](size_t n) {
+        return std::all_of(b, b + n, [](uint8_t v) { return v == win32_host::kPoisonByte; });
+    };
+    DWORD size = 4, in = 0;
+    EXPECT_EQ(RegQueryValueExA(key, "Text", nullptr, nullptr, fresh(), &size), ERROR_MORE_DATA);
+    EXPECT_TRUE(poisoned(4));
+    EXPECT_NE(RegQueryValueExA(key, "None", nullptr, nullptr, fresh(), &(size = 16)), 0);
+    EXPECT_TRUE(poisoned(16));
+    EXPECT_GT(GetWindowsDirectoryA(reinterpret_cast<LPSTR>(fresh()), 3), 3u);
+    EXPECT_TRUE(poisoned(3));
+    EXPECT_FALSE(GetFileVersionInfoA("C:\\WINNT\\none.dll", 0, 16, fresh()));
+    EXPECT_TRUE(poisoned(16));
+    uint8_t block[16] = {};
+    EXPECT_FALSE(VerQueryValueA(block, "\\", reinterpret_cast<LPVOID*>(fresh()),
+                                reinterpret_cast<PUINT>(b + 4)));
+    EXPECT_TRUE(poisoned(8));
+    EXPECT_LE(
+        ExtEscape(dc, 4000, 4, reinterpret_cast<LPCSTR>(&in), 16, reinterpret_cast<LPSTR>(fresh())),
+        0);
+    EXPECT_TRUE(poisoned(16));
+    DEVMODEA dm = {};
+    dm.dmSize = sizeof dm;
+    EXPECT_FALSE(EnumDisplaySettingsA(nullptr, 100000, &dm));
+    EXPECT_EQ(dm.dmSize, sizeof dm) << "the caller's size is kept";
+    EXPECT_EQ(dm.dmFields, 0xA5A5A5A5u);
+    DeleteDC(dc);
+    RegCloseKey(key);
 }
 
 std::string read_file(const std::string& path)

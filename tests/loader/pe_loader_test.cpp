@@ -87,8 +87,26 @@ TEST_F(KorvidSys, RefusesImportsItCannotBind)
     // The DLL name is matched without regard to case, as the platform does.
     auto upper = file;
     ASSERT_EQ(replace_import_name(upper, "videoprt.sys", "VIDEOPRT.SYS"), 1);
+    update_checksum(upper);
     std::string error;
     EXPECT_NE(PeImage::load(upper, &error), nullptr) << error;
+}
+
+// The kernel refuses an image whose header checksum is not its file's; the
+// build writes the right one, and a checksum of 0 is not checked.
+TEST_F(KorvidSys, RefusesAnImageWhoseChecksumDoesNotMatch)
+{
+    const PeFile headers(file);
+    const uint64_t field = headers.optional_header() + optional_header::kCheckSum;
+    ASSERT_NE(headers.u32(field), 0u) << "the build writes no checksum";
+    EXPECT_EQ(image_checksum(file), headers.u32(field));
+
+    auto changed = file;
+    changed[headers.sections().at(0).raw_offset + 0x10] ^= 0x40;
+    EXPECT_MENTIONS(refusal(changed), "header checksum");
+    store_le32(&changed[field], 0);
+    std::string why;
+    EXPECT_NE(PeImage::load(changed, &why), nullptr) << why;
 }
 
 // Offsets and sizes in the file are not trusted: a damaged image is refused

@@ -217,6 +217,11 @@ Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffer
     std::vector<korvid_host::Mapping> made;
     if (machine_->mappings.size() > mapped_before)
         made.assign(machine_->mappings.begin() + mapped_before, machine_->mappings.end());
+    // The BIOS image request answers with the mapping made while the boards were found.
+    if (code == IOCTL_PRIV_MAP_BIOS_ROM)
+        for (const korvid_host::Mapping& map : machine_->mappings)
+            if (map.kernel && map.aperture == sim::Aperture::Rom)
+                made.push_back(map);
     flush_trace();
     note(describe_reply(device, code, input, output_length, buffers, r, made));
     return r;

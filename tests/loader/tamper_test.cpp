@@ -28,6 +28,7 @@ class ChangedImage : public KorvidSysFile {
     korvid_host::DriverImage load()
     {
         std::string why;
+        pe::update_checksum(file); // as any tool that changes an image must
         auto image = sim::PeImage::load(file, &why);
         EXPECT_NE(image, nullptr) << why;
         return image ? sim::sys_driver(image) : korvid_host::DriverImage{};
@@ -98,7 +99,7 @@ TEST_F(ChangedImage, APatchedVendorIdFindsNoBoard)
     korvid_host::DriverImage changed = load();
     ASSERT_TRUE(changed.entry);
     Session s(changed);
-    EXPECT_EQ(s.boot(boards({0x11, 0x02})), static_cast<ULONG>(ERROR_DEV_NOT_EXIST));
+    EXPECT_EQ(s.boot(boards({0x11, 0x02})), static_cast<ULONG>(STATUS_UNSUCCESSFUL));
     EXPECT_TRUE(s.machine().devices.empty());
 }
 

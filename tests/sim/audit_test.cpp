@@ -147,6 +147,7 @@ TEST(Audit, APatchedKorvidSysShowsAsMismatches)
     MODE_TIMING patched = record;
     patched.usHBlank += 2;
     std::memcpy(&*at, &patched, sizeof patched);
+    pe::update_checksum(file);
 
     std::string error;
     auto image = sim::PeImage::load(file, &error);

@@ -169,6 +169,22 @@ TEST(SimBusDeathTest, MappingsAndOperationsKeepToTheirSpace)
     EXPECT_EQ(m.refused_unmaps, (std::vector<const void*>{va}));
 }
 
+// A view covers whole pages and says so; write combining is recorded; a
+// mapping made for another process is not the caller's to unmap.
+TEST(SimBus, MappingsAreWholePagesWithTheirCachingAndProcess)
+{
+    System m({BoardSetup{0x04}});
+    PHYSICAL_ADDRESS fb;
+    fb.QuadPart = m.board(0).phys(Aperture::FrameBuffer) + 0x10;
+    ULONG length = 0x1001, space = VIDEO_MEMORY_SPACE_P6CACHE;
+    PVOID va = reinterpret_cast<PVOID>(0x77);
+    ASSERT_EQ(VideoPortMapMemory(nullptr, fb, &length, &space, &va), NO_ERROR);
+    EXPECT_EQ(length, 0x2000u - 0x10);
+    EXPECT_TRUE(m.mappings.back().write_combined);
+    EXPECT_EQ(VideoPortUnmapMemory(nullptr, va, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(VideoPortUnmapMemory(nullptr, va, reinterpret_cast<HANDLE>(0x77)), NO_ERROR);
+}
+
 TEST(SimTrace, RecordsWidthOrderAndStalls)
 {
     System m({BoardSetup{}});

@@ -61,6 +61,7 @@ void System::forget_driver()
     opened.clear();
     requesting_device = -1;
     running = Callback::None;
+    in_registry_callback = false;
     violations.clear();
     extension_board.clear();
     extension_bus.clear();
@@ -150,8 +151,8 @@ void System::close(int device)
     opened[size_t(device)] = false;
     for (const Mapping& map : mappings)
         if (!map.kernel && map.handle == device)
-            violation("device " + std::to_string(device) +
-                      " closed with a mapping of the display driver left behind");
+            violation("display-driver model: device " + std::to_string(device) +
+                      " closed with one of its mappings left behind");
 }
 
 BOOLEAN System::start_io(int device, VIDEO_REQUEST_PACKET* packet)

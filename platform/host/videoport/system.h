@@ -26,6 +26,7 @@ struct Mapping {
     bool kernel;                     // made by VideoPortGetDeviceBase
     int handle = -1;                 // the display driver's: the device whose request made it
     std::shared_ptr<sim::View> view; // the display driver's own view of the range
+    bool write_combined = false;     // mapped with VIDEO_MEMORY_SPACE_P6CACHE
 };
 
 // A bus range handed to a device by VideoPortGetAccessRanges.
@@ -68,6 +69,12 @@ const char* callback_name(Callback c);
 // (it reaches the other boards by selecting them).
 enum class DeviceOpens : uint8_t { Every, DisplayOnly };
 
+// Which board VideoPortGetAccessRanges hands out, which NT 4.0 does not
+// document: the first matching board that no earlier call claimed, or, as
+// ReactOS's legacy detection does, the first matching board from slot 0 on
+// every call, whose resources then conflict with the device that claimed it.
+enum class SlotSearch : uint8_t { SkipClaimed, FromSlotZero };
+
 class System : public sim::Machine {
   public:
     explicit System(const std::vector<sim::BoardSetup>& setups);
@@ -86,6 +93,7 @@ class System : public sim::Machine {
 
     Faults faults;
     DeviceOpens opens = DeviceOpens::Every;
+    SlotSearch slot_search = SlotSearch::SkipClaimed;
 
     // Discovery state.
     std::vector<bool> claimed;
@@ -105,9 +113,13 @@ class System : public sim::Machine {
     std::vector<const void*> refused_unmaps;
     std::vector<VIDEO_X86_BIOS_ARGUMENTS> int10_calls;
     std::vector<VIDEO_PORT_CONFIG_INFO> find_adapter_config; // as each HwFindAdapter left it
+    // Files a registry parameter may name (IsParameterFileName), by path.
+    std::map<std::u16string, std::vector<uint8_t>> files;
+    // A registry callback (HwVidQueryNamedValueCallback) is running.
+    bool in_registry_callback = false;
 
-    // The call rules, checked like a driver verifier: a broken rule is
-    // reported on stderr and ends the program, unless a test collects them.
+    // The call rules (call_rules.h), checked like a driver verifier: a broken
+    // rule is reported on stderr and ends the program, unless a test collects them.
     Callback running = Callback::None;
     bool collect_violations = false;
     std::vector<std::string> violations;

@@ -66,6 +66,12 @@ typedef LONG VP_STATUS, *PVP_STATUS;
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_MORE_DATA 234L
 
+// ntstatus.h: what VideoPortInitialize answers, the driver's load status.
+#define STATUS_SUCCESS 0L
+#define STATUS_UNSUCCESSFUL ((LONG)0xC0000001L)
+#define STATUS_INVALID_PARAMETER ((LONG)0xC000000DL)
+#define STATUS_REVISION_MISMATCH ((LONG)0xC0000059L)
+
 typedef enum _INTERFACE_TYPE {
     InterfaceTypeUndefined = -1,
     Internal,

@@ -4,10 +4,14 @@
 
 #include "videoport/system.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 using korvid_host::Callback;
 using korvid_host::Claim;
@@ -191,6 +195,23 @@ VP_STATUS find_adapter(System& m, int bus, PVOID context, UCHAR* again)
     return status;
 }
 
+// Write combining applies to memory only; an I/O range ignores the flag.
+bool write_combined(ULONG space)
+{
+    return !(space & VIDEO_MEMORY_SPACE_IO) && (space & VIDEO_MEMORY_SPACE_P6CACHE);
+}
+
+constexpr uint32_t kPageSize = 0x1000;
+
+// `length` bytes from `offset` of a region, grown to the end of their last
+// page as far as the region reaches.
+ULONG whole_pages(const sim::Region& region, uint32_t offset, ULONG length)
+{
+    const uint64_t lead = offset % kPageSize;
+    const uint64_t end = (lead + length + kPageSize - 1) / kPageSize * kPageSize;
+    return static_cast<ULONG>(std::min<uint64_t>(end - lead, region.size() - offset));
+}
+
 // ---- call rules -------------------------------------------------------------
 // Checked only for calls the driver makes from its callbacks; tests may call
 // the operations directly to set a board up.
@@ -222,24 +243,117 @@ bool claimed_by(const System& m, PVOID ext, uint32_t start, uint32_t length, boo
     return false;
 }
 
+// Kernel mappings are made while the device is found: from HwFindAdapter
+// or from a registry callback (HwVidQueryNamedValueCallback), never while
+// requests are served.
+void check_device_base_caller(System& m)
+{
+    if (in_driver(m) && m.running != Callback::FindAdapter && !m.in_registry_callback)
+        m.violation(std::string("VideoPortGetDeviceBase called from ") +
+                    korvid_host::callback_name(m.running));
+}
+
 // A kernel mapping must lie in a range the device was given. Two legacy
-// ranges are mapped without a claim, as the video port permits: the VGA
-// ports, which every VGA-compatible board decodes and the miniport presets
-// while it finds its board, and the system BIOS image at 0xC0000, which the
-// display driver asks for with a request.
+// ranges are mapped without a claim while the device is found: the VGA
+// ports, which every VGA-compatible board decodes and the miniport presets,
+// and the system BIOS image at 0xC0000.
 void check_claimed(System& m, PVOID ext, uint32_t start, uint32_t length, bool io)
 {
     if (!in_driver(m) || claimed_by(m, ext, start, length, io))
         return;
-    if (io && start == sim::kVgaPortsBase && m.running == Callback::FindAdapter)
-        return;
-    if (!io && start == sim::kRomBase && m.running == Callback::StartIO)
+    const bool legacy = io ? start == sim::kVgaPortsBase : start == sim::kRomBase;
+    if (legacy && m.running == Callback::FindAdapter)
         return;
     char text[120];
     std::snprintf(text, sizeof text,
                   "VideoPortGetDeviceBase of %s 0x%X (+0x%X) that the device was not given",
                   io ? "I/O range" : "memory range", start, length);
     m.violation(text);
+}
+
+// ---- registry parameters ----------------------------------------------------
+// The video port reads a parameter with RtlQueryRegistryValues and a query
+// routine, without RTL_QUERY_REGISTRY_NOEXPAND: a REG_EXPAND_SZ value comes
+// expanded, a REG_MULTI_SZ value one string at a time, anything else as stored.
+
+// The system's environment as kernel-mode expansion sees it.
+constexpr std::pair<std::u16string_view, std::u16string_view> kEnvironment[] = {
+    {u"SystemRoot", u"C:\\WINNT"},
+};
+
+// The text of a stored string value, up to its first NUL.
+std::u16string text_of(const std::vector<uint8_t>& data)
+{
+    std::u16string text;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+        const char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+        if (c == 0)
+            break;
+        text += c;
+    }
+    return text;
+}
+
+// A string as the callback receives it: UTF-16, with its NUL.
+std::vector<uint8_t> bytes_of(const std::u16string& text)
+{
+    std::vector<uint8_t> bytes;
+    for (char16_t c : text + u'\0')
+        bytes.insert(bytes.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
+    return bytes;
+}
+
+// %NAME% references replaced by the environment; unknown ones stay as written.
+std::u16string expand(const std::u16string& text)
+{
+    std::u16string out;
+    for (size_t at = 0; at < text.size();) {
+        const size_t open = text.find(u'%', at), close = text.find(u'%', open + 1);
+        if (open == std::u16string::npos || close == std::u16string::npos) {
+            out += text.substr(at);
+            break;
+        }
+        out += text.substr(at, open - at);
+        const std::u16string name = text.substr(open + 1, close - open - 1);
+        const auto* var = std::find_if(std::begin(kEnvironment), std::end(kEnvironment),
+                                       [&](const auto& v) { return v.first == name; });
+        out += var != std::end(kEnvironment) ? std::u16string(var->second)
+                                             : text.substr(open, close - open + 1);
+        at = close + 1;
+    }
+    return out;
+}
+
+// What the query routine is handed for a value: one buffer per call.
+std::vector<std::vector<uint8_t>> parameter_pieces(const sim::RegistryValue& value)
+{
+    if (value.type == sim::kRegExpandSz)
+        return {bytes_of(expand(text_of(value.data)))};
+    if (value.type != sim::kRegMultiSz)
+        return {value.data};
+    std::vector<std::vector<uint8_t>> pieces;
+    std::vector<uint8_t> rest = value.data;
+    for (std::u16string s = text_of(rest); !s.empty(); s = text_of(rest)) {
+        pieces.push_back(bytes_of(s));
+        // A last string without its NUL ends the value.
+        rest.erase(rest.begin(),
+                   rest.begin() + static_cast<long>(std::min(rest.size(), pieces.back().size())));
+    }
+    return pieces;
+}
+
+// With IsParameterFileName the value names a file, and the file's contents
+// are handed over instead; none when the machine has no such file.
+std::optional<std::vector<std::vector<uint8_t>>> file_contents(const System& m,
+                                                               const sim::RegistryValue& value)
+{
+    const std::vector<std::vector<uint8_t>> names = parameter_pieces(value);
+    if (names.empty())
+        return std::nullopt;
+    auto file = m.files.find(text_of(names.front()));
+    if (file == m.files.end())
+        return std::nullopt;
+    return std::vector<std::vector<uint8_t>>{file->second};
 }
 
 } // namespace
@@ -250,26 +364,30 @@ extern "C" {
 // bus named in SystemIoBusNumber: again on the same bus while the driver
 // sets *Again after finding a device, and on the next bus once it answers
 // an error (no device there, or one it cannot configure). The load
-// succeeds when any device was found.
+// succeeds when any device was found. Answers an NTSTATUS: a registration
+// record larger than the port knows is a newer revision, one without the
+// three callbacks every miniport has is refused, and a driver that finds no
+// device does not load.
 ULONG NTAPI VideoPortInitialize(PVOID, PVOID, PVIDEO_HW_INITIALIZATION_DATA data, PVOID context)
 {
     System& m = machine();
-    std::memcpy(&m.hw, data, sizeof m.hw);
-    VP_STATUS failure = ERROR_DEV_NOT_EXIST;
+    if (data->HwInitDataSize > sizeof m.hw)
+        return static_cast<ULONG>(STATUS_REVISION_MISMATCH);
+    if (!data->HwFindAdapter || !data->HwInitialize || !data->HwStartIO)
+        return static_cast<ULONG>(STATUS_INVALID_PARAMETER);
+    // An older, shorter record: the fields it lacks are zero.
+    m.hw = {};
+    std::memcpy(&m.hw, data, data->HwInitDataSize);
     int calls = 0;
     for (int bus = 0; bus < sim::kNumBuses; ++bus) {
         UCHAR again = TRUE;
         while (again && calls++ < kMaxFindAdapterCalls) {
-            VP_STATUS status = find_adapter(m, bus, context, &again);
-            if (status != NO_ERROR) {
-                if (failure == ERROR_DEV_NOT_EXIST)
-                    failure = status;
+            if (find_adapter(m, bus, context, &again) != NO_ERROR)
                 break;
-            }
         }
     }
     m.opened.assign(m.devices.size(), false);
-    return m.devices.empty() ? static_cast<ULONG>(failure) : NO_ERROR;
+    return static_cast<ULONG>(m.devices.empty() ? STATUS_UNSUCCESSFUL : STATUS_SUCCESS);
 }
 
 VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,
@@ -287,8 +405,13 @@ VP_STATUS NTAPI VideoPortGetAccessRanges(PVOID ext, ULONG, PVOID, ULONG count,
     for (int index : m.boards_on_bus(m.bus_of_extension(ext))) {
         sim::Board& b = m.board(index);
         uint32_t id = b.config_dword(0);
-        if (m.claimed[index] || (id & 0xFFFF) != want_vendor || (id >> 16) != want_device)
+        if ((id & 0xFFFF) != want_vendor || (id >> 16) != want_device)
             continue;
+        if (m.claimed[index]) {
+            if (m.slot_search == korvid_host::SlotSearch::SkipClaimed)
+                continue;
+            return ERROR_INVALID_PARAMETER; // another device holds its resources
+        }
         // Each board is offered once per load, also one whose resources
         // conflict: the search goes on past it.
         m.claimed[index] = true;
@@ -329,6 +452,7 @@ PVOID NTAPI VideoPortGetDeviceBase(PVOID ext, PHYSICAL_ADDRESS address, ULONG le
     System& m = machine();
     if (address.HighPart != 0)
         return nullptr;
+    check_device_base_caller(m);
     check_claimed(m, ext, address.LowPart, length, io & VIDEO_MEMORY_SPACE_IO);
     sim::Location at = m.at_bus_address(address.LowPart, length, io & VIDEO_MEMORY_SPACE_IO);
     if (!at.region)
@@ -338,7 +462,8 @@ PVOID NTAPI VideoPortGetDeviceBase(PVOID ext, PHYSICAL_ADDRESS address, ULONG le
         (at.aperture == Aperture::Rom && m.faults.fail_rom_mapping))
         return nullptr;
     uint8_t* va = at.region->base() + at.offset;
-    m.mappings.push_back({owner, at.aperture, address.LowPart, length, va, 0, true, -1, nullptr});
+    m.mappings.push_back({owner, at.aperture, address.LowPart, length, va, 0, true, -1, nullptr,
+                          write_combined(io)});
     return va;
 }
 
@@ -366,16 +491,18 @@ VP_STATUS NTAPI VideoPortMapMemory(PVOID ext, PHYSICAL_ADDRESS address, PULONG l
         return ERROR_INVALID_PARAMETER;
     // On input the address word names the process to map into (null: the caller).
     uint32_t process = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(*virtual_address));
-    // Memory is mapped into the process as a view of its own, exactly as
-    // long as asked; port addresses are handed back as they are.
+    // Memory is mapped into the process as a view of its own, in whole
+    // pages: the length mapped comes back rounded up to the end of the last
+    // page; port addresses are handed back as they are.
     std::shared_ptr<sim::View> view;
     void* va = at.region->base() + at.offset;
     if (!io) {
+        *length = whole_pages(*at.region, at.offset, *length);
         view = std::make_shared<sim::View>(at.region->view(at.offset, *length));
         va = view->start();
     }
     m.mappings.push_back({owner_of(m, at, ext), at.aperture, address.LowPart, *length, va, process,
-                          false, m.requesting_device, view});
+                          false, m.requesting_device, view, write_combined(*io_space)});
     *virtual_address = va;
     return NO_ERROR;
 }
@@ -386,7 +513,7 @@ VP_STATUS NTAPI VideoPortUnmapMemory(PVOID, PVOID virtual_address, HANDLE proces
     auto& maps = m.mappings;
     uint32_t proc = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(process));
     for (auto it = maps.begin(); it != maps.end(); ++it)
-        if (!it->kernel && it->va == virtual_address && (proc == 0 || it->process == proc)) {
+        if (!it->kernel && it->va == virtual_address && it->process == proc) {
             maps.erase(it);
             return NO_ERROR;
         }
@@ -494,7 +621,10 @@ VP_STATUS NTAPI VideoPortSetRegistryParameters(PVOID ext, PWSTR name, PVOID data
     return NO_ERROR;
 }
 
-VP_STATUS NTAPI VideoPortGetRegistryParameters(PVOID ext, PWSTR name, UCHAR,
+// NO_ERROR once the value was found and the callback called, whatever the
+// callback answered (its VP_STATUS is no failure to the query); otherwise
+// ERROR_INVALID_PARAMETER.
+VP_STATUS NTAPI VideoPortGetRegistryParameters(PVOID ext, PWSTR name, UCHAR is_file_name,
                                                PMINIPORT_GET_REGISTRY_ROUTINE callback,
                                                PVOID context)
 {
@@ -504,10 +634,18 @@ VP_STATUS NTAPI VideoPortGetRegistryParameters(PVOID ext, PWSTR name, UCHAR,
     auto it = key.find(std::u16string(name));
     if (it == key.end())
         return ERROR_INVALID_PARAMETER;
-    // The callback gets its own copy, as the platform hands out a buffer of its own.
-    std::vector<uint8_t> data = it->second.data;
-    data.reserve(data.size() + 1);
-    return callback(ext, context, name, data.data(), static_cast<ULONG>(data.size()));
+    std::optional<std::vector<std::vector<uint8_t>>> pieces =
+        is_file_name ? file_contents(m, it->second) : parameter_pieces(it->second);
+    if (!pieces)
+        return ERROR_INVALID_PARAMETER;
+    const bool outer = std::exchange(m.in_registry_callback, true);
+    // Each call gets a buffer of its own, as the platform hands out.
+    for (std::vector<uint8_t>& data : *pieces) {
+        data.reserve(data.size() + 1);
+        callback(ext, context, name, data.data(), static_cast<ULONG>(data.size()));
+    }
+    m.in_registry_callback = outer;
+    return NO_ERROR;
 }
 
 } // extern "C"

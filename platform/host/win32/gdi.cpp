@@ -5,6 +5,8 @@
 
 #include "sim/display/display_driver_devmode.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace win32_host {
@@ -99,10 +101,14 @@ int WINAPI ExtEscape(HDC hdc, int iEscape, int cjInput, LPCSTR lpInData, int cjO
         std::memcpy(&input, lpInData, 4);
     record_call("ExtEscape " + std::to_string(iEscape) + " in=" + std::to_string(input));
     int result = 0;
-    if (s.escape_hook && s.escape_hook(iEscape, cjInput, lpInData, cjOutput, lpOutData, &result))
-        return result;
-    return s.display->escape(static_cast<uint32_t>(iEscape), static_cast<uint32_t>(cjInput),
-                             lpInData, static_cast<uint32_t>(cjOutput), lpOutData);
+    if (!s.escape_hook || !s.escape_hook(iEscape, cjInput, lpInData, cjOutput, lpOutData, &result))
+        result = s.display->escape(static_cast<uint32_t>(iEscape), static_cast<uint32_t>(cjInput),
+                                   lpInData, static_cast<uint32_t>(cjOutput), lpOutData);
+    // An escape that fails (0: not carried out, below 0: an error) leaves
+    // its output undefined.
+    if (result <= 0)
+        poison(lpOutData, static_cast<size_t>(cjOutput));
+    return result;
 }
 
 // The caller's size field is not read: the display fields are filled
@@ -125,8 +131,15 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA
         ok = s.display->stored_mode(mode);
     else
         ok = s.display->enum_mode(iModeNum, mode);
-    if (!ok)
+    if (!ok) {
+        // The record of a failed call is undefined past the caller's own
+        // size fields.
+        const size_t filled = std::min<size_t>(lpDevMode->dmSize, sizeof *lpDevMode);
+        const size_t kept = offsetof(DEVMODEA, dmDriverExtra) + sizeof lpDevMode->dmDriverExtra;
+        if (filled > kept)
+            poison(reinterpret_cast<uint8_t*>(lpDevMode) + kept, filled - kept);
         return FALSE;
+    }
     fill(*lpDevMode, mode);
     return TRUE;
 }

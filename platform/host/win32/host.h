@@ -20,6 +20,11 @@
 
 namespace win32_host {
 
+// What a failed call leaves in an output buffer whose contents its
+// documentation leaves undefined, so that a caller that reads it anyway
+// reads this.
+constexpr uint8_t kPoisonByte = 0xA5;
+
 // Everything back to a fresh machine: empty registry, no windows, no driver,
 // Windows directory "C:\WINNT", no mapped files, no faults, records cleared.
 // Loaded modules stay loaded.

@@ -38,9 +38,12 @@ UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
     const std::string& dir = state().windows_directory;
     if (dir.empty())
         return 0;
-    // Too small a buffer: nothing is copied and the size it needs is returned.
-    if (!lpBuffer || dir.size() + 1 > uSize)
+    // Too small a buffer: the size it needs is returned, its contents are
+    // left undefined.
+    if (!lpBuffer || dir.size() + 1 > uSize) {
+        poison(lpBuffer, uSize);
         return static_cast<UINT>(dir.size() + 1);
+    }
     std::memcpy(lpBuffer, dir.c_str(), dir.size() + 1);
     return static_cast<UINT>(dir.size());
 }

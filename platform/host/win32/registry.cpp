@@ -190,6 +190,42 @@ const sim::RegistryValue* value(HKEY root, const std::string& path, const std::s
     return it == k->values().end() ? nullptr : &it->second;
 }
 
+namespace {
+
+LSTATUS query_value(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                    LPBYTE lpData, LPDWORD lpcbData)
+{
+    OpenKey* open = open_key(hKey);
+    if (!open)
+        return ERROR_INVALID_HANDLE;
+    if (lpReserved || (lpData && !lpcbData))
+        return ERROR_INVALID_PARAMETER;
+    if (!(open->access & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    Key* key = find_key(open->path);
+    if (!key)
+        return ERROR_FILE_NOT_FOUND; // deleted while open
+    auto it = find_value(key->values(), lpValueName ? lpValueName : "");
+    if (it == key->values().end())
+        return ERROR_FILE_NOT_FOUND;
+    std::vector<uint8_t> data = from_stored(it->second);
+    if (lpType)
+        *lpType = it->second.type;
+    if (!lpcbData)
+        return ERROR_SUCCESS;
+    DWORD room = *lpcbData;
+    *lpcbData = static_cast<DWORD>(data.size());
+    if (!lpData)
+        return ERROR_SUCCESS;
+    if (room < data.size())
+        return ERROR_MORE_DATA;
+    if (!data.empty()) // an empty value has no bytes to copy from
+        std::memcpy(lpData, data.data(), data.size());
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
 int open_key_handles()
 {
     return static_cast<int>(state().open_keys.size());
@@ -230,36 +266,16 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, REGSAM samDesire
     return ERROR_SUCCESS;
 }
 
+// The data buffer of a failed query is left undefined (ERROR_MORE_DATA
+// included): it is poisoned, and only *lpcbData says what it would need.
 LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                                 LPBYTE lpData, LPDWORD lpcbData)
 {
-    OpenKey* open = open_key(hKey);
-    if (!open)
-        return ERROR_INVALID_HANDLE;
-    if (lpReserved || (lpData && !lpcbData))
-        return ERROR_INVALID_PARAMETER;
-    if (!(open->access & KEY_QUERY_VALUE))
-        return ERROR_ACCESS_DENIED;
-    Key* key = find_key(open->path);
-    if (!key)
-        return ERROR_FILE_NOT_FOUND; // deleted while open
-    auto it = find_value(key->values(), lpValueName ? lpValueName : "");
-    if (it == key->values().end())
-        return ERROR_FILE_NOT_FOUND;
-    std::vector<uint8_t> data = from_stored(it->second);
-    if (lpType)
-        *lpType = it->second.type;
-    if (!lpcbData)
-        return ERROR_SUCCESS;
-    DWORD room = *lpcbData;
-    *lpcbData = static_cast<DWORD>(data.size());
-    if (!lpData)
-        return ERROR_SUCCESS;
-    if (room < data.size())
-        return ERROR_MORE_DATA;
-    if (!data.empty()) // an empty value has no bytes to copy from
-        std::memcpy(lpData, data.data(), data.size());
-    return ERROR_SUCCESS;
+    const DWORD room = lpData && lpcbData ? *lpcbData : 0;
+    LSTATUS status = query_value(hKey, lpValueName, lpReserved, lpType, lpData, lpcbData);
+    if (status != ERROR_SUCCESS)
+        poison(lpData, room);
+    return status;
 }
 
 LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,

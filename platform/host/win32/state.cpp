@@ -3,6 +3,7 @@
 #include "state.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace win32_host {
@@ -16,6 +17,12 @@ State& state()
 void record_call(const std::string& line)
 {
     state().calls.push_back(line);
+}
+
+void poison(void* out, size_t bytes)
+{
+    if (out)
+        std::memset(out, kPoisonByte, bytes);
 }
 
 void reset()

@@ -77,6 +77,8 @@ struct State {
 
 State& state();
 void record_call(const std::string& line);
+// Fills an output the failed call leaves undefined with kPoisonByte.
+void poison(void* out, size_t bytes);
 using sim::upper;
 
 Window* window(HWND handle); // nullptr for a handle that is no live window

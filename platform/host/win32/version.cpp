@@ -141,31 +141,9 @@ bool same_key(const std::u16string& a, const std::string& b)
 
 using namespace win32_host;
 
-extern "C" {
+namespace {
 
-DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle)
-{
-    if (lpdwHandle)
-        *lpdwHandle = 0;
-    std::string resource;
-    if (!version_resource(lptstrFilename, resource))
-        return 0;
-    return block_size(resource.size());
-}
-
-BOOL WINAPI GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD, DWORD dwLen, LPVOID lpData)
-{
-    std::string resource;
-    if (!lpData || !version_resource(lptstrFilename, resource) ||
-        dwLen < block_size(resource.size()))
-        return FALSE;
-    std::memset(lpData, 0, dwLen);
-    std::memcpy(lpData, resource.data(), resource.size());
-    state().version_blocks[lpData] = resource.size();
-    return TRUE;
-}
-
-BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer, PUINT puLen)
+BOOL query_version_value(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer, PUINT puLen)
 {
     auto known = state().version_blocks.find(pBlock);
     if (!lpSubBlock || !lplpBuffer || !puLen || known == state().version_blocks.end())
@@ -218,6 +196,44 @@ BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer
     *lplpBuffer = ansi;
     *puLen = static_cast<UINT>(count + 1);
     return TRUE;
+}
+
+} // namespace
+
+extern "C" {
+
+DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR lptstrFilename, LPDWORD lpdwHandle)
+{
+    if (lpdwHandle)
+        *lpdwHandle = 0;
+    std::string resource;
+    if (!version_resource(lptstrFilename, resource))
+        return 0;
+    return block_size(resource.size());
+}
+
+BOOL WINAPI GetFileVersionInfoA(LPCSTR lptstrFilename, DWORD, DWORD dwLen, LPVOID lpData)
+{
+    std::string resource;
+    if (!lpData || !version_resource(lptstrFilename, resource) ||
+        dwLen < block_size(resource.size())) {
+        poison(lpData, dwLen); // a failed call leaves the block undefined
+        return FALSE;
+    }
+    std::memset(lpData, 0, dwLen);
+    std::memcpy(lpData, resource.data(), resource.size());
+    state().version_blocks[lpData] = resource.size();
+    return TRUE;
+}
+
+// A failed query leaves the pointer and the length undefined.
+BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer, PUINT puLen)
+{
+    if (query_version_value(pBlock, lpSubBlock, lplpBuffer, puLen))
+        return TRUE;
+    poison(lplpBuffer, sizeof *lplpBuffer);
+    poison(puLen, sizeof *puLen);
+    return FALSE;
 }
 
 } // extern "C"

@@ -1,7 +1,7 @@
 // The DAC's system-clock synthesizer, which clocks the frame-buffer memory.
 // Nothing computes dividers at run time: every PLL word is a constant here,
 // an entry of ibm_mclock, or a field of a timing record.
-#include "chip_regs.h"
+#include "chip_access.h"
 #include "dac.h"
 #include "hardware.h"
 

@@ -1,6 +1,7 @@
 // Adapter discovery: claim one board of the family per call, map its
 // apertures and append it to the board chain.
 #include "korvid.h"
+#include "regs.h"
 
 KORVID_DATA ULONG num_boards = 0;
 KORVID_DATA ULONG memory_type = 0;
@@ -14,15 +15,6 @@ KORVID_DATA PVOID bios_rom = nullptr;
 namespace {
 
 KORVID_DATA PBOARD_EXTENSION* pchain = nullptr;
-
-// PCI configuration space offsets.
-constexpr ULONG PCI_COMMAND = 0x04;
-constexpr ULONG PCI_CLASS_REVISION = 0x08;
-constexpr ULONG PCI_SUBSYSTEM = 0x2C;
-constexpr ULONG PCI_COMMAND_DECODE = 0x3; // I/O and memory space decoding
-constexpr ULONG PCI_SUBCLASS_SHIFT = 16;
-constexpr ULONG PCI_SUBCLASS_MASK = 0xFF;
-constexpr ULONG PCI_SUBCLASS_VGA = 0x00;
 
 // The standard VGA ports the board also answers on.
 constexpr ULONG VGA_PORT_START = 0x3C0;
@@ -117,7 +109,7 @@ BOOLEAN ranges_in_place(PBOARD_EXTENSION ext)
 BOOLEAN read_identity(PBOARD_EXTENSION ext, ULONG slot)
 {
     memory_type = read_config(ext, slot, PCI_SUBSYSTEM);
-    ext->ulBoardConfig = memory_type >> 16;
+    ext->ulBoardConfig = memory_type >> PCI_SUBSYSTEM_ID_SHIFT;
     ext->ulPciClassRevision = read_config(ext, slot, PCI_CLASS_REVISION);
     return ext->ulBoardConfig <= BOARD_CONFIG_MAX;
 }

@@ -1,25 +1,11 @@
 // Adapter initialisation and reset: bring a discovered board into its known
 // state without setting a mode, and return every board to VGA on reset.
-#include "chip_regs.h"
+#include "chip_access.h"
 #include "hardware.h"
 #include "korvid.h"
 #include "registry.h"
 
 namespace {
-
-// I/O block registers only initialisation touches.
-constexpr ULONG IO_MCLOCK_STRAP = 0x18;
-constexpr ULONG IO_MEMORY_TYPE = 0x20;
-constexpr ULONG IO_SGRAM_TIMING = 0x24;
-
-// Bits 0-2 of the strap all clear: the board runs on the fixed memory clock.
-constexpr ULONG MCLOCK_STRAP_MASK = 0x7;
-constexpr ULONG SGRAM_TYPE_KEEP_MASK = 0xFF9FFFFC;
-constexpr ULONG SGRAM_TYPE_SET_BITS = 0x100010;
-constexpr ULONG WRAM_TYPE_KEEP_MASK = 0xFFFFFFFC;
-constexpr ULONG WRAM_TYPE_SET_BITS = 0x500010;
-constexpr ULONG SGRAM_TIMING = 0x1430;
-constexpr ULONG SGRAM_TIMING_LOAD = 0x80000000;
 
 constexpr ULONG CURSOR_COLOR_WHITE = 0xFFFFFF;
 constexpr ULONG DRIVER_OPTION_DEFAULT = 1;

@@ -1,33 +1,18 @@
 // The chip's windows onto video memory: memory window 0 over the whole
 // memory, and the two XY windows sized to the XY aperture.
-#include "chip_regs.h"
+#include "chip_access.h"
 #include "hardware.h"
 
 namespace {
 
-// Memory window 0: placed at the start of video memory, every bit passed.
-constexpr ULONG REG_MW0_BASE = 0x2000;
-constexpr ULONG REG_MW0_SIZE = 0x2008;
-constexpr ULONG REG_MW0_ORIGIN = 0x200C;
-constexpr ULONG REG_MW0_CONTROL = 0x2010;
-constexpr ULONG REG_MW0_MASK = 0x2024;
-constexpr ULONG MW0_PASS_ALL = 0xFFFFFFFF;
-
-// XY window controls: the size code lives in bits 8 to 11.
-constexpr ULONG REG_XYA_CONTROL = 0x4010;
-constexpr ULONG REG_XYB_CONTROL = 0x6010;
-constexpr ULONG XY_SIZE_SHIFT = 8;
-constexpr ULONG XY_SIZE_FIELD = 0xF00;
-
-// A window of code c spans 4 KiB << c. Code 20 spans 4 GiB, enough for any
-// 32-bit length; stopping there keeps the shift inside 32 bits.
-constexpr ULONG WINDOW_UNIT = 4096;
+// Code 20 spans 4 GiB, enough for any 32-bit length; stopping there keeps
+// the shift inside 32 bits.
 constexpr ULONG WINDOW_CODE_MAX = 20;
 
 ULONG window_size_code(ULONG length)
 {
     ULONG code = 0;
-    while (code < WINDOW_CODE_MAX && (WINDOW_UNIT << code) < length)
+    while (code < WINDOW_CODE_MAX && (WINDOW_SIZE_UNIT << code) < length)
         ++code;
     return code;
 }

@@ -1,36 +1,12 @@
 // Entering a mode: configuration reset, windows, memory clock, display
 // timing, pitch and start, the DAC's pixel format and pixel clock, and a
 // clear of all of video memory. Reads top to bottom as the hardware sequence.
-#include "chip_regs.h"
+#include "chip_access.h"
 #include "dac.h"
 #include "hardware.h"
 
 namespace {
 
-// Display controller registers (register aperture). The four reserved ones
-// around the timing block have no use in the native modes and are kept 0.
-constexpr ULONG REG_DISPLAY_RESERVED0 = 0x20;
-constexpr ULONG REG_DISPLAY_RESERVED1 = 0x24;
-constexpr ULONG REG_DISPLAY_START = 0x28;
-constexpr ULONG REG_DISPLAY_PITCH = 0x2C;
-constexpr ULONG REG_H_ACTIVE = 0x30;
-constexpr ULONG REG_H_BLANK = 0x34;
-constexpr ULONG REG_H_FRONT_PORCH = 0x38;
-constexpr ULONG REG_H_SYNC = 0x3C;
-constexpr ULONG REG_V_ACTIVE = 0x40;
-constexpr ULONG REG_V_BLANK = 0x44;
-constexpr ULONG REG_V_FRONT_PORCH = 0x48;
-constexpr ULONG REG_V_SYNC = 0x4C;
-constexpr ULONG REG_DISPLAY_RESERVED2 = 0x50;
-constexpr ULONG REG_DISPLAY_RESERVED3 = 0x54;
-constexpr ULONG REG_DISPLAY_CONTROL = 0x58;
-constexpr ULONG DISPLAY_CONTROL_ENABLE = 0x100;
-
-// Busy status: idle when the count reads 0 and the two status bits are clear.
-constexpr ULONG REG_BUSY_STATUS = 0x4008;
-constexpr ULONG REG_BUSY_COUNT = 0x400C;
-constexpr ULONG BUSY_STATUS_BITS = 0x3;
-constexpr ULONG BUSY_COUNT_BITS = 0xFFFFFFFF;
 // A chip that never goes idle must not hang the system: each wait gives up
 // after one second of polling and the mode set carries on.
 constexpr ULONG IDLE_WAIT_STEPS = 1000000 / STALL_STEP_US;
@@ -38,32 +14,17 @@ constexpr ULONG IDLE_WAIT_STEPS = 1000000 / STALL_STEP_US;
 // Configuration reset: a pulse of the reset bit, then the native
 // configuration (the window enables are lost; they are reopened at once).
 constexpr ULONG CONFIG_PULSE_US = 100;
-constexpr ULONG CONTROL_NATIVE_CLEAR = 0x0D;
 
 // Width in bits of one memory word, which carries 32 / bpp or 64 / bpp pixels.
 constexpr ULONG SGRAM_WORD_BITS = 32;
 constexpr ULONG WRAM_WORD_BITS = 64;
 
-// DAC settings of a native mode.
-constexpr UCHAR MISC2_CLOCK_CHANGE = 1; // before the first pixel-clock load
-// PLL controls that put a freshly loaded pixel clock (register pair 0) in effect.
-constexpr UCHAR PLL_CONTROL1_PAIR = 3;
-constexpr UCHAR PLL_CONTROL2_PAIR0 = 0;
-constexpr UCHAR MISC1_WRAM = 1;
-constexpr UCHAR MISC1_SGRAM = 0;
-constexpr UCHAR MISC2_NATIVE = 0x45;
-constexpr UCHAR MISC2_SGRAM_32BPP = 0x05;
+// DAC settings of a native mode, written in runs by auto-increment.
 constexpr UCHAR MISC3_4_NATIVE[] = {0, 0};
 constexpr UCHAR RGB528_MISC1_TO_5[] = {3, 0x45, 0x85, 0, 0};
 // Registers 0x02 to 0x08: clocking, sync and output of a native mode.
 constexpr UCHAR RGB526_CLOCK_SYNC_OUTPUT[] = {0x81, 0, 1, 0, 2, 0, 1};
 constexpr UCHAR RGB528_CLOCK_SYNC_OUTPUT[] = {0x81, 0, 0, 0, 2, 0, 1};
-constexpr UCHAR DAC_8BPP_CONTROL = 0;
-constexpr UCHAR DAC_24BPP_DIRECT = 0;
-
-constexpr UCHAR PIXEL_FORMAT_8BPP = 3;
-constexpr UCHAR PIXEL_FORMAT_16BPP = 4;
-constexpr UCHAR PIXEL_FORMAT_32BPP = 6;
 
 struct HSCALE {
     ULONG mul; // pixels per character unit of the timing record
@@ -96,10 +57,10 @@ ULONG scaled(ULONG field, HSCALE s)
 UCHAR pixel_format(ULONG bitsPerPixel)
 {
     if (bitsPerPixel == 16)
-        return PIXEL_FORMAT_16BPP;
+        return DAC_PIXEL_FORMAT_16BPP;
     if (bitsPerPixel == 32)
-        return PIXEL_FORMAT_32BPP;
-    return PIXEL_FORMAT_8BPP;
+        return DAC_PIXEL_FORMAT_32BPP;
+    return DAC_PIXEL_FORMAT_8BPP;
 }
 
 // Polls until `bits` of `reg` read clear, spending steps from `stepsLeft`.
@@ -168,8 +129,8 @@ VOID write_pixel_clock(PBOARD_EXTENSION ext, ULONG pllWord)
     Zorx_dac_write(ext, pll_vco(pllWord));
     Zorx_dac_write(ext, pll_ref(pllWord));
     Zorx_dac_reselect(ext, DAC_REG_PLL_CONTROL1);
-    Zorx_dac_write(ext, PLL_CONTROL1_PAIR);
-    Zorx_dac_write(ext, PLL_CONTROL2_PAIR0);
+    Zorx_dac_write(ext, DAC_PLL_CONTROL1_PAIR);
+    Zorx_dac_write(ext, DAC_PLL_CONTROL2_PAIR0);
 }
 
 VOID reload_pixel_clock(PBOARD_EXTENSION ext, ULONG pllWord)
@@ -203,13 +164,13 @@ VOID dac_rgb526(PBOARD_EXTENSION ext, const DISPLAY_MODE* mode)
     write_pixel_clock(ext, pll);
     cursor_off(ext);
     Zorx_dac_reselect(ext, DAC_REG_MISC1);
-    Zorx_dac_write(ext, wram ? MISC1_WRAM : MISC1_SGRAM);
-    Zorx_dac_write(ext, !wram && bpp == 32 ? MISC2_SGRAM_32BPP : MISC2_NATIVE);
+    Zorx_dac_write(ext, wram ? DAC_MISC1_WRAM : DAC_MISC1_SGRAM);
+    Zorx_dac_write(ext, !wram && bpp == 32 ? DAC_MISC2_SGRAM_32BPP : DAC_MISC2_NATIVE);
     for (UCHAR value : MISC3_4_NATIVE)
         Zorx_dac_write(ext, value);
     Zorx_dac_write_run(ext, DAC_REG_MISC_CLOCK, RGB526_CLOCK_SYNC_OUTPUT);
     // The depth controls go in under the 8-bpp format; the real format follows.
-    write_pixel_controls(ext, PIXEL_FORMAT_8BPP);
+    write_pixel_controls(ext, DAC_PIXEL_FORMAT_8BPP);
     Zorx_dac_reselect(ext, DAC_REG_32BPP);
     Zorx_dac_write(ext, DAC_32BPP_DIRECT);
     Zorx_dac_reselect(ext, DAC_REG_PIXEL_FORMAT);
@@ -233,7 +194,7 @@ VOID dac_rgb528(PBOARD_EXTENSION ext, const DISPLAY_MODE* mode)
 VOID program_dac(PBOARD_EXTENSION ext, const DISPLAY_MODE* mode)
 {
     Zorx_dac_select(ext, DAC_REG_MISC2);
-    Zorx_dac_write(ext, MISC2_CLOCK_CHANGE);
+    Zorx_dac_write(ext, DAC_MISC2_CLOCK_CHANGE);
     Zorx_dac_reselect(ext, DAC_REG_PIXCLK_VCO0);
     if (ext->ulDacType == DAC_TYPE_RGB526 || ext->ulDacType == DAC_TYPE_RGB526_DRAM)
         dac_rgb526(ext, mode);

@@ -7,13 +7,6 @@ namespace {
 
 constexpr ULONG PALETTE_ENTRIES = 256;
 
-// Depth controls with gamma on: 16-bpp and 32-bpp pixels go through the
-// palette, which then holds the ramp.
-constexpr UCHAR GAMMA_ON_16BPP = 0x02;
-constexpr UCHAR GAMMA_ON_24BPP = 0x00;
-constexpr UCHAR GAMMA_ON_32BPP = 0x00;
-constexpr UCHAR GAMMA_OFF_24BPP = 0x01;
-
 // Gamma words: red in bits 8 to 15, green 16 to 23, blue 24 to 31.
 constexpr ULONG GAMMA_RED_SHIFT = 8;
 constexpr ULONG GAMMA_GREEN_SHIFT = 16;
@@ -100,7 +93,7 @@ BOOLEAN fEnableGammaSupport(PBOARD_EXTENSION ext)
     }
     if (!known_dac(ext))
         return FALSE;
-    write_depth_controls(ext, GAMMA_ON_16BPP, GAMMA_ON_24BPP, GAMMA_ON_32BPP);
+    write_depth_controls(ext, DAC_16BPP_GAMMA, DAC_24BPP_GAMMA, DAC_32BPP_GAMMA);
     ext->ulFlags |= FLAG_GAMMA_ENABLED;
     return TRUE;
 }
@@ -109,7 +102,7 @@ BOOLEAN fDisableGammaSupport(PBOARD_EXTENSION ext)
 {
     if (!known_dac(ext))
         return FALSE;
-    write_depth_controls(ext, DAC_16BPP_DIRECT, GAMMA_OFF_24BPP, DAC_32BPP_DIRECT);
+    write_depth_controls(ext, DAC_16BPP_DIRECT, DAC_24BPP_GAMMA_OFF, DAC_32BPP_DIRECT);
     ext->ulFlags &= ~FLAG_GAMMA_ENABLED;
     return TRUE;
 }

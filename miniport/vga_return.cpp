@@ -1,14 +1,13 @@
 // The WRAM reset and the return to VGA. The reset callback runs the return
 // at raised interrupt level (shutdown, crash), so without the BIOS call it
 // and everything it reaches only writes registers and stalls.
-#include "chip_regs.h"
+#include "chip_access.h"
 #include "dac.h"
 #include "hardware.h"
 #include "korvid.h"
 
 namespace {
 
-constexpr ULONG WRAM_RESET_RELEASE = 0x1;
 // WRAM needs its reset held, and then time to come out of it.
 constexpr ULONG WRAM_RESET_HOLD_US = 100;
 constexpr ULONG WRAM_RESET_RECOVER_US = 100;
@@ -17,27 +16,24 @@ constexpr ULONG WRAM_RESET_RECOVER_US = 100;
 constexpr ULONG VGA_RETURN_SETTLE_US = 50;
 
 // The VGA settings of the DAC.
-constexpr UCHAR VGA_MISC = 0;
 constexpr UCHAR VGA_MISC3_4[] = {0, 0};
 // Registers 0x02 to 0x08: all off except the DAC operation (0x06) and the
 // system clock control (0x08).
 constexpr UCHAR VGA_CLOCK_SYNC_OUTPUT[] = {0, 0, 0, 0, 2, 0, 1};
-constexpr UCHAR VGA_PLL_CONTROL1 = 0;
 
-// PCI class dword: the sub-class byte, 0 for a VGA-compatible controller.
 // BIOS function 0 (set video mode), mode 3 (80 x 25 colour text).
 constexpr ULONG BIOS_SET_TEXT_MODE_3 = 0x0003;
 
 VOID dac_to_vga(PBOARD_EXTENSION ext)
 {
     Zorx_dac_select(ext, DAC_REG_MISC1);
-    Zorx_dac_write(ext, VGA_MISC);
+    Zorx_dac_write(ext, DAC_MISC_VGA);
     Zorx_dac_write_run(ext, DAC_REG_MISC3, VGA_MISC3_4);
     Zorx_dac_write_run(ext, DAC_REG_MISC_CLOCK, VGA_CLOCK_SYNC_OUTPUT);
     Zorx_dac_reselect(ext, DAC_REG_PLL_CONTROL1);
-    Zorx_dac_write(ext, VGA_PLL_CONTROL1);
+    Zorx_dac_write(ext, DAC_PLL_CONTROL1_VGA);
     Zorx_dac_reselect(ext, DAC_REG_MISC2);
-    Zorx_dac_write(ext, VGA_MISC);
+    Zorx_dac_write(ext, DAC_MISC_VGA);
     Zorx_dac_reselect(ext, DAC_REG_CURSOR_CONTROL);
     Zorx_dac_write(ext, DAC_CURSOR_OFF);
 }

@@ -15,6 +15,8 @@
 
 // The escape codes and their values, as the applet sends them.
 #include "applet/escapes.h"
+// What the Win32 stand-in asks of a display device.
+#include "platform/host/win32/display_device.h"
 
 #include <array>
 #include <cstdint>
@@ -35,13 +37,7 @@ enum class EscapeFault {
     SilentSuccess,  // result 1, nothing written
 };
 
-struct DisplayMode {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    uint32_t bits_per_pixel = 0;
-    uint32_t frequency = 0;
-    bool operator==(const DisplayMode&) const = default;
-};
+using win32_host::DisplayMode;
 
 struct EscapeCall {
     uint32_t code;
@@ -76,7 +72,7 @@ class DisplayBackend {
     virtual bool set_desktop(const DisplayMode& mode, uint32_t layout) = 0;
 };
 
-class DisplayDriver {
+class DisplayDriver : public win32_host::DisplayDevice {
   public:
     DisplayDriver();
 
@@ -98,7 +94,8 @@ class DisplayDriver {
 
     // An escape as ExtEscape hands it over. Returns the driver's result:
     // 0 for failure or an unknown escape, positive for success.
-    int32_t escape(uint32_t code, uint32_t in_size, const void* in, uint32_t out_size, void* out);
+    int32_t escape(uint32_t code, uint32_t in_size, const void* in, uint32_t out_size,
+                   void* out) override;
     std::vector<EscapeCall> escapes;
 
     // ---- display modes -----------------------------------------------
@@ -121,14 +118,15 @@ class DisplayDriver {
 
     // Mode number `index` of the list; false past its end. Asking for
     // mode 0 makes the driver build its list afresh.
-    bool enum_mode(uint32_t index, DisplayMode& mode);
-    bool current_mode(DisplayMode& mode) const;
+    bool enum_mode(uint32_t index, DisplayMode& mode) override;
+    bool current_mode(DisplayMode& mode) const override;
     // The mode last stored (registry_mode), which the system sets at its
     // next start.
-    bool stored_mode(DisplayMode& mode) const;
+    bool stored_mode(DisplayMode& mode) const override;
+    DisplayMode mode_in_force() const override { return current; }
     // A mode change as ChangeDisplaySettingsA asks for it: a test only
     // checks that the mode is listed.
-    int32_t change_mode(const DisplayMode& mode, bool test, bool update_registry);
+    int32_t change_mode(const DisplayMode& mode, bool test, bool update_registry) override;
     unsigned mode_list_reads = 0;
     std::vector<ModeChange> mode_changes;
 

@@ -6,6 +6,7 @@
 #include "applet.h"
 #include "escapes.h"
 #include "resource.h"
+#include "sim/display/display_driver.h"
 #include "win32/host.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ class AppletTest : public ::testing::Test {
     {
         win32_host::reset();
         instance = win32_host::load_module(QV_CPL_RESOURCES);
-        win32_host::set_display_driver(&driver);
+        win32_host::set_display_device(&driver);
         ASSERT_TRUE(DllMain(instance, DLL_PROCESS_ATTACH, nullptr));
         win32_host::create_key(HKEY_LOCAL_MACHINE, kMcdKey);
     }

@@ -93,7 +93,7 @@ TEST_P(WithoutFamily, ShowsOnlyTheInformationPage)
         driver.family = 0;
         break;
     case NoFamily::NoDriver:
-        win32_host::set_display_driver(nullptr);
+        win32_host::set_display_device(nullptr);
         break;
     case NoFamily::NoDc:
         win32_host::fail_create_dc(true);

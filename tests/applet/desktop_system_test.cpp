@@ -170,12 +170,12 @@ TEST_F(OneBoardSystem, TheMiniportStartsInTheStoredLayout)
     sim::DisplayBoards after(machine());
     sim::DisplayDriver restarted;
     restarted.family = 3;
-    win32_host::set_display_driver(&restarted);
+    win32_host::set_display_device(&restarted);
     ASSERT_TRUE(after.start(restarted, {2048, 768, kBpp, 0}));
     on_page(
         [](win32_host::Sheet&, HWND page) { EXPECT_EQ(checked_layout(page), IDC_DOUBLE_WIDE); });
     EXPECT_EQ(current_layout.width, 2048u);
-    win32_host::set_display_driver(&driver);
+    win32_host::set_display_device(&driver);
 }
 
 TEST_F(DesktopSystem, ASizeTheBoardsDoNotOfferIsCaughtByTheTestAndUndone)

@@ -116,7 +116,7 @@ void start_process(sim::DisplayDriver& driver, const AppletInput& in)
     restart_checks();
     board_family = 0;
     current_layout = {};
-    win32_host::set_display_driver(&driver);
+    win32_host::set_display_device(&driver);
     set_up_key(kMcdKey, in.mcd_key, kMcdValues);
     set_up_key(kLayoutKey, in.layout_key, kLayoutValues);
     win32_host::set_windows_directory(windows_directory(in.directory));

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "import_binding.h"
-#include "sim/display/display_driver_devmode.h"
+#include "platform/host/win32/display_devmode.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ BOOL WINAPI model_enum_settings(LPCSTR device, DWORD number, DEVMODEA* record)
     if (number == ENUM_CURRENT_SETTINGS)
         log("enum current -> %d %ux%u\n", found, mode.width, mode.height);
     if (found)
-        sim::fill_devmode(*record, mode);
+        win32_host::fill_devmode(*record, mode);
     return found;
 }
 
@@ -93,12 +93,12 @@ LONG WINAPI model_change_settings(DEVMODEA* record, DWORD flags)
         log("change to stored mode\n");
         return DISP_CHANGE_SUCCESSFUL;
     }
-    if (record->dmSize < sim::kSmallestChangeRecord) {
+    if (record->dmSize < win32_host::kSmallestChangeRecord) {
         ++bad_records;
         log("change refused: record size %u\n", record->dmSize);
         return DISP_CHANGE_BADMODE;
     }
-    sim::DisplayMode mode = sim::mode_of_devmode(*record, model->current);
+    sim::DisplayMode mode = win32_host::mode_of_devmode(*record, model->current);
     bool test = flags & CDS_TEST;
     bool update = flags & CDS_UPDATEREGISTRY;
     LONG result = model->change_mode(mode, test, update);

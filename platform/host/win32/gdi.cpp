@@ -1,9 +1,9 @@
 // Device contexts and the display: every device context on "display" is
-// counted, and escapes and display-settings calls go to the display-driver
-// model that the host is given.
+// counted, and escapes and display-settings calls go to the display device
+// that the host is given.
 #include "state.h"
 
-#include "sim/display/display_driver_devmode.h"
+#include "platform/host/win32/display_devmode.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -11,12 +11,12 @@
 
 namespace win32_host {
 
-void set_display_driver(sim::DisplayDriver* driver)
+void set_display_device(DisplayDevice* device)
 {
-    state().display = driver;
+    state().display = device;
 }
 
-sim::DisplayDriver* display_driver()
+DisplayDevice* display_device()
 {
     return state().display;
 }
@@ -48,10 +48,10 @@ using namespace win32_host;
 
 namespace {
 
-void fill(DEVMODEA& dm, const sim::DisplayMode& mode)
+void fill(DEVMODEA& dm, const DisplayMode& mode)
 {
     std::memcpy(dm.dmDeviceName, "DISPLAY", 8);
-    sim::fill_devmode(dm, mode);
+    fill_devmode(dm, mode);
     dm.dmFields |= DM_DISPLAYFLAGS;
     dm.dmDisplayFlags = 0;
 }
@@ -123,7 +123,7 @@ BOOL WINAPI EnumDisplaySettingsA(LPCSTR lpszDeviceName, DWORD iModeNum, DEVMODEA
     record_call("EnumDisplaySettingsA " + which);
     if (lpszDeviceName || !lpDevMode || !s.display)
         return FALSE;
-    sim::DisplayMode mode;
+    DisplayMode mode;
     bool ok = false;
     if (iModeNum == ENUM_CURRENT_SETTINGS)
         ok = s.display->current_mode(mode);
@@ -154,11 +154,11 @@ LONG WINAPI ChangeDisplaySettingsA(DEVMODEA* lpDevMode, DWORD dwFlags)
         return DISP_CHANGE_SUCCESSFUL;
     }
     const DEVMODEA& dm = *lpDevMode;
-    if (dm.dmSize < sim::kSmallestChangeRecord) {
+    if (dm.dmSize < kSmallestChangeRecord) {
         record_call("ChangeDisplaySettingsA record of " + std::to_string(dm.dmSize));
         return DISP_CHANGE_BADMODE;
     }
-    sim::DisplayMode mode = sim::mode_of_devmode(dm, s.display->current);
+    DisplayMode mode = mode_of_devmode(dm, s.display->mode_in_force());
     record_call("ChangeDisplaySettingsA " + std::to_string(mode.width) + "x" +
                 std::to_string(mode.height) + " " + std::to_string(dwFlags));
     return s.display->change_mode(mode, dwFlags & CDS_TEST, dwFlags & CDS_UPDATEREGISTRY);

@@ -1,5 +1,5 @@
 // The host side of the Win32 stand-in: what a test or the simulation sets up
-// before the applet runs (registry, files, Windows directory, display driver,
+// before the applet runs (registry, files, Windows directory, display device,
 // the module's resources) and what it looks at afterwards (message boxes,
 // property sheets, device contexts, the order of platform calls). While a
 // property sheet runs modally, a script plays the user: it switches pages,
@@ -9,7 +9,7 @@
 #include "windows.h"
 #include "commctrl.h"
 
-#include "sim/display/display_driver.h"
+#include "platform/host/win32/display_device.h"
 #include "sim/machine/machine.h"
 
 #include <functional>
@@ -115,10 +115,10 @@ int live_allocations();
 
 // ---- display -----------------------------------------------------------
 
-// The display driver that answers escapes and display-settings calls;
-// nullptr: no display driver, CreateDCA("display") fails.
-void set_display_driver(sim::DisplayDriver* driver);
-sim::DisplayDriver* display_driver();
+// The display device that answers escapes and display-settings calls (the
+// display-driver model); nullptr: none, CreateDCA("display") fails.
+void set_display_device(DisplayDevice* device);
+DisplayDevice* display_device();
 void fail_create_dc(bool fail);
 // The CreateDCA calls, counted from now (1: the next one), that fail.
 void fail_create_dc_calls(std::set<int> calls);

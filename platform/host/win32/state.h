@@ -52,7 +52,7 @@ struct State {
     std::set<void*> allocations;
     std::map<const void*, size_t> version_blocks; // filled by GetFileVersionInfoA
 
-    sim::DisplayDriver* display = nullptr;
+    DisplayDevice* display = nullptr;
     bool fail_create_dc = false;
     std::set<int> failing_dc_calls; // numbers of CreateDCA calls since they were set
     int dc_calls = 0;

@@ -1,15 +1,14 @@
-// The display-driver model's modes in the system's DEVMODEA records, as the
-// display-settings calls carry them. The platform's record comes from the
-// including file (the system's <windows.h>, or the Win32 stand-in's on the
-// host), so that the stand-in and a harness on the real system read and
-// fill records alike.
+// Display modes in the system's DEVMODEA records, as the display-settings
+// calls carry them. The platform's record comes from the including file (the
+// system's <windows.h>, or the Win32 stand-in's on the host), so that the
+// stand-in and a harness on the real system read and fill records alike.
 #pragma once
 
-#include "display_driver.h"
+#include "platform/host/win32/display_device.h"
 
 #include <cstddef>
 
-namespace sim {
+namespace win32_host {
 
 // A record to change into must reach dmFields: the system reads no field
 // past its size field.
@@ -43,4 +42,4 @@ inline void fill_devmode(DEVMODEA& record, const DisplayMode& mode)
     record.dmDisplayFrequency = mode.frequency;
 }
 
-} // namespace sim
+} // namespace win32_host

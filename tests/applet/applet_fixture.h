@@ -7,6 +7,7 @@
 #include "escapes.h"
 #include "resource.h"
 #include "win32/host.h"
+#include "win32/inspect.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,28 @@
 
 namespace win32_host {
 
+namespace {
+
+// The group runs from the nearest WS_GROUP control at or before the button
+// to the next one after it; the button is checked, the group's other
+// automatic radio buttons are cleared.
+void check_in_group(Window* dialog, Window* button)
+{
+    auto& all = dialog->children;
+    size_t at = std::find(all.begin(), all.end(), button) - all.begin();
+    size_t first = at;
+    while (first > 0 && !(all[first]->style & WS_GROUP))
+        --first;
+    size_t last = at + 1;
+    while (last < all.size() && !(all[last]->style & WS_GROUP))
+        ++last;
+    for (size_t i = first; i < last; ++i)
+        if (button_type(all[i]) == BS_AUTORADIOBUTTON)
+            all[i]->checked = all[i] == button;
+}
+
+} // namespace
+
 // Automatic buttons change their own state, then the dialog hears of it.
 bool click(Window* dialog, int id)
 {
@@ -19,23 +41,10 @@ bool click(Window* dialog, int id)
     DWORD type = button_type(c);
     if (type == BS_GROUPBOX)
         return false;
-    if (type == BS_AUTOCHECKBOX || type == BS_AUTO3STATE) {
+    if (type == BS_AUTOCHECKBOX || type == BS_AUTO3STATE)
         c->checked = !c->checked;
-    } else if (type == BS_AUTORADIOBUTTON) {
-        // The group runs from the nearest WS_GROUP control at or before the
-        // button to the next one after it.
-        auto& all = dialog->children;
-        size_t at = std::find(all.begin(), all.end(), c) - all.begin();
-        size_t first = at;
-        while (first > 0 && !(all[first]->style & WS_GROUP))
-            --first;
-        size_t last = at + 1;
-        while (last < all.size() && !(all[last]->style & WS_GROUP))
-            ++last;
-        for (size_t i = first; i < last; ++i)
-            if (button_type(all[i]) == BS_AUTORADIOBUTTON)
-                all[i]->checked = all[i] == c;
-    }
+    else if (type == BS_AUTORADIOBUTTON)
+        check_in_group(dialog, c);
     send(handle(dialog), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(c));
     return true;
 }

@@ -8,6 +8,7 @@
 #include "resource.h"
 #include "sim/display/display_driver.h"
 #include "win32/host.h"
+#include "win32/inspect.h"
 
 #include <gtest/gtest.h>
 

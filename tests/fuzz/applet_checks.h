@@ -10,6 +10,7 @@
 #include "applet_driver.h"
 
 #include "win32/host.h"
+#include "win32/inspect.h"
 
 namespace applet_fuzz {
 

@@ -12,6 +12,7 @@
 #include "applet.h"
 #include "desktop.h"
 #include "win32/host.h"
+#include "win32/inspect.h"
 
 #include <cstdio>
 #include <cstdlib>

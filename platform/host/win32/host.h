@@ -145,7 +145,6 @@ struct MessageBoxCall {
     std::string caption;
     UINT type;
 };
-const std::vector<MessageBoxCall>& message_boxes();
 
 // A message box runs a modal loop until the user dismisses it: its owner's
 // top-level window is disabled meanwhile, every other window keeps getting
@@ -155,24 +154,6 @@ const std::vector<MessageBoxCall>& message_boxes();
 // once.
 using MessageBoxScript = std::function<int(const MessageBoxCall& box)>;
 void set_message_box_script(MessageBoxScript script);
-
-// Notable platform calls in the order they were made, one line each, e.g.
-// "ExtEscape 4004 in=1", "EnumDisplaySettingsA 0", "MessageBoxA ERROR: ...",
-// "RegSetValueExA DoubleWide 4 1" (name, type, DWORD value or size),
-// "ChangeDisplaySettingsA 2048x768 1" (size, flags), "click 1033", "Apply".
-const std::vector<std::string>& calls();
-
-bool common_controls_initialised();
-
-// A window's state, as the user sees it.
-std::string text(HWND window);
-std::string text(HWND dialog, int control);
-bool has_control(HWND dialog, int control);
-bool checked(HWND dialog, int control);
-bool enabled(HWND dialog, int control);
-bool visible(HWND dialog, int control);
-int template_of(HWND dialog); // the dialog template a page was built from
-int icon_id(HICON icon);      // 0 for an icon that is not a module's
 
 struct PageRecord {
     DWORD size = 0;

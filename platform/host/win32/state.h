@@ -91,7 +91,12 @@ Window* create_dialog(HINSTANCE instance, int template_id, Window* parent, DLGPR
 Window* child(Window* dialog, int id);
 // The user clicks a button of a dialog; false when nothing happens.
 bool click(Window* dialog, int id);
+// A button's BS_ type; ~0 for a window that is no button.
+DWORD button_type(const Window* window);
 // The top-level window a window belongs to (itself when it has no parent).
 Window* top_level(Window* window);
+
+// A module's icon is this handle with its resource id in the low word.
+constexpr uintptr_t kIconHandleBase = 0x00400000;
 
 } // namespace win32_host

@@ -76,7 +76,7 @@ class ControlReader {
         c_.window_class = s.window_class;
         c_.style |= s.type;
         text_and_id();
-        rectangle();
+        values_.rectangle(c_);
         if (!optional_styles())
             c_.style |= s.extra;
         return c_;
@@ -88,7 +88,7 @@ class ControlReader {
         c_.style |= ES_LEFT;
         c_.id = values_.integer();
         in_.expect(",");
-        rectangle();
+        values_.rectangle(c_);
         if (!optional_styles())
             c_.style |= WS_BORDER | WS_TABSTOP;
         return c_;
@@ -123,7 +123,7 @@ class ControlReader {
         in_.expect(",");
         values_.style(c_.style);
         in_.expect(",");
-        rectangle();
+        values_.rectangle(c_);
         if (in_.accept(","))
             extended_style();
         return c_;
@@ -140,17 +140,6 @@ class ControlReader {
         in_.expect(",");
         c_.id = values_.integer();
         in_.expect(",");
-    }
-
-    void rectangle()
-    {
-        c_.x = values_.integer();
-        in_.expect(",");
-        c_.y = values_.integer();
-        in_.expect(",");
-        c_.cx = values_.integer();
-        in_.expect(",");
-        c_.cy = values_.integer();
     }
 
     // False when the statement names no style.

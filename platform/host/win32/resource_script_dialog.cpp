@@ -35,13 +35,7 @@ class DialogReader {
     // x, y, cx, cy, and a DIALOGEX's help id.
     void rectangle()
     {
-        d_.x = values_.integer();
-        in_.expect(",");
-        d_.y = values_.integer();
-        in_.expect(",");
-        d_.cx = values_.integer();
-        in_.expect(",");
-        d_.cy = values_.integer();
+        values_.rectangle(d_);
         if (d_.extended && in_.accept(","))
             values_.expression();
     }

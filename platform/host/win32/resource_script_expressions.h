@@ -29,6 +29,17 @@ class ScriptExpressions {
     // A style: flags to set, and flags named after NOT to clear from the
     // statement's default.
     void style(DWORD& style);
+    // The x, y, cx and cy of a dialog or a control, separated by commas.
+    template <typename Box> void rectangle(Box& box)
+    {
+        box.x = integer();
+        tokens_.expect(",");
+        box.y = integer();
+        tokens_.expect(",");
+        box.cx = integer();
+        tokens_.expect(",");
+        box.cy = integer();
+    }
 
   private:
     // Reads a define's body; nested this deep, a define uses itself.

@@ -1,6 +1,8 @@
 // Layouts, wanted modes and mode entries: the display driver's
 // vocabulary for the modes it chooses from.
-#include "miniport_client.h"
+#include "sim/display/mode_entry.h"
+
+#include "sim/display/miniport_requests.h"
 
 namespace sim {
 

@@ -2,8 +2,8 @@
 // the property sheet, the pages and the exchange with the display driver.
 #pragma once
 
-#include "registry_value.h"
-#include "win32.h"
+#include "applet/registry_value.h"
+#include "applet/win32.h"
 
 // The library's own module: every icon, string and dialog comes from it.
 extern HINSTANCE applet_instance;

@@ -4,7 +4,7 @@
 // sizes of a new layout.
 #pragma once
 
-#include "win32.h"
+#include "applet/win32.h"
 
 // The three layout flags, as they travel between the page, the registry and
 // the display driver. The page only ever sets one of the four layout rows

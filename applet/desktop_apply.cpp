@@ -2,9 +2,9 @@
 // to the desktop size that belongs to it, and store the layout where the
 // miniport reads it at its next start. A change that fails is undone; the
 // page shows the error.
-#include "applet.h"
-#include "desktop.h"
-#include "escapes.h"
+#include "applet/applet.h"
+#include "applet/desktop.h"
+#include "applet/escapes.h"
 
 namespace {
 

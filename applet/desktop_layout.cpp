@@ -1,8 +1,8 @@
 // The desktop layouts as the display driver, the registry and the mode list
 // know them.
-#include "applet.h"
-#include "desktop.h"
-#include "escapes.h"
+#include "applet/applet.h"
+#include "applet/desktop.h"
+#include "applet/escapes.h"
 
 const LAYOUT_FLAGS NORMAL_FLAGS = {0, 0, MULTI_BOARD_OFF};
 const LAYOUT_FLAGS DOUBLE_WIDE_FLAGS = {1, 0, MULTI_BOARD_OFF};

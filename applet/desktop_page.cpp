@@ -1,11 +1,11 @@
 // The desktop page: Normal Mode, Double Wide, Two Tall or Multi Board. Its
 // start reads the layout in force from the display driver, a click picks a
 // layout, and Apply (desktop_apply.cpp) switches to it.
-#include "applet.h"
-#include "desktop.h"
-#include "escapes.h"
-#include "registry_value.h"
-#include "resource.h"
+#include "applet/applet.h"
+#include "applet/desktop.h"
+#include "applet/escapes.h"
+#include "applet/registry_value.h"
+#include "applet/resource.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The library entry, the Control Panel's entry point and the property sheet.
-#include "applet.h"
-#include "desktop.h"
-#include "resource.h"
+#include "applet/applet.h"
+#include "applet/desktop.h"
+#include "applet/resource.h"
 
 HINSTANCE applet_instance;
 

@@ -1,7 +1,7 @@
 // The escape sender and the board family: every escape opens and deletes a
 // device context of its own on the display driver.
-#include "applet.h"
-#include "escapes.h"
+#include "applet/applet.h"
+#include "applet/escapes.h"
 
 DWORD board_family;
 

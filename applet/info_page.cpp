@@ -1,10 +1,10 @@
 // The information page: the installed miniport's product version, the
 // board's BIOS texts, its name and memory, and the applet's own version.
 // Every value is filled once, when the page is created.
-#include "applet.h"
-#include "escapes.h"
-#include "resource.h"
-#include "text.h"
+#include "applet/applet.h"
+#include "applet/escapes.h"
+#include "applet/resource.h"
+#include "applet/text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The driver options page: the system's OpenGL mini-client-driver switch.
-#include "applet.h"
-#include "registry_value.h"
-#include "resource.h"
+#include "applet/applet.h"
+#include "applet/registry_value.h"
+#include "applet/resource.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The applet's stored switches: 4-byte numbers under a key a page keeps open.
 #pragma once
 
-#include "win32.h"
+#include "applet/win32.h"
 
 // The value as stored; 0 when it is missing, cannot be read, or is not a
 // 4-byte REG_DWORD.

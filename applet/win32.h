@@ -11,10 +11,10 @@
 #include <cpl.h>
 #include <prsht.h>
 #else
-#include "win32/windows.h"
-#include "win32/commctrl.h"
-#include "win32/cpl.h"
-#include "win32/prsht.h"
+#include "platform/win32/windows.h"
+#include "platform/win32/commctrl.h"
+#include "platform/win32/cpl.h"
+#include "platform/win32/prsht.h"
 #endif
 
 static_assert(sizeof(NEWCPLINFOA) == 244);

@@ -1,4 +1,4 @@
-#include "board.h"
+#include "miniport/board.h"
 
 namespace {
 // Memory size by the low three bits of the configuration code.

@@ -2,7 +2,7 @@
 // configuration code into its memory size and its RAMDAC type.
 #pragma once
 
-#include "platform.h"
+#include "miniport/platform.h"
 
 // Bits of BOARD_EXTENSION::ulFlags.
 constexpr ULONG FLAG_ALL_VIRTUAL_MODES = 0x1;

@@ -3,8 +3,8 @@
 // with 32-bit port operations. The registers themselves are named in regs.h.
 #pragma once
 
-#include "board.h"
-#include "regs.h"
+#include "miniport/board.h"
+#include "miniport/regs.h"
 
 // Every delay is a busy wait in steps of this many microseconds.
 constexpr ULONG STALL_STEP_US = 50;

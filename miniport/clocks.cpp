@@ -1,9 +1,9 @@
 // The DAC's system-clock synthesizer, which clocks the frame-buffer memory.
 // Nothing computes dividers at run time: every PLL word is a constant here,
 // an entry of ibm_mclock, or a field of a timing record.
-#include "chip_access.h"
-#include "dac.h"
-#include "hardware.h"
+#include "miniport/chip_access.h"
+#include "miniport/dac.h"
+#include "miniport/hardware.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Custom and trial refresh slots: value names, finding the slots of a mode
 // and storing a rate in them.
-#include "custom_refresh.h"
+#include "miniport/custom_refresh.h"
 
 #include "platform/freestanding/little_endian.h"
 

@@ -2,7 +2,7 @@
 // storing a rate in a slot, and the registry callback that reads one back.
 #pragma once
 
-#include "modes.h"
+#include "miniport/modes.h"
 
 constexpr ULONG CUSTOM_REFRESH_NAME_BYTES = 32;
 

@@ -5,8 +5,8 @@
 // never read.
 #pragma once
 
-#include "board.h"
-#include "regs.h"
+#include "miniport/board.h"
+#include "miniport/regs.h"
 
 // A PLL word: reference divider in the high byte, VCO divider in the low byte.
 inline UCHAR pll_ref(ULONG pllWord)

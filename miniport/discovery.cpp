@@ -1,7 +1,7 @@
 // Adapter discovery: claim one board of the family per call, map its
 // apertures and append it to the board chain.
-#include "korvid.h"
-#include "regs.h"
+#include "miniport/korvid.h"
+#include "miniport/regs.h"
 
 KORVID_DATA ULONG num_boards = 0;
 KORVID_DATA ULONG memory_type = 0;

@@ -1,7 +1,7 @@
 // The single entry of the display driver's requests: pick the board, run the
 // request, store its status.
-#include "korvid.h"
-#include "requests.h"
+#include "miniport/korvid.h"
+#include "miniport/requests.h"
 
 KORVID_DATA ULONG boardNumber = 0;
 

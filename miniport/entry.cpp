@@ -1,5 +1,5 @@
 // Driver entry: registration of the callbacks with the video port.
-#include "korvid.h"
+#include "miniport/korvid.h"
 
 KORVID_API ULONG DriverEntry(PVOID Context1, PVOID Context2)
 {

@@ -2,7 +2,7 @@
 // and the return to VGA, the mode set, palette, gamma ramp and cursor colour.
 #pragma once
 
-#include "modes.h"
+#include "miniport/modes.h"
 
 // Clocks (the DAC's system-clock and pixel-clock synthesizers).
 constexpr ULONG DECLOCK_PLL_WORD = 0x0A25;

@@ -1,9 +1,9 @@
 // Adapter initialisation and reset: bring a discovered board into its known
 // state without setting a mode, and return every board to VGA on reset.
-#include "chip_access.h"
-#include "hardware.h"
-#include "korvid.h"
-#include "registry.h"
+#include "miniport/chip_access.h"
+#include "miniport/hardware.h"
+#include "miniport/korvid.h"
+#include "miniport/registry.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The miniport's callbacks and the globals of discovery.
 #pragma once
 
-#include "board.h"
+#include "miniport/board.h"
 
 // PCI identity of the family's graphics chip.
 constexpr USHORT KORVID_PCI_VENDOR_ID = 0x1A7C;

@@ -1,7 +1,7 @@
 // The chip's windows onto video memory: memory window 0 over the whole
 // memory, and the two XY windows sized to the XY aperture.
-#include "chip_access.h"
-#include "hardware.h"
+#include "miniport/chip_access.h"
+#include "miniport/hardware.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Where a mode's surface lies in video memory: its pitch, its size and the
 // offset at which the display starts.
-#include "modes.h"
+#include "miniport/modes.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The mode database: pick the table that matches a board's memory, strike out
 // the rows the board cannot carry, and report the rest to the display driver.
-#include "modes.h"
+#include "miniport/modes.h"
 
 KORVID_DATA PDISPLAY_MODE display_mode = nullptr;
 KORVID_DATA ULONG num_display_modes = 0;

@@ -1,9 +1,9 @@
 // Entering a mode: configuration reset, windows, memory clock, display
 // timing, pitch and start, the DAC's pixel format and pixel clock, and a
 // clear of all of video memory. Reads top to bottom as the hardware sequence.
-#include "chip_access.h"
-#include "dac.h"
-#include "hardware.h"
+#include "miniport/chip_access.h"
+#include "miniport/dac.h"
+#include "miniport/hardware.h"
 
 namespace {
 

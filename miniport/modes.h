@@ -2,7 +2,7 @@
 // reports them. The tables are writable: one copy shared by every board.
 #pragma once
 
-#include "board.h"
+#include "miniport/board.h"
 
 // Slot flags of MODE_TIMING::ulTimingFlags.
 constexpr ULONG TIMING_CUSTOM_SLOT = 0x200;

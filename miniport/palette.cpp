@@ -1,7 +1,7 @@
 // The DAC's palette as the 8-bpp colour map, the gamma ramp that 16-bpp and
 // 32-bpp pixels pass through when gamma is on, and the cursor colours.
-#include "dac.h"
-#include "hardware.h"
+#include "miniport/dac.h"
+#include "miniport/hardware.h"
 
 namespace {
 

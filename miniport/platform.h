@@ -15,7 +15,7 @@
 // Mutable driver state; the real image gets a fresh copy at every load.
 #define KORVID_DATA
 #else
-#include "videoport/video.h"
+#include "platform/videoport/video.h"
 #define KTEXT(s) u##s
 // On the host every mutable global lives in one section, so that an unload
 // and reload can return it to its load-time value.

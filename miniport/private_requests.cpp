@@ -1,11 +1,11 @@
 // The private requests of the family's display driver.
 #include "platform/freestanding/little_endian.h"
-#include "custom_refresh.h"
-#include "hardware.h"
-#include "korvid.h"
-#include "private_ioctl.h"
-#include "registry.h"
-#include "requests.h"
+#include "miniport/custom_refresh.h"
+#include "miniport/hardware.h"
+#include "miniport/korvid.h"
+#include "miniport/private_ioctl.h"
+#include "miniport/registry.h"
+#include "miniport/requests.h"
 
 VP_STATUS IOReturnString(PVIDEO_REQUEST_PACKET packet, const CHAR* text)
 {

@@ -1,9 +1,9 @@
 // The hardware description written at initialisation and the options read
 // back from the board's device key.
-#include "registry.h"
+#include "miniport/registry.h"
 
 #include "platform/freestanding/little_endian.h"
-#include "custom_refresh.h"
+#include "miniport/custom_refresh.h"
 
 KORVID_DATA ULONG gVirtualsFlag = VIRTUALS_NONE;
 

@@ -2,7 +2,7 @@
 // options the user set (virtual desktop, SGRAM memory clock, custom rates).
 #pragma once
 
-#include "board.h"
+#include "miniport/board.h"
 
 // Virtual-desktop choice, numbered like the applet's layout codes.
 constexpr ULONG VIRTUALS_NONE = 0;

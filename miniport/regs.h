@@ -6,7 +6,7 @@
 // Chip registers are 32 bits wide; the DAC's ports and registers 8 bits.
 #pragma once
 
-#include "platform.h"
+#include "miniport/platform.h"
 
 // ---------------------------------------------------------------------------
 // PCI configuration space (dword offsets)

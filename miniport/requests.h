@@ -1,7 +1,7 @@
 // Request handling shared by the dispatcher and its handlers.
 #pragma once
 
-#include "board.h"
+#include "miniport/board.h"
 
 // One request handler: works on the selected board, returns the status.
 typedef VP_STATUS (*REQUEST_HANDLER)(PBOARD_EXTENSION ext, PVIDEO_REQUEST_PACKET packet);

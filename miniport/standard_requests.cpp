@@ -1,6 +1,6 @@
 // The platform's standard video requests.
-#include "hardware.h"
-#include "requests.h"
+#include "miniport/hardware.h"
+#include "miniport/requests.h"
 
 namespace {
 

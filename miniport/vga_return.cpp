@@ -1,10 +1,10 @@
 // The WRAM reset and the return to VGA. The reset callback runs the return
 // at raised interrupt level (shutdown, crash), so without the BIOS call it
 // and everything it reaches only writes registers and stalls.
-#include "chip_access.h"
-#include "dac.h"
-#include "hardware.h"
-#include "korvid.h"
+#include "miniport/chip_access.h"
+#include "miniport/dac.h"
+#include "miniport/hardware.h"
+#include "miniport/korvid.h"
 
 namespace {
 

@@ -16,50 +16,26 @@ import re
 import subprocess
 import sys
 
-# Which library each folder (or file stem) builds; the longest prefix wins.
-# Folders of executables (tools' front ends, test suites) are left out: they
-# sit on top and may include anything below them.
-OWNERS = {
-    'sim/machine/': 'korvid_machine',
-    'platform/host/videoport/': 'korvid_videoport',
-    'sim/display/display_driver': 'korvid_display_driver',
-    'sim/display/': 'korvid_display',
-    'sim/loader/host_driver': 'korvid_hostdrv',
-    'sim/loader/': 'korvid_loader',
-    'sim/pe/': 'korvid_pe',
-    'miniport/': 'korvid_miniport',
-    'platform/host/win32/': 'qv_win32',
-    'applet/': 'qv_cpl',
-    'tools/korvid-sim/': 'korvid_sim_cli',
-}
-
 # Headers of constants and records that two sides of an interface share;
 # they belong to no library's code.
 VOCABULARY = {'miniport/private_ioctl.h', 'applet/escapes.h'}
 
-# Where a quoted include is looked for after the including file's folder.
-INCLUDE_DIRS = ('', 'platform/host', 'miniport', 'applet', 'tools/korvid-sim', 'tests')
+# Folders of executables and their helpers (test suites, the Wine harness)
+# sit on top: they may include anything below them.
+ON_TOP = ('tests/',)
 
 
 def include_graph(files):
-    present = set(files)
-    by_name = {}
-    for p in files:
-        by_name.setdefault(os.path.basename(p), []).append(p)
-
-    def resolve(source, name):
-        for base in (os.path.dirname(source),) + INCLUDE_DIRS:
-            if os.path.normpath(os.path.join(base, name)) in present:
-                return os.path.normpath(os.path.join(base, name))
-        found = by_name.get(os.path.basename(name), [])
-        return found[0] if len(found) == 1 else None
-
-    edges = {}
+    """Every quoted include names a file from the repository root; one that
+    does not is a fault."""
+    present, edges, faults = set(files), {}, []
     for p in (f for f in files if f.endswith(('.cpp', '.h'))):
         with open(p, encoding='utf-8', errors='replace') as f:
             names = re.findall(r'^\s*#\s*include\s+"([^"]+)"', f.read(), re.M)
-        edges[p] = {r for r in (resolve(p, n) for n in names) if r and r != p}
-    return edges
+        edges[p] = {n for n in names if n in present and n != p}
+        faults += [f'{p} includes "{n}", not a path from the repository root'
+                   for n in names if n not in present]
+    return edges, faults
 
 
 def call_graph(includes, read):
@@ -140,29 +116,89 @@ def link_graph(files):
     return graph
 
 
-def owner(path):
-    prefixes = [p for p in OWNERS if path.startswith(p)]
-    return OWNERS[max(prefixes, key=len)] if prefixes else None
+def libraries(files):
+    """Folder -> the host library its build file defines (the STATIC one;
+    the deliverables' folders also define the Windows image). A folder
+    defines one library; faults name a folder that defines more, or a
+    library with a source outside its folder."""
+    owners, faults = {}, []
+    for p in (f for f in files if os.path.basename(f) == 'CMakeLists.txt'):
+        folder = os.path.dirname(p)
+        if folder.startswith(ON_TOP) or not folder:
+            continue
+        with open(p) as f:
+            text = re.sub(r'#.*', '', f.read())
+        found = re.findall(r'add_library\s*\(\s*(\S+)\s+STATIC\s+([^)]*)\)', text)
+        if len(found) > 1:
+            faults.append(f'{p} defines {len(found)} libraries: '
+                          + ' '.join(name for name, _ in found))
+        for name, sources in found:
+            owners[folder + '/'] = name
+            for s in sources.split():
+                if '/' in s and not s.startswith('${'):
+                    faults.append(f'{p}: {name} builds {s}, outside its folder')
+    return owners, faults
+
+
+def owner(owners, path):
+    folder = os.path.dirname(path) + '/'
+    return owners.get(folder)
+
+
+def readme_order():
+    """The folders as the README's tree lists them, bottom layer first:
+    the lines that start with a folder in backquotes under "## The tree"."""
+    with open('README.md', encoding='utf-8') as f:
+        text = f.read()
+    section = text.split('## The tree', 1)[-1].split('\n## ', 1)[0]
+    return re.findall(r'^\| `([\w./-]+/)`', section, re.M)
+
+
+def folder_faults(includes, owners):
+    """Folders include one way: no loop between folders, and none includes
+    a folder that the README lists after its own."""
+    graph = {}
+    for source, targets in includes.items():
+        a = os.path.dirname(source) + '/'
+        graph.setdefault(a, set()).update(
+            os.path.dirname(t) + '/' for t in targets
+            if os.path.dirname(t) + '/' != a and t not in VOCABULARY)
+    faults = ['folders include each other: ' + ' -> '.join(c) for c in cycles(graph)]
+    order = readme_order()
+    rank = {f: i for i, f in enumerate(order)}
+    faults += [f'README.md does not list {f} ({lib}) in its tree'
+               for f, lib in sorted(owners.items()) if f not in rank]
+    for a, targets in sorted(graph.items()):
+        for b in sorted(targets):
+            if a in rank and b in rank and rank[b] > rank[a]:
+                faults.append(f'{a} includes {b}, which the README lists above it')
+    return faults
 
 
 def main():
     os.chdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
     files = subprocess.run(['git', 'ls-files'], capture_output=True, text=True,
                            check=True).stdout.split()
-    includes, links = include_graph(files), link_graph(files)
+    (includes, faults), links = include_graph(files), link_graph(files)
+    owners, library_faults = libraries(files)
     units = unit_graph(includes)
     calls = call_graph(includes, lambda p: open(p, errors='replace').read())
-    faults = ['files include each other: ' + ' -> '.join(c) for c in cycles(units)]
+    faults += library_faults
+    faults += ['files include each other: ' + ' -> '.join(c) for c in cycles(units)]
     faults += ['files call each other: ' + ' -> '.join(c) for c in cycles(calls)]
     faults += ['libraries link each other: ' + ' -> '.join(c) for c in cycles(links)]
+    faults += folder_faults(includes, owners)
     for source, targets in sorted(includes.items()):
-        mine = owner(source)
+        mine = owner(owners, source)
         allowed = below(links, mine) | {mine}
         for t in sorted(targets):
-            if mine and owner(t) and owner(t) not in allowed and t not in VOCABULARY:
-                faults.append(f'{source} ({mine}) includes {t} of {owner(t)}, '
+            theirs = owner(owners, t)
+            if mine and theirs and theirs not in allowed and t not in VOCABULARY:
+                faults.append(f'{source} ({mine}) includes {t} of {theirs}, '
                               f'which {mine} does not link')
     if '-v' in sys.argv:
+        for folder, lib in sorted(owners.items()):
+            print(f'{folder}: {lib}')
         for lib in sorted(links):
             print(f'{lib}: {" ".join(sorted(links[lib]))}')
     print('\n'.join(faults + [f'{len(units)} source units, '

@@ -25,6 +25,7 @@ i686-w64-mingw32-ar --version >/dev/null 2>&1 || need+=(binutils-mingw-w64-i686)
 [ -e /usr/include/stb/stb_image_write.h ] || need+=(libstb-dev)
 [ -e /usr/include/png.h ] || need+=(libpng-dev)
 command -v clang++ >/dev/null || need+=(clang)
+command -v ccache >/dev/null || need+=(ccache)
 [ -n "${KORVID_EXTRA_PACKAGES:-}" ] && need+=(${KORVID_EXTRA_PACKAGES})
 
 # The Wine test of the real applet runs when these can be had, else is skipped.

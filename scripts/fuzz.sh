@@ -12,7 +12,8 @@ seconds=${1:-30}
 workers=${KORVID_FUZZ_WORKERS:-1}
 bash scripts/deps.sh
 jobs=${KORVID_JOBS:-$(nproc)}
-cmake -S . -B build/fuzz -DKORVID_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+source scripts/ccache.sh
+cmake -S . -B build/fuzz "${KORVID_LAUNCHER[@]}" -DKORVID_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE=-O2 >/dev/null
 cmake --build build/fuzz -j"$jobs"
 

@@ -3,8 +3,8 @@
 // contexts that cannot be created, and an MCD key that cannot be written.
 // Each fault shows what it must, and once it is gone the next opening of
 // the item shows the right values again with nothing left behind.
-#include "applet_fixture.h"
-#include "pe_image.h"
+#include "tests/applet/applet_fixture.h"
+#include "tests/applet/pe_image.h"
 
 #include <set>
 
@@ -264,7 +264,7 @@ TEST_F(McdKeyFaults, AnEmptyValueReadsAsOff)
 {
     win32_host::set_value(HKEY_LOCAL_MACHINE, kMcdKey, "Enable", REG_DWORD, {});
     EXPECT_FALSE(click_and_apply());
-    const sim::RegistryValue* v = win32_host::value(HKEY_LOCAL_MACHINE, kMcdKey, "Enable");
+    const korvid_host::RegistryValue* v = win32_host::value(HKEY_LOCAL_MACHINE, kMcdKey, "Enable");
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->type, static_cast<uint32_t>(REG_DWORD));
     EXPECT_EQ(dword_of(v), 1u);

@@ -3,12 +3,12 @@
 // the system's MCD key in the registry.
 #pragma once
 
-#include "applet.h"
-#include "escapes.h"
-#include "resource.h"
-#include "sim/display/display_driver.h"
-#include "win32/host.h"
-#include "win32/inspect.h"
+#include "applet/applet.h"
+#include "applet/escapes.h"
+#include "applet/resource.h"
+#include "display/display_driver.h"
+#include "platform/win32/host.h"
+#include "platform/win32/inspect.h"
 
 #include <gtest/gtest.h>
 
@@ -78,7 +78,7 @@ class AppletTest : public ::testing::Test {
     HWND control_panel = reinterpret_cast<HWND>(0x4242);
 };
 
-inline uint32_t dword_of(const sim::RegistryValue* v)
+inline uint32_t dword_of(const korvid_host::RegistryValue* v)
 {
     uint32_t d = 0xDEADBEEF;
     if (v && v->data.size() == 4)

@@ -1,5 +1,5 @@
 // The Control Panel entry, the property sheet and the escape sender.
-#include "applet_fixture.h"
+#include "tests/applet/applet_fixture.h"
 
 using win32_host::Sheet;
 using win32_host::SheetRecord;

@@ -2,8 +2,8 @@
 // its layout key, and the steps an Apply takes as the platform saw them.
 #pragma once
 
-#include "applet_fixture.h"
-#include "desktop.h"
+#include "tests/applet/applet_fixture.h"
+#include "applet/desktop.h"
 
 #include <functional>
 #include <string>

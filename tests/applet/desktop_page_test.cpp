@@ -1,6 +1,6 @@
 // The desktop page against the display-driver model: what its start reads
 // and shows, what a click changes, and how Apply fails and undoes itself.
-#include "desktop_fixture.h"
+#include "tests/applet/desktop_fixture.h"
 
 #include <utility>
 

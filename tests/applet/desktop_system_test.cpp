@@ -2,12 +2,12 @@
 // the miniport, and two simulated boards. A layout chosen on the page ends
 // as a mode set on the boards and as values the miniport reads at its next
 // start.
-#include "desktop_fixture.h"
+#include "tests/applet/desktop_fixture.h"
 
 #include "miniport/registry.h"
-#include "sim/machine/decode.h"
-#include "sim/display/display_boards.h"
-#include "sim/loader/host_driver.h"
+#include "hardware/decode.h"
+#include "display/display_boards.h"
+#include "loader/host_driver.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
 // The information page: driver version, BIOS data, board name and memory.
-#include "applet_fixture.h"
-#include "pe_image.h"
+#include "tests/applet/applet_fixture.h"
+#include "tests/applet/pe_image.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The driver options page: the "Enable" switch of the MCD key.
-#include "applet_fixture.h"
+#include "tests/applet/applet_fixture.h"
 
 using win32_host::Sheet;
 
@@ -26,7 +26,7 @@ class OptionsPage : public AppletTest {
         return checked;
     }
 
-    const sim::RegistryValue* enable() const
+    const korvid_host::RegistryValue* enable() const
     {
         return win32_host::value(HKEY_LOCAL_MACHINE, kMcdKey, "Enable");
     }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/freestanding/little_endian.h"
-#include "sim/pe/pe_file.h"
+#include "support/pe_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The applet's resources as the host reads them from QV_CPL.rc: what the
 // pages need, and the same as what the resource compiler builds into the
 // real binary.
-#include "applet_fixture.h"
-#include "pe_image.h"
-#include "sim/machine/text_format.h"
+#include "tests/applet/applet_fixture.h"
+#include "tests/applet/pe_image.h"
+#include "support/text_format.h"
 
 #include <cctype>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // The host's Win32 where the applet relies on it behaving as the platform
 // does: registry, version information of real images, the property sheet's
 // page life, button groups, and the display-driver model's answers.
-#include "applet_fixture.h"
-#include "pe_image.h"
+#include "tests/applet/applet_fixture.h"
+#include "tests/applet/pe_image.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -20,8 +20,8 @@ class StandIn : public AppletTest {};
 
 TEST_F(StandIn, BoundKeySharesItsValuesWithTheSimulatedMachine)
 {
-    sim::RegistryKey device;
-    device[u"TwoTall"] = {sim::kRegDword, {1, 0, 0, 0}};
+    korvid_host::RegistryKey device;
+    device[u"TwoTall"] = {korvid_host::kRegDword, {1, 0, 0, 0}};
     win32_host::bind_key(HKEY_LOCAL_MACHINE, kDevice0, device);
 
     HKEY key;
@@ -39,7 +39,7 @@ TEST_F(StandIn, BoundKeySharesItsValuesWithTheSimulatedMachine)
     RegSetValueExA(key, "TWOTALL", 0, REG_DWORD, reinterpret_cast<BYTE*>(&zero), 4);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(device.size(), 2u) << "a name written again keeps its first spelling";
-    EXPECT_EQ(device[u"DoubleWide"].type, sim::kRegDword);
+    EXPECT_EQ(device[u"DoubleWide"].type, korvid_host::kRegDword);
     EXPECT_EQ(device[u"DoubleWide"].data, (std::vector<uint8_t>{1, 0, 0, 0}));
     EXPECT_EQ(device[u"TwoTall"].data, (std::vector<uint8_t>{0, 0, 0, 0}));
 

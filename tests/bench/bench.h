@@ -3,7 +3,7 @@
 #pragma once
 
 #ifdef KORVID_TIMING_LOOP
-#include "timing_loop.h"
+#include "tests/bench/timing_loop.h"
 #else
 #include <benchmark/benchmark.h>
 #endif

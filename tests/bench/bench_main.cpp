@@ -1,6 +1,6 @@
 // First the simulated device time of every mode set against its floor, then
 // the host time of the requests (Google Benchmark's table).
-#include "bench.h"
+#include "tests/bench/bench.h"
 
 #include <cstdio>
 #include <cstring>

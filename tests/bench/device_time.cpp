@@ -3,13 +3,13 @@
 // 2.5 ms for each memory-clock change: one, or two on a board with the fixed
 // memory clock) plus one clear of all video memory at the bus rate. A ratio
 // of 1.00 means no delay and no clear beyond those.
-#include "bench.h"
+#include "tests/bench/bench.h"
 
-#include "korvid.h"
-#include "modes.h"
-#include "sim/display/request_packet.h"
-#include "sim/loader/host_driver.h"
-#include "videoport/system.h"
+#include "miniport/korvid.h"
+#include "miniport/modes.h"
+#include "display/request_packet.h"
+#include "loader/host_driver.h"
+#include "platform/videoport/system.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,14 +2,14 @@
 // the mode count and the mode list (the display driver asks for both at every
 // start and mode change), a whole mode set in the simulation, and a gamma
 // ramp load. The trace is off, as the real system has none.
-#include "bench.h"
+#include "tests/bench/bench.h"
 
-#include "korvid.h"
-#include "modes.h"
-#include "private_ioctl.h"
-#include "sim/display/request_packet.h"
-#include "sim/loader/host_driver.h"
-#include "videoport/system.h"
+#include "miniport/korvid.h"
+#include "miniport/modes.h"
+#include "miniport/private_ioctl.h"
+#include "display/request_packet.h"
+#include "loader/host_driver.h"
+#include "platform/videoport/system.h"
 
 #include <cstdio>
 #include <cstdlib>

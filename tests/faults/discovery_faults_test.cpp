@@ -1,10 +1,10 @@
 // Faults while the boards are found: a mapping that fails, the bus that
 // stops offering boards part way. The boards found before keep working and
 // the ones after are left as they were.
-#include "fault_machine.h"
+#include "tests/faults/fault_machine.h"
 
-#include "korvid.h"
-#include "private_ioctl.h"
+#include "miniport/korvid.h"
+#include "miniport/private_ioctl.h"
 
 using namespace sim;
 using namespace korvid_host;

@@ -1,6 +1,6 @@
-#include "fault_machine.h"
+#include "tests/faults/fault_machine.h"
 
-#include "sim/machine/decode.h"
+#include "hardware/decode.h"
 
 namespace korvid_faults {
 

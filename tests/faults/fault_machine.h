@@ -2,11 +2,11 @@
 // the board still does its work.
 #pragma once
 
-#include "request_client.h"
+#include "tests/unit/request_client.h"
 
-#include "board.h"
-#include "sim/loader/host_driver.h"
-#include "videoport/system.h"
+#include "miniport/board.h"
+#include "loader/host_driver.h"
+#include "platform/videoport/system.h"
 
 #include <gtest/gtest.h>
 

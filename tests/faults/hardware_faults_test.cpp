@@ -2,11 +2,11 @@
 // run: a chip whose busy bits never clear, a BIOS call that fails, mappings
 // the video port refuses. Each request reports what happened, and the board
 // serves the next requests.
-#include "fault_machine.h"
+#include "tests/faults/fault_machine.h"
 
-#include "korvid.h"
-#include "private_ioctl.h"
-#include "sim/machine/decode.h"
+#include "miniport/korvid.h"
+#include "miniport/private_ioctl.h"
+#include "hardware/decode.h"
 
 #include <algorithm>
 

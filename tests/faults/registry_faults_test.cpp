@@ -2,13 +2,13 @@
 // memory-clock index that names no table entry, stored rates with wild clock
 // words, and a registry that refuses every write. None of them may stop a
 // board, and none may be taken for a setting it is not.
-#include "fault_machine.h"
+#include "tests/faults/fault_machine.h"
 
-#include "custom_refresh.h"
-#include "mode_rows.h"
-#include "hardware.h"
-#include "registry.h"
-#include "sim/machine/decode.h"
+#include "miniport/custom_refresh.h"
+#include "tests/unit/mode_rows.h"
+#include "miniport/hardware.h"
+#include "miniport/registry.h"
+#include "hardware/decode.h"
 
 #include <cstring>
 

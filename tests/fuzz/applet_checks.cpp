@@ -1,8 +1,8 @@
-#include "applet_checks.h"
+#include "tests/fuzz/applet_checks.h"
 
-#include "applet.h"
-#include "escapes.h"
-#include "resource.h"
+#include "applet/applet.h"
+#include "applet/escapes.h"
+#include "applet/resource.h"
 
 #include <cstdarg>
 #include <cstdio>

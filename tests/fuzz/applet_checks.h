@@ -7,10 +7,10 @@
 // message, which the fuzzer reports as a crash.
 #pragma once
 
-#include "applet_driver.h"
+#include "tests/fuzz/applet_driver.h"
 
-#include "win32/host.h"
-#include "win32/inspect.h"
+#include "platform/win32/host.h"
+#include "platform/win32/inspect.h"
 
 namespace applet_fuzz {
 

@@ -1,4 +1,4 @@
-#include "applet_driver.h"
+#include "tests/fuzz/applet_driver.h"
 
 #include <algorithm>
 #include <cstring>

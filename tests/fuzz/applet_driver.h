@@ -7,9 +7,9 @@
 // what the sheet must show.
 #pragma once
 
-#include "applet_script.h"
+#include "tests/fuzz/applet_script.h"
 
-#include "sim/display/display_driver.h"
+#include "display/display_driver.h"
 
 #include <string>
 

@@ -5,14 +5,14 @@
 // their values, device contexts that cannot be created) and plays the user through the Control
 // Panel item and its sheet: pages, clicks, Apply, OK and Cancel. The checks of applet_checks.h run
 // after every step.
-#include "applet_checks.h"
-#include "applet_driver.h"
-#include "applet_script.h"
+#include "tests/fuzz/applet_checks.h"
+#include "tests/fuzz/applet_driver.h"
+#include "tests/fuzz/applet_script.h"
 
-#include "applet.h"
-#include "desktop.h"
-#include "win32/host.h"
-#include "win32/inspect.h"
+#include "applet/applet.h"
+#include "applet/desktop.h"
+#include "platform/win32/host.h"
+#include "platform/win32/inspect.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "applet_script.h"
+#include "tests/fuzz/applet_script.h"
 
 #include <algorithm>
 

@@ -2,10 +2,10 @@
 // Control Panel item, against a well-behaved display driver and against one
 // that fails in each of the ways the applet must survive. Run:
 // make_applet_corpus <directory>.
-#include "applet_script.h"
+#include "tests/fuzz/applet_script.h"
 
-#include "escapes.h"
-#include "sim/machine/le_words.h"
+#include "applet/escapes.h"
+#include "support/le_words.h"
 
 #include <cstdio>
 #include <string>

@@ -2,14 +2,14 @@
 // really has with the miniport, each request with the buffers it needs, on
 // machines of one to three boards, with every device opened or, as the
 // family's display driver does, only device 0. Run: make_request_corpus <directory>.
-#include "request_script.h"
+#include "tests/fuzz/request_script.h"
 
-#include "korvid.h"
-#include "modes.h"
-#include "private_ioctl.h"
-#include "sim/display/request_packet.h"
-#include "sim/loader/host_driver.h"
-#include "sim/machine/le_words.h"
+#include "miniport/korvid.h"
+#include "miniport/modes.h"
+#include "miniport/private_ioctl.h"
+#include "display/request_packet.h"
+#include "loader/host_driver.h"
+#include "support/le_words.h"
 
 #include <cstdio>
 #include <iterator>

@@ -1,8 +1,8 @@
-#include "miniport_invariants.h"
+#include "tests/fuzz/miniport_invariants.h"
 
-#include "korvid.h"
-#include "private_ioctl.h"
-#include "requests.h"
+#include "miniport/korvid.h"
+#include "miniport/private_ioctl.h"
+#include "miniport/requests.h"
 
 #include <algorithm>
 #include <cstdarg>

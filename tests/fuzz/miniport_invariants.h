@@ -7,8 +7,8 @@
 // message, which the fuzzer reports as a crash.
 #pragma once
 
-#include "modes.h"
-#include "videoport/system.h"
+#include "miniport/modes.h"
+#include "platform/videoport/system.h"
 
 #include <vector>
 

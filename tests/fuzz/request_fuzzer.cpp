@@ -3,14 +3,14 @@
 // family's display driver opens it, and feeds Zorx_StartIO a sequence of
 // requests with buffers of exactly the stated lengths, checking the
 // invariants after each.
-#include "miniport_invariants.h"
-#include "request_script.h"
+#include "tests/fuzz/miniport_invariants.h"
+#include "tests/fuzz/request_script.h"
 
-#include "korvid.h"
-#include "sim/display/miniport_client.h"
-#include "sim/display/request_packet.h"
-#include "sim/loader/host_driver.h"
-#include "videoport/reload.h"
+#include "miniport/korvid.h"
+#include "display/miniport_client.h"
+#include "display/request_packet.h"
+#include "loader/host_driver.h"
+#include "platform/videoport/reload.h"
 
 #include <algorithm>
 #include <cstdio>

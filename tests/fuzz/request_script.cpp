@@ -1,6 +1,6 @@
-#include "request_script.h"
+#include "tests/fuzz/request_script.h"
 
-#include "sim/display/miniport_requests.h"
+#include "display/miniport_requests.h"
 
 #include <algorithm>
 

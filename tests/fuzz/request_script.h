@@ -15,8 +15,8 @@
 //            output length, input bytes; see read_request
 #pragma once
 
-#include "sim/machine/board.h"
-#include "videoport/video.h"
+#include "hardware/board.h"
+#include "platform/videoport/video.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "drivers.h"
+#include "tests/loader/drivers.h"
 
-#include "sim/loader/host_driver.h"
+#include "loader/host_driver.h"
 
 #include <gtest/gtest.h>
 

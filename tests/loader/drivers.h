@@ -2,8 +2,8 @@
 // host, and korvid.sys from the cross build loaded into the simulation.
 #pragma once
 
-#include "videoport/system.h"
-#include "sim/loader/pe_loader.h"
+#include "platform/videoport/system.h"
+#include "loader/pe_loader.h"
 #include "platform/freestanding/little_endian.h"
 
 #include <gtest/gtest.h>

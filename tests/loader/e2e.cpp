@@ -1,6 +1,6 @@
-#include "e2e.h"
+#include "tests/loader/e2e.h"
 
-#include "sim/loader/host_driver.h"
+#include "loader/host_driver.h"
 
 #include <gtest/gtest-spi.h>
 

@@ -5,10 +5,10 @@
 // be identical.
 #pragma once
 
-#include "drivers.h"
-#include "session.h"
+#include "tests/loader/drivers.h"
+#include "tests/loader/session.h"
 
-#include "private_ioctl.h"
+#include "miniport/private_ioctl.h"
 
 #include <gtest/gtest.h>
 

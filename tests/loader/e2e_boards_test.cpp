@@ -2,13 +2,13 @@
 // device 0 opened, the other boards selected with the private request, on
 // both drivers. Each board answers as it would with its own device opened,
 // and only the system's VGA gets the BIOS.
-#include "drivers.h"
+#include "tests/loader/drivers.h"
 
-#include "sim/machine/decode.h"
-#include "sim/display/display_boards.h"
-#include "sim/display/miniport_client.h"
+#include "hardware/decode.h"
+#include "display/display_boards.h"
+#include "display/miniport_client.h"
 
-#include "private_ioctl.h"
+#include "miniport/private_ioctl.h"
 
 #include <algorithm>
 #include <deque>

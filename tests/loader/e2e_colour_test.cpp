@@ -1,5 +1,5 @@
 // Palette, gamma ramp and cursor colour, end to end on both drivers.
-#include "e2e.h"
+#include "tests/loader/e2e.h"
 
 namespace e2e {
 

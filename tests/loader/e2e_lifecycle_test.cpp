@@ -1,8 +1,8 @@
 // Discovery, initialisation with the user's options, and the idle waits of
 // the mode set, end to end on both drivers.
-#include "e2e.h"
+#include "tests/loader/e2e.h"
 
-#include "board.h"
+#include "miniport/board.h"
 
 namespace e2e {
 
@@ -28,7 +28,7 @@ void expect_identity(Session& s, int device, uint32_t code, uint32_t megabytes, 
 
 std::string registry_text(Session& s, int board, const char16_t* name)
 {
-    const sim::RegistryValue& v = s.machine().registry(board)[name];
+    const korvid_host::RegistryValue& v = s.machine().registry(board)[name];
     std::string text;
     for (size_t i = 0; i + 1 < v.data.size() && v.data[i]; i += 2)
         text += static_cast<char>(v.data[i]);
@@ -227,7 +227,7 @@ void memory_clock_options(Session& s)
     korvid_host::System& m = s.power_on({board(0x11), fixed, board(0x11)});
     m.set_registry_dword(0, u"IBMMCLOCK", 125);
     m.set_registry_dword(1, u"IBMMCLOCK", 125);
-    m.set_registry_binary(2, u"IBMMCLOCK", Bytes(8, 1), sim::kRegDword);
+    m.set_registry_binary(2, u"IBMMCLOCK", Bytes(8, 1), korvid_host::kRegDword);
     ASSERT_EQ(s.boot(), NO_ERROR);
     EXPECT_EQ(s.display(0).memory_pll, 0x0676) << "125 MHz";
     EXPECT_EQ(s.display(1).memory_pll, 0x0A25) << "the fixed clock";

@@ -1,6 +1,6 @@
 // The mode list, the mode set and the mappings of video memory, end to end
 // on both drivers.
-#include "e2e.h"
+#include "tests/loader/e2e.h"
 
 #include <cstring>
 

@@ -3,9 +3,9 @@
 // The replies are not predicted here: what counts is that korvid.sys answers
 // every one of them exactly as the host build does, touching the devices in
 // the same way, and never writes outside a buffer.
-#include "e2e.h"
+#include "tests/loader/e2e.h"
 
-#include "sim/display/miniport_requests.h"
+#include "display/miniport_requests.h"
 
 #include <iterator>
 #include <random>

@@ -1,6 +1,6 @@
 // Custom and trial refresh rates, the private requests and the return to
 // VGA, end to end on both drivers.
-#include "e2e.h"
+#include "tests/loader/e2e.h"
 
 namespace e2e {
 

@@ -1,6 +1,6 @@
 // Prints a driver image's size and imports as the simulation would load it,
 // or why it would refuse it (exit status 1).
-#include "sim/loader/pe_loader.h"
+#include "loader/pe_loader.h"
 
 #include <cstdio>
 

@@ -3,7 +3,7 @@
 // toolchain's objdump decodes it, belongs to the i486 integer set (the
 // applet may also use the i387's), and korvid.sys touches no FPU, MMX or SSE
 // register at all, since the kernel does not save their state for drivers.
-#include "drivers.h"
+#include "tests/loader/drivers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The loader: what it refuses and why, and what it makes of korvid.sys.
-#include "drivers.h"
-#include "videoport/exports.h"
+#include "tests/loader/drivers.h"
+#include "platform/videoport/exports.h"
 
 #include <gtest/gtest.h>
 
@@ -260,7 +260,7 @@ TEST_F(KorvidSys, CodeAndReadOnlyDataAreNotWritable)
 // would make any image that uses it unloadable.
 TEST(VideoPortExports, CoverEveryOperationTheHeaderDeclares)
 {
-    std::ifstream in(KORVID_SOURCE_DIR "/platform/host/videoport/video.h");
+    std::ifstream in(KORVID_SOURCE_DIR "/platform/videoport/video.h");
     ASSERT_TRUE(in);
     std::stringstream header;
     header << in.rdbuf();

@@ -1,8 +1,8 @@
-#include "session.h"
+#include "tests/loader/session.h"
 
-#include "private_ioctl.h"
-#include "sim/machine/le_words.h"
-#include "sim/machine/trace.h"
+#include "miniport/private_ioctl.h"
+#include "support/le_words.h"
+#include "hardware/trace.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -6,9 +6,9 @@
 // that two runs can be compared by.
 #pragma once
 
-#include "sim/display/request_packet.h"
-#include "sim/machine/decode.h"
-#include "videoport/system.h"
+#include "display/request_packet.h"
+#include "hardware/decode.h"
+#include "platform/videoport/system.h"
 
 #include <gtest/gtest.h>
 

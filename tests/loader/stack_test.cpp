@@ -1,10 +1,10 @@
 // How much of the 12 KiB kernel stack korvid.sys uses: every call the loader
 // makes into the image runs on a guarded, painted stack of that size (see
-// sim/loader/driver_stack.h). Each run of these tests prints the deepest use per
+// loader/driver_stack.h). Each run of these tests prints the deepest use per
 // entry point and fails when one exceeds the budget.
-#include "drivers.h"
-#include "e2e.h"
-#include "sim/loader/driver_stack.h"
+#include "tests/loader/drivers.h"
+#include "tests/loader/e2e.h"
+#include "loader/driver_stack.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>

@@ -1,8 +1,8 @@
 // The suite runs the binary itself: copies of korvid.sys with one value
 // changed behave differently, and the scenarios notice.
-#include "e2e.h"
+#include "tests/loader/e2e.h"
 
-#include "sim/loader/host_driver.h"
+#include "loader/host_driver.h"
 
 #include <cstring>
 

@@ -1,10 +1,10 @@
 // The audit against the mode database: its counts are the database's own,
 // its workers report what an in-process run finds, and it catches a driver
 // whose tables differ from the ones korvid-sim holds it to.
-#include "sim_fixture.h"
+#include "tests/sim/sim_fixture.h"
 
-#include "audit.h"
-#include "modes.h"
+#include "tools/korvid-sim/audit.h"
+#include "miniport/modes.h"
 
 #include <algorithm>
 #include <cmath>

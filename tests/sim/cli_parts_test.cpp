@@ -1,11 +1,11 @@
 // The command line's parts on their own: options anywhere on the line, the
 // DAC replay behind trace notes, and an audit whose workers die.
-#include "sim_fixture.h"
+#include "tests/sim/sim_fixture.h"
 
-#include "audit.h"
-#include "errors.h"
-#include "options.h"
-#include "trace_notes.h"
+#include "tools/korvid-sim/audit.h"
+#include "tools/korvid-sim/errors.h"
+#include "tools/korvid-sim/options.h"
+#include "tools/korvid-sim/trace_notes.h"
 
 #include <cstdlib>
 

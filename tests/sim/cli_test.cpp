@@ -1,9 +1,9 @@
 // korvid-sim as a user runs it: the default run, exit statuses and one-line
 // errors, JSON that a JSON parser reads, traces with named registers, scripts
 // and the real korvid.sys.
-#include "sim_fixture.h"
+#include "tests/sim/sim_fixture.h"
 
-#include "json.h"
+#include "tools/korvid-sim/json.h"
 
 #include <cmath>
 #include <cstdio>

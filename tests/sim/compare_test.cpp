@@ -1,15 +1,15 @@
 // compare on copies of korvid.sys with one value changed: each change is
 // found where it is, the register or request named with both values, and
 // the built image is the host build's twin.
-#include "sim_fixture.h"
+#include "tests/sim/sim_fixture.h"
 
-#include "audit.h"
-#include "compare.h"
-#include "modes.h"
-#include "reference.h"
+#include "tools/korvid-sim/audit.h"
+#include "tools/korvid-sim/compare.h"
+#include "miniport/modes.h"
+#include "tools/korvid-sim/reference.h"
 
 #include "miniport/private_ioctl.h"
-#include "sim/machine/dac.h"
+#include "hardware/dac.h"
 
 #include <algorithm>
 #include <cstring>

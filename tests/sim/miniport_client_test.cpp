@@ -1,9 +1,9 @@
 // The display driver's request sender: choosing modes by text and layout,
 // drawing on the surface it maps, keeping what a display driver keeps, and
 // sending any request by name.
-#include "sim_fixture.h"
+#include "tests/sim/sim_fixture.h"
 
-#include "sim/machine/scanout.h"
+#include "hardware/scanout.h"
 
 #include "miniport/private_ioctl.h"
 

@@ -1,11 +1,11 @@
 // Scan-out: a picture the display driver draws comes back from the board's
 // programmed state undistorted and in its colours, through a PNG file; a
 // wrong register in the state shows as a wrong picture.
-#include "sim_fixture.h"
+#include "tests/sim/sim_fixture.h"
 
-#include "sim/machine/png.h"
-#include "sim/machine/scanout.h"
-#include "sim/machine/test_pattern.h"
+#include "support/png.h"
+#include "hardware/scanout.h"
+#include "support/test_pattern.h"
 
 #include "miniport/private_ioctl.h"
 

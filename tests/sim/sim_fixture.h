@@ -2,10 +2,10 @@
 // and the display driver's request sender for its first board.
 #pragma once
 
-#include "sim/loader/host_driver.h"
-#include "videoport/system.h"
-#include "sim/display/miniport_client.h"
-#include "sim/loader/pe_loader.h"
+#include "loader/host_driver.h"
+#include "platform/videoport/system.h"
+#include "display/miniport_client.h"
+#include "loader/pe_loader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The memory clock: declock word, SGRAM table with its fallback, WRAM clock
 // by configuration, VGA clock.
-#include "hw_board.h"
+#include "tests/unit/hw_board.h"
 
 using namespace hwtest;
 

@@ -2,9 +2,9 @@
 // the hardware programming tests, and shorthands for the events they expect.
 #pragma once
 
-#include "hardware.h"
-#include "sim/machine/decode.h"
-#include "videoport/system.h"
+#include "miniport/hardware.h"
+#include "hardware/decode.h"
+#include "platform/videoport/system.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // Driver entry, discovery, initialisation, reset, registry and the start-up
 // load of custom refresh rates, on the simulated machine.
-#include "custom_refresh.h"
-#include "mode_rows.h"
-#include "hardware.h"
-#include "korvid.h"
-#include "registry.h"
-#include "sim/machine/decode.h"
-#include "sim/loader/host_driver.h"
-#include "videoport/system.h"
+#include "miniport/custom_refresh.h"
+#include "tests/unit/mode_rows.h"
+#include "miniport/hardware.h"
+#include "miniport/korvid.h"
+#include "miniport/registry.h"
+#include "hardware/decode.h"
+#include "loader/host_driver.h"
+#include "platform/videoport/system.h"
 
 #include <gtest/gtest.h>
 

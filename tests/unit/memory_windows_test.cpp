@@ -1,6 +1,6 @@
 // Memory windows, the WRAM reset and the return to VGA.
-#include "hw_board.h"
-#include "korvid.h"
+#include "tests/unit/hw_board.h"
+#include "miniport/korvid.h"
 
 using namespace hwtest;
 

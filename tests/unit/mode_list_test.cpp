@@ -1,7 +1,7 @@
 // Validation of the mode tables against boards, and the mode list reported
 // to the display driver.
-#include "modes.h"
-#include "videoport/reload.h"
+#include "miniport/modes.h"
+#include "platform/videoport/reload.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Rows of the active mode table, found by what they carry.
 #pragma once
 
-#include "hardware.h"
+#include "miniport/hardware.h"
 
 #include <vector>
 

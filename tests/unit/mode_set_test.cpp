@@ -1,7 +1,7 @@
 // The mode set: its exact sequence and cost, the RGB528 sequence, clock and
 // memory variants, bounded idle waits, and every row of both tables.
-#include "hw_board.h"
-#include "videoport/reload.h"
+#include "tests/unit/hw_board.h"
+#include "platform/videoport/reload.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The built-in timing records and mode tables, and the surface geometry of a row.
-#include "modes.h"
-#include "videoport/reload.h"
+#include "miniport/modes.h"
+#include "platform/videoport/reload.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Palette loads, the gamma ramp's states and refusals, the cursor colours.
-#include "hw_board.h"
+#include "tests/unit/hw_board.h"
 
 #include <cstring>
 

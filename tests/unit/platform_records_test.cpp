@@ -1,5 +1,5 @@
 // The platform records keep their Windows i386 sizes and offsets.
-#include "board.h"
+#include "miniport/board.h"
 
 #include <gtest/gtest.h>
 

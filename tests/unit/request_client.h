@@ -3,8 +3,8 @@
 // through the video port to the miniport and returns what came back.
 #pragma once
 
-#include "sim/display/request_packet.h"
-#include "videoport/system.h"
+#include "display/request_packet.h"
+#include "platform/videoport/system.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,15 +1,15 @@
 // The request dispatcher, the standard requests and the private requests,
 // on separate and on shared buffers.
-#include "custom_refresh.h"
-#include "hardware.h"
-#include "korvid.h"
-#include "private_ioctl.h"
-#include "registry.h"
-#include "request_client.h"
-#include "requests.h"
-#include "sim/display/miniport_requests.h"
-#include "sim/machine/decode.h"
-#include "sim/loader/host_driver.h"
+#include "miniport/custom_refresh.h"
+#include "miniport/hardware.h"
+#include "miniport/korvid.h"
+#include "miniport/private_ioctl.h"
+#include "miniport/registry.h"
+#include "tests/unit/request_client.h"
+#include "miniport/requests.h"
+#include "display/miniport_requests.h"
+#include "hardware/decode.h"
+#include "loader/host_driver.h"
 
 #include <gtest/gtest.h>
 

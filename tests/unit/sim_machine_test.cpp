@@ -1,9 +1,9 @@
 // The simulated machine itself: DAC protocols, enumeration, fault on direct
 // access, the trace, the clock decoder and driver reload.
-#include "korvid.h"
-#include "sim/machine/decode.h"
-#include "sim/loader/host_driver.h"
-#include "videoport/system.h"
+#include "miniport/korvid.h"
+#include "hardware/decode.h"
+#include "loader/host_driver.h"
+#include "platform/videoport/system.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The video port's call rules, checked like a driver verifier, on a small
 // driver that breaks one rule at a time; and a device whose initialisation
 // fails cannot be opened.
-#include "korvid.h"
-#include "videoport/call_rules.h"
-#include "videoport/system.h"
+#include "miniport/korvid.h"
+#include "platform/videoport/call_rules.h"
+#include "platform/videoport/system.h"
 
 #include <gtest/gtest.h>
 
@@ -224,19 +224,19 @@ TEST(VideoPortRegistry, ValuesReachTheCallbackAsTheQueryRoutineGetsThem)
         return VideoPortGetRegistryParameters(m.devices.at(0), const_cast<PWSTR>(name),
                                               is_file_name, collect_value, nullptr);
     };
-    m.set_registry_binary(0, u"Multi", utf16(u"one\0two\0\0"), sim::kRegMultiSz);
+    m.set_registry_binary(0, u"Multi", utf16(u"one\0two\0\0"), korvid_host::kRegMultiSz);
     EXPECT_EQ(query(u"Multi"), NO_ERROR);
     EXPECT_EQ(g_values, (Values{utf16(u"one\0"), utf16(u"two\0")}));
-    m.set_registry_binary(0, u"Cut", utf16(u"one"), sim::kRegMultiSz);
+    m.set_registry_binary(0, u"Cut", utf16(u"one"), korvid_host::kRegMultiSz);
     EXPECT_EQ(query(u"Cut"), NO_ERROR);
     EXPECT_EQ(g_values, Values{utf16(u"one\0")});
-    m.set_registry_binary(0, u"Table", utf16(u"%SystemRoot%\\%X%\0"), sim::kRegExpandSz);
+    m.set_registry_binary(0, u"Table", utf16(u"%SystemRoot%\\%X%\0"), korvid_host::kRegExpandSz);
     EXPECT_EQ(query(u"Table"), NO_ERROR);
     EXPECT_EQ(g_values, Values{utf16(u"C:\\WINNT\\%X%\0")});
     m.files[u"C:\\WINNT\\%X%"] = {1, 2, 3};
     EXPECT_EQ(query(u"Table", TRUE), NO_ERROR);
     EXPECT_EQ(g_values, (Values{{1, 2, 3}}));
-    m.set_registry_binary(0, u"Nowhere", utf16(u"C:\\none\0"), sim::kRegSz);
+    m.set_registry_binary(0, u"Nowhere", utf16(u"C:\\none\0"), korvid_host::kRegSz);
     EXPECT_EQ(query(u"Nowhere", TRUE), ERROR_INVALID_PARAMETER);
     g_callback_status = ERROR_INVALID_PARAMETER;
     m.set_registry_dword(0, u"Number", 5);

@@ -1,4 +1,4 @@
-#include "control_layout.h"
+#include "tests/wine/control_layout.h"
 
 namespace {
 

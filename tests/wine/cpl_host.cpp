@@ -23,8 +23,8 @@
 #include <cstring>
 #include <string>
 
-#include "display_binding.h"
-#include "window_dump.h"
+#include "tests/wine/display_binding.h"
+#include "tests/wine/window_dump.h"
 
 namespace {
 

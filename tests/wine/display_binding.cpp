@@ -1,10 +1,10 @@
-#include "display_binding.h"
+#include "tests/wine/display_binding.h"
 
 #include <cstdarg>
 #include <set>
 
-#include "import_binding.h"
-#include "platform/host/win32/display_devmode.h"
+#include "tests/wine/import_binding.h"
+#include "platform/win32/display_devmode.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "sim/display/display_driver.h"
+#include "display/display_driver.h"
 
 // Rebinds the applet's CreateDCA, ExtEscape, DeleteDC, EnumDisplaySettingsA
 // and ChangeDisplaySettingsA to `driver`, logging every call to `log`.

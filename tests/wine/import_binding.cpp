@@ -1,4 +1,4 @@
-#include "import_binding.h"
+#include "tests/wine/import_binding.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "window_dump.h"
+#include "tests/wine/window_dump.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "control_layout.h"
+#include "tests/wine/control_layout.h"
 
 namespace {
 

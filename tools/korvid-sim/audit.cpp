@@ -1,9 +1,9 @@
-#include "audit.h"
+#include "tools/korvid-sim/audit.h"
 
-#include "reference.h"
-#include "sim/machine/board.h"
-#include "sim/machine/decode.h"
-#include "sim/display/miniport_client.h"
+#include "tools/korvid-sim/reference.h"
+#include "hardware/board.h"
+#include "hardware/decode.h"
+#include "display/miniport_client.h"
 
 #include "miniport/private_ioctl.h"
 

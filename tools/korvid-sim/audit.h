@@ -7,8 +7,8 @@
 // computed from the programmed PLL words and the timing, is a physical check.
 #pragma once
 
-#include "machines.h"
-#include "videoport/system.h"
+#include "tools/korvid-sim/machines.h"
+#include "platform/videoport/system.h"
 
 #include <cstdint>
 #include <functional>

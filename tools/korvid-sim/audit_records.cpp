@@ -1,7 +1,7 @@
 // The audit over many machines, each in a worker process, and one board's
 // result as lines of text (how workers report) and back.
-#include "audit.h"
-#include "workers.h"
+#include "tools/korvid-sim/audit.h"
+#include "tools/korvid-sim/workers.h"
 
 #include <chrono>
 #include <sstream>

@@ -1,7 +1,7 @@
-#include "cli.h"
+#include "tools/korvid-sim/cli.h"
 
-#include "commands.h"
-#include "errors.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/errors.h"
 
 #include <algorithm>
 

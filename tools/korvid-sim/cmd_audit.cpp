@@ -1,9 +1,9 @@
 // audit: every row set on every code, its registers held against the miniport's own tables.
-#include "workers.h"
-#include "audit.h"
-#include "commands.h"
-#include "describe.h"
-#include "errors.h"
+#include "tools/korvid-sim/workers.h"
+#include "tools/korvid-sim/audit.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/errors.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 // boards: what the display driver learns about each board from the private
 // requests, next to what the simulated bus holds.
-#include "commands.h"
-#include "describe.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/describe.h"
 
 #include "miniport/private_ioctl.h"
 

@@ -1,9 +1,9 @@
 // compare: what a change to the driver does on every board, mode and request.
-#include "workers.h"
-#include "commands.h"
-#include "compare.h"
-#include "describe.h"
-#include "errors.h"
+#include "tools/korvid-sim/workers.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/compare.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/errors.h"
 
 #include <unistd.h>
 

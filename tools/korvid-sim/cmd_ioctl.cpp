@@ -1,8 +1,8 @@
 // ioctl: any request by name, as a display driver would send it.
-#include "commands.h"
-#include "describe.h"
-#include "errors.h"
-#include "reply_format.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/errors.h"
+#include "tools/korvid-sim/reply_format.h"
 
 #include "miniport/private_ioctl.h"
 

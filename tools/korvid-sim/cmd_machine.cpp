@@ -1,8 +1,8 @@
 // reboot, board and registry: the machine around the driver, for scripts
 // that replay a display driver's conversation across restarts.
-#include "commands.h"
-#include "describe.h"
-#include "errors.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/errors.h"
 #include "platform/freestanding/little_endian.h"
 
 namespace ksim {
@@ -23,7 +23,7 @@ int selected_board(Session& s)
     return s.machine().board_of_extension(s.machine().devices.at(size_t(s.selected())));
 }
 
-std::string value_text(const sim::RegistryValue& v)
+std::string value_text(const korvid_host::RegistryValue& v)
 {
     if (v.data.size() == 4) {
         uint32_t w = load_le32(v.data.data());

@@ -1,7 +1,7 @@
 // modes: the list a display driver gets, after the filters a user asks for.
-#include "commands.h"
-#include "describe.h"
-#include "errors.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/errors.h"
 
 #include "miniport/private_ioctl.h"
 

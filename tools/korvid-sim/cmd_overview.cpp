@@ -1,8 +1,8 @@
 // No command: a guided tour of one boot, for someone meeting the board for
 // the first time.
-#include "commands.h"
-#include "describe.h"
-#include "errors.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/errors.h"
 
 namespace ksim {
 

@@ -1,10 +1,10 @@
 // screenshot: set a mode, let the display driver draw a pattern through the
 // mapped frame buffer, and write what a monitor would show.
-#include "commands.h"
-#include "describe.h"
-#include "errors.h"
-#include "sim/machine/png.h"
-#include "sim/machine/scanout.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/errors.h"
+#include "support/png.h"
+#include "hardware/scanout.h"
 
 namespace ksim {
 

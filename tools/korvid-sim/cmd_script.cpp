@@ -1,8 +1,8 @@
 // script: one command a line on one machine, to replay a display driver's
 // conversation ("reboot" keeps the registry, "ioctl NAME ARGS" sends any
 // request, "#" starts a comment).
-#include "commands.h"
-#include "errors.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/errors.h"
 
 #include <fstream>
 #include <sstream>

@@ -1,8 +1,8 @@
 // set and state: a mode set through the miniport, and what the board's
 // registers and DAC say afterwards.
-#include "commands.h"
-#include "describe.h"
-#include "errors.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/errors.h"
 
 namespace ksim {
 

@@ -1,9 +1,9 @@
 // trace: every device access a command makes, one a line, with the
 // register each one reaches.
-#include "commands.h"
-#include "describe.h"
-#include "errors.h"
-#include "trace_notes.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/errors.h"
+#include "tools/korvid-sim/trace_notes.h"
 
 namespace ksim {
 

@@ -1,6 +1,6 @@
-#include "commands.h"
+#include "tools/korvid-sim/commands.h"
 
-#include "errors.h"
+#include "tools/korvid-sim/errors.h"
 
 namespace ksim {
 

@@ -2,9 +2,9 @@
 // --json, and as text that explains itself to someone new to the board.
 #pragma once
 
-#include "json.h"
-#include "options.h"
-#include "session.h"
+#include "tools/korvid-sim/json.h"
+#include "tools/korvid-sim/options.h"
+#include "tools/korvid-sim/session.h"
 
 #include <span>
 #include <string>

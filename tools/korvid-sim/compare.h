@@ -4,8 +4,8 @@
 // every board), and what differs between them.
 #pragma once
 
-#include "machines.h"
-#include "videoport/system.h"
+#include "tools/korvid-sim/machines.h"
+#include "platform/videoport/system.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,10 +1,10 @@
 // Two drivers' observations side by side: which fields differ, where two
 // device-access traces part (the register by name, with both values), and
 // the comparison of many machines in worker processes.
-#include "compare.h"
-#include "describe.h"
-#include "trace_notes.h"
-#include "workers.h"
+#include "tools/korvid-sim/compare.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/trace_notes.h"
+#include "tools/korvid-sim/workers.h"
 
 #include <algorithm>
 #include <array>

@@ -6,17 +6,17 @@
 // machine of several boards every board's mode list is read first, as the
 // display driver reads them at its start, and then each board in turn has
 // its rows set and its conversation, reached by selecting it through device 0.
-#include "audit.h"
-#include "compare.h"
-#include "describe.h"
-#include "reference.h"
+#include "tools/korvid-sim/audit.h"
+#include "tools/korvid-sim/compare.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/reference.h"
 #include "platform/freestanding/little_endian.h"
 
-#include "sim/machine/board.h"
-#include "sim/machine/decode.h"
-#include "sim/loader/host_driver.h"
-#include "sim/display/miniport_client.h"
-#include "sim/display/miniport_requests.h"
+#include "hardware/board.h"
+#include "hardware/decode.h"
+#include "loader/host_driver.h"
+#include "display/miniport_client.h"
+#include "display/miniport_requests.h"
 
 #include <map>
 
@@ -83,7 +83,7 @@ std::string bytes_text(const std::vector<uint8_t>& bytes)
 // ---- boot -------------------------------------------------------------
 
 // Text the driver stores (UTF-16, NUL-terminated) is shown as text.
-std::string registry_text(const sim::RegistryValue& v)
+std::string registry_text(const korvid_host::RegistryValue& v)
 {
     const std::vector<uint8_t>& d = v.data;
     bool text = d.size() >= 2 && d.size() % 2 == 0 && !d[d.size() - 1] && !d[d.size() - 2];

@@ -1,4 +1,4 @@
-#include "describe.h"
+#include "tools/korvid-sim/describe.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -2,10 +2,10 @@
 // decoded display state of a board and the modes of a mode list.
 #pragma once
 
-#include "json.h"
-#include "sim/machine/decode.h"
-#include "sim/display/miniport_client.h"
-#include "sim/machine/text_format.h"
+#include "tools/korvid-sim/json.h"
+#include "hardware/decode.h"
+#include "display/miniport_client.h"
+#include "support/text_format.h"
 
 #include <optional>
 #include <string>

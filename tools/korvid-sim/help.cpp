@@ -1,8 +1,8 @@
 // help: the command line, the mode syntax and the request names.
-#include "commands.h"
-#include "describe.h"
+#include "tools/korvid-sim/commands.h"
+#include "tools/korvid-sim/describe.h"
 
-#include "sim/display/miniport_requests.h"
+#include "display/miniport_requests.h"
 
 namespace ksim {
 

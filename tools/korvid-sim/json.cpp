@@ -1,4 +1,4 @@
-#include "json.h"
+#include "tools/korvid-sim/json.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,10 +1,10 @@
-#include "machines.h"
+#include "tools/korvid-sim/machines.h"
 
-#include "describe.h"
-#include "errors.h"
-#include "options.h"
+#include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/errors.h"
+#include "tools/korvid-sim/options.h"
 
-#include "sim/machine/board.h"
+#include "hardware/board.h"
 
 namespace ksim {
 

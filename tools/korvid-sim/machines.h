@@ -7,8 +7,8 @@
 // driver found them (the chain): bus 0's first, each bus's in the order given.
 #pragma once
 
-#include "json.h"
-#include "videoport/system.h"
+#include "tools/korvid-sim/json.h"
+#include "platform/videoport/system.h"
 
 #include <cstdint>
 #include <string>

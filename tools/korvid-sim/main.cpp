@@ -1,6 +1,6 @@
 // korvid-sim: boots the simulated machine with the miniport, plays the
 // display driver's part and shows, in plain terms, what the boards do.
-#include "cli.h"
+#include "tools/korvid-sim/cli.h"
 
 #include <cstdio>
 

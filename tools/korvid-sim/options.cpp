@@ -1,8 +1,8 @@
-#include "options.h"
+#include "tools/korvid-sim/options.h"
 
-#include "errors.h"
-#include "sim/display/miniport_requests.h"
-#include "sim/machine/board.h"
+#include "tools/korvid-sim/errors.h"
+#include "display/miniport_requests.h"
+#include "hardware/board.h"
 
 namespace ksim {
 

@@ -1,7 +1,7 @@
-#include "reference.h"
+#include "tools/korvid-sim/reference.h"
 
-#include "modes.h"
-#include "sim/display/miniport_client.h"
+#include "miniport/modes.h"
+#include "display/miniport_client.h"
 
 namespace ksim {
 

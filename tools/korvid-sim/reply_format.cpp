@@ -1,6 +1,6 @@
-#include "reply_format.h"
+#include "tools/korvid-sim/reply_format.h"
 
-#include "describe.h"
+#include "tools/korvid-sim/describe.h"
 
 #include "miniport/private_ioctl.h"
 

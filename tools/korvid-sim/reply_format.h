@@ -1,10 +1,10 @@
 // What a request's output means, decoded by the shape of its output.
 #pragma once
 
-#include "json.h"
-#include "videoport/system.h"
-#include "sim/display/miniport_client.h"
-#include "sim/display/miniport_requests.h"
+#include "tools/korvid-sim/json.h"
+#include "platform/videoport/system.h"
+#include "display/miniport_client.h"
+#include "display/miniport_requests.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
-#include "session.h"
+#include "tools/korvid-sim/session.h"
 
-#include "errors.h"
-#include "sim/loader/host_driver.h"
-#include "sim/display/miniport_requests.h"
+#include "tools/korvid-sim/errors.h"
+#include "loader/host_driver.h"
+#include "display/miniport_requests.h"
 
 #include <algorithm>
 

@@ -2,9 +2,9 @@
 // display driver's request sender for each board.
 #pragma once
 
-#include "videoport/system.h"
-#include "sim/display/miniport_client.h"
-#include "sim/loader/pe_loader.h"
+#include "platform/videoport/system.h"
+#include "display/miniport_client.h"
+#include "loader/pe_loader.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,8 +1,8 @@
-#include "trace_notes.h"
+#include "tools/korvid-sim/trace_notes.h"
 
-#include "describe.h"
-#include "sim/machine/board.h"
-#include "sim/machine/dac.h"
+#include "tools/korvid-sim/describe.h"
+#include "hardware/board.h"
+#include "hardware/dac.h"
 
 #include <map>
 

@@ -3,7 +3,7 @@
 // protocol is replayed along the trace to know).
 #pragma once
 
-#include "sim/machine/trace.h"
+#include "hardware/trace.h"
 
 #include <cstdint>
 #include <string>

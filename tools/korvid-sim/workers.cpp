@@ -1,11 +1,11 @@
 // The worker processes: each runs its share of the machines and writes one
 // frame per machine, "POSITION LENGTH\n" and then LENGTH bytes of report.
-#include "workers.h"
+#include "tools/korvid-sim/workers.h"
 
-#include "errors.h"
-#include "options.h"
+#include "tools/korvid-sim/errors.h"
+#include "tools/korvid-sim/options.h"
 
-#include "sim/display/miniport_requests.h"
+#include "display/miniport_requests.h"
 
 #include <poll.h>
 #include <sys/wait.h>

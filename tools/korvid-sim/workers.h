@@ -4,7 +4,7 @@
 // and reports its text over a pipe.
 #pragma once
 
-#include "machines.h"
+#include "tools/korvid-sim/machines.h"
 
 #include <cstdint>
 #include <functional>

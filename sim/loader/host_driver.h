@@ -1,8 +1,0 @@
-// The host-built miniport, as a driver the simulated machine loads.
-#pragma once
-
-#include "videoport/system.h"
-
-namespace sim {
-korvid_host::DriverImage host_miniport();
-} // namespace sim

@@ -13,8 +13,9 @@
 Prints every fault and exits 1 when there is one; -v also prints the links."""
 import os
 import re
-import subprocess
 import sys
+
+from build_files import below, link_graph, static_libraries, tracked_files
 
 # Headers of constants and records that two sides of an interface share;
 # they belong to no library's code.
@@ -78,17 +79,6 @@ def unit(path):
     return os.path.splitext(path)[0]
 
 
-def below(graph, node):
-    """Every node reachable from `node`."""
-    seen, todo = set(), [node]
-    while todo:
-        for d in graph.get(todo.pop(), ()):
-            if d not in seen:
-                seen.add(d)
-                todo.append(d)
-    return seen
-
-
 def cycles(graph):
     """The groups of two or more nodes that reach each other."""
     reach = {v: below(graph, v) for v in graph}
@@ -104,39 +94,21 @@ def unit_graph(includes):
     return graph
 
 
-def link_graph(files):
-    graph = {}
-    for p in (f for f in files if os.path.basename(f) == 'CMakeLists.txt'):
-        with open(p) as f:
-            text = re.sub(r'#.*', '', f.read())
-        for body in re.findall(r'target_link_libraries\s*\(([^)]*)\)', text):
-            target, *deps = body.split()
-            graph.setdefault(target, set()).update(
-                d for d in deps if d not in ('PUBLIC', 'PRIVATE', 'INTERFACE'))
-    return graph
-
-
 def libraries(files):
     """Folder -> the host library its build file defines (the STATIC one;
     the deliverables' folders also define the Windows image). A folder
     defines one library; faults name a folder that defines more, or a
     library with a source outside its folder."""
     owners, faults = {}, []
-    for p in (f for f in files if os.path.basename(f) == 'CMakeLists.txt'):
-        folder = os.path.dirname(p)
+    for folder, name, sources in static_libraries(files):
         if folder.startswith(ON_TOP) or not folder:
             continue
-        with open(p) as f:
-            text = re.sub(r'#.*', '', f.read())
-        found = re.findall(r'add_library\s*\(\s*(\S+)\s+STATIC\s+([^)]*)\)', text)
-        if len(found) > 1:
-            faults.append(f'{p} defines {len(found)} libraries: '
-                          + ' '.join(name for name, _ in found))
-        for name, sources in found:
-            owners[folder + '/'] = name
-            for s in sources.split():
-                if '/' in s and not s.startswith('${'):
-                    faults.append(f'{p}: {name} builds {s}, outside its folder')
+        if folder + '/' in owners:
+            faults.append(f'{folder}/CMakeLists.txt defines two libraries: '
+                          f'{owners[folder + "/"]} and {name}')
+        owners[folder + '/'] = name
+        faults += [f'{folder}/CMakeLists.txt: {name} builds {s}, outside its folder'
+                   for s in sources if '/' in s and not s.startswith('${')]
     return owners, faults
 
 
@@ -177,8 +149,7 @@ def folder_faults(includes, owners):
 
 def main():
     os.chdir(os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'))
-    files = subprocess.run(['git', 'ls-files'], capture_output=True, text=True,
-                           check=True).stdout.split()
+    files = tracked_files()
     (includes, faults), links = include_graph(files), link_graph(files)
     owners, library_faults = libraries(files)
     units = unit_graph(includes)

@@ -35,23 +35,31 @@ import sys
 import time
 from pathlib import Path
 
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import build_files  # noqa: E402
+
 ROOT = Path(__file__).resolve().parent.parent
 SCOPE_DIRS = ("miniport", "applet")
 SOURCE_SUFFIXES = (".cpp", ".h")
 
-# Test executables of the host build (target, path in the build folder), in the
-# order they run: the quickest and most direct first, so most mutants die early.
-UNIT = ("korvid_tests", "tests/korvid_tests")
-FAULTS = ("korvid_fault_tests", "tests/faults/korvid_fault_tests")
-SIM = ("korvid_sim_tests", "tests/sim/korvid_sim_tests")
-APPLET = ("qv_cpl_tests", "tests/applet/qv_cpl_tests")
-LOADER = ("korvid_loader_tests", "tests/loader/korvid_loader_tests")
-# The applet tests run over the host miniport, so they see its mutants too.
-# The end-to-end tests run on the host miniport and on the cross-built
-# korvid.sys; the mutant builds configure no cross build, so only the host
-# runs take place (a mutant never reaches korvid.sys without a cross rebuild,
-# which would double the time of every miniport mutant).
-TESTS_FOR_DIR = {"miniport": (UNIT, FAULTS, APPLET, LOADER, SIM), "applet": (APPLET,)}
+
+
+def tests_for_dirs():
+    """Folder -> the test executables of the host build (target, path in the
+    build folder) that link the folder's library, as the build files say.
+    The end-to-end tests run on the host miniport and on the cross-built
+    korvid.sys; the mutant builds configure no cross build, so only the host
+    runs take place (a mutant never reaches korvid.sys without a cross
+    rebuild, which would double the time of every miniport mutant)."""
+    files = build_files.tracked_files(ROOT)
+    cwd = os.getcwd()
+    os.chdir(ROOT)
+    try:
+        library = {folder: name for folder, name, _ in build_files.static_libraries(files)}
+        return {d: tuple(build_files.tests_covering(files, library[d])) for d in SCOPE_DIRS}
+    finally:
+        os.chdir(cwd)
+
 
 STATUS_SWAPS = {
     "NO_ERROR": "ERROR_INVALID_PARAMETER",
@@ -548,9 +556,10 @@ def main():
     signal.signal(signal.SIGHUP, on_signal)
 
     todo = [m for m in mutants if m["key"] not in state["results"]]
+    tests_for_dir = tests_for_dirs()
     needed = []
     for m in todo:
-        for t in TESTS_FOR_DIR[m["file"].split("/")[0]]:
+        for t in tests_for_dir[m["file"].split("/")[0]]:
             if t not in needed:
                 needed.append(t)
     # The fast build runs every mutant; the sanitized one checks its
@@ -577,7 +586,7 @@ def main():
 
     try:
         for n, m in enumerate(todo, 1):
-            tests = TESTS_FOR_DIR[m["file"].split("/")[0]]
+            tests = tests_for_dir[m["file"].split("/")[0]]
             began = time.monotonic()
             workspace.apply(m)
             try:

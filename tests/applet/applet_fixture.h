@@ -9,6 +9,7 @@
 #include "display/display_driver.h"
 #include "platform/win32/host.h"
 #include "platform/win32/inspect.h"
+#include "tests/support/build_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ class AppletTest : public ::testing::Test {
     void SetUp() override
     {
         win32_host::reset();
-        instance = win32_host::load_module(QV_CPL_RESOURCES);
+        instance = win32_host::load_module(testing_support::applet_resources());
         win32_host::set_display_device(&driver);
         ASSERT_TRUE(DllMain(instance, DLL_PROCESS_ATTACH, nullptr));
         win32_host::create_key(HKEY_LOCAL_MACHINE, kMcdKey);

@@ -4,6 +4,7 @@
 #include "tests/applet/applet_fixture.h"
 #include "tests/applet/pe_image.h"
 #include "support/text_format.h"
+#include "tests/support/build_paths.h"
 
 #include <cctype>
 #include <cstdio>
@@ -20,7 +21,7 @@ using win32_host::Module;
 
 const Module& applet_module()
 {
-    return win32_host::module(win32_host::load_module(QV_CPL_RESOURCES));
+    return win32_host::module(win32_host::load_module(testing_support::applet_resources()));
 }
 
 bool inside(const DialogControl& c, const DialogTemplate& d)
@@ -266,10 +267,10 @@ void expect_same_dialog(const std::string& data, const DialogTemplate& d)
 
 TEST(ResourceScript, ReadsAsTheResourceCompilerBuildsIt)
 {
-    std::string windres = QV_WINDRES;
+    std::string windres = testing_support::windres();
     if (windres.empty())
         GTEST_SKIP() << "no resource compiler on this machine";
-    std::string script = QV_CPL_RESOURCES;
+    std::string script = testing_support::applet_resources();
     std::string dir = script.substr(0, script.rfind('/'));
     std::string res = pe_image::temp_path("QV_CPL.res");
     std::string command =

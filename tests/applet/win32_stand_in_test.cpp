@@ -3,6 +3,7 @@
 // page life, button groups, and the display-driver model's answers.
 #include "tests/applet/applet_fixture.h"
 #include "tests/applet/pe_image.h"
+#include "tests/support/build_paths.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -138,8 +139,8 @@ std::string product_version(const std::string& windows_path)
 
 TEST_F(StandIn, ReadsTheVersionOfTheRealMiniport)
 {
-    std::string korvid = std::string(QV_CROSS_DIR) + "/miniport/korvid.sys";
-    if (std::string(QV_CROSS_DIR).empty() || read_file(korvid).empty())
+    std::string korvid = testing_support::cross_korvid_sys();
+    if (korvid.empty() || read_file(korvid).empty())
         GTEST_SKIP() << "no cross-built korvid.sys";
     win32_host::map_file("C:\\WINNT\\system32\\drivers\\korvid.sys", korvid);
     EXPECT_EQ(product_version("C:\\WINNT\\system32\\drivers\\korvid.sys"), "4.00.106");

@@ -13,6 +13,7 @@
 #include "applet/desktop.h"
 #include "platform/win32/host.h"
 #include "platform/win32/inspect.h"
+#include "tests/support/build_paths.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -279,7 +280,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
     g_trace = std::getenv("KORVID_FUZZ_TRACE") != nullptr;
     std::atexit(report_counts);
-    g_module = win32_host::load_module(QV_CPL_RESOURCES);
+    g_module = win32_host::load_module(testing_support::applet_resources());
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #include "tests/loader/drivers.h"
 
 #include "loader/host_driver.h"
+#include "tests/support/build_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@
 
 std::optional<std::string> korvid_sys_path(std::string* why)
 {
-    const std::string dir = KORVID_CROSS_DIR;
+    const std::string dir = testing_support::cross_dir();
     if (dir.empty()) {
         *why = "KORVID_CROSS_DIR is not set: configure with -DKORVID_CROSS_DIR=<cross build "
                "folder> to run korvid.sys";

@@ -4,6 +4,7 @@
 // applet may also use the i387's), and korvid.sys touches no FPU, MMX or SSE
 // register at all, since the kernel does not save their state for drivers.
 #include "tests/loader/drivers.h"
+#include "tests/support/build_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -215,7 +216,7 @@ void expect_i486(const std::string& image, bool kernel)
 
 std::string cross_image(const char* relative)
 {
-    const std::string dir = KORVID_CROSS_DIR;
+    const std::string dir = testing_support::cross_dir();
     if (dir.empty())
         return {};
     return dir + "/" + relative;

@@ -1,6 +1,7 @@
 // The loader: what it refuses and why, and what it makes of korvid.sys.
 #include "tests/loader/drivers.h"
 #include "platform/videoport/exports.h"
+#include "tests/support/build_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -260,7 +261,7 @@ TEST_F(KorvidSys, CodeAndReadOnlyDataAreNotWritable)
 // would make any image that uses it unloadable.
 TEST(VideoPortExports, CoverEveryOperationTheHeaderDeclares)
 {
-    std::ifstream in(KORVID_SOURCE_DIR "/platform/videoport/video.h");
+    std::ifstream in(testing_support::source_dir() + "/platform/videoport/video.h");
     ASSERT_TRUE(in);
     std::stringstream header;
     header << in.rdbuf();

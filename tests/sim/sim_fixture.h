@@ -6,6 +6,7 @@
 #include "platform/videoport/system.h"
 #include "display/miniport_client.h"
 #include "loader/pe_loader.h"
+#include "tests/support/build_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -52,9 +53,8 @@ struct Booted {
 // korvid.sys from the cross build, or nothing when this build has none.
 inline std::optional<std::string> korvid_sys_path()
 {
-    std::string dir = KORVID_CROSS_DIR;
-    std::string path = dir + "/miniport/korvid.sys";
-    if (dir.empty() || !std::ifstream(path))
+    std::string path = testing_support::cross_korvid_sys();
+    if (path.empty() || !std::ifstream(path))
         return std::nullopt;
     return path;
 }
@@ -89,7 +89,7 @@ inline std::string quote(const std::string& s)
 inline Outcome run(const std::string& args, const std::string& pipe = "")
 {
     std::string out = temp_path("out"), err = temp_path("err");
-    std::string cmd = std::string(KORVID_SIM_EXE) + " " + args + " 2>" + quote(err) +
+    std::string cmd = testing_support::korvid_sim_exe() + " " + args + " 2>" + quote(err) +
                       (pipe.empty() ? "" : " | " + pipe) + " >" + quote(out);
     int raw = std::system(cmd.c_str());
     Outcome r;

@@ -19,25 +19,37 @@ cmake --build build/fuzz -j"$jobs"
 
 findings=build/fuzz/findings
 mkdir -p "$findings"
-for target in request applet; do
-  bin=build/fuzz/tests/fuzz/${target}_fuzzer
-  seeds=tests/fuzz/corpus/$target
-  [ -x "$bin" ] && [ -d "$seeds" ] || continue
-  replay=("$seeds"/*)
+# One target: its seeds and regression inputs replayed, then fuzzing.
+fuzz_target() {
+  local target=$1 bin=build/fuzz/tests/fuzz/${1}_fuzzer seeds=tests/fuzz/corpus/$1
+  [ -x "$bin" ] && [ -d "$seeds" ] || return 0
+  local replay=("$seeds"/*)
   [ -d "tests/fuzz/regressions/$target" ] && replay+=("tests/fuzz/regressions/$target"/*)
   echo "fuzz: $target: replaying ${#replay[@]} inputs"
   "$bin" "${replay[@]}" 2>"$findings/$target-replay.log" ||
-    { tail -n 40 "$findings/$target-replay.log"; exit 1; }
+    { tail -n 40 "$findings/$target-replay.log"; return 1; }
 
   # The working corpus grows from run to run; the seeds stay as committed.
-  work=build/fuzz/corpus/$target
+  local work=build/fuzz/corpus/$target
   mkdir -p "$work"
   echo "fuzz: $target: fuzzing for ${seconds}s with $workers process(es)"
-  options=(-max_total_time="$seconds" -timeout=60 -print_final_stats=1
-           -artifact_prefix="$findings/$target-")
+  local options=(-max_total_time="$seconds" -timeout=60 -print_final_stats=1
+                 -artifact_prefix="$findings/$target-")
   [ "$workers" -gt 1 ] && options+=(-fork="$workers")
   "$bin" "${options[@]}" "$work" "$seeds" 2>"$findings/$target.log" ||
-    { tail -n 60 "$findings/$target.log"; exit 1; }
+    { tail -n 60 "$findings/$target.log"; return 1; }
   grep -E '^stat::(number_of_executed_units|average_exec_per_sec)|requests sent|sheets opened|cycles' \
        "$findings/$target.log" | sed "s/^/fuzz: $target: /" || true
+}
+
+# The targets run side by side, one a processor.
+pids=()
+for target in request applet; do
+  fuzz_target "$target" &
+  pids+=($!)
 done
+status=0
+for pid in "${pids[@]}"; do
+  wait "$pid" || status=1
+done
+exit $status

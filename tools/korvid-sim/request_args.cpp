@@ -6,10 +6,10 @@
 
 namespace ksim {
 
-using sim::le::put16;
-using sim::le::put32;
 using sim::RequestInfo;
 using sim::RequestInput;
+using sim::le::put16;
+using sim::le::put32;
 
 namespace {
 

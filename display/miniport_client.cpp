@@ -83,40 +83,9 @@ Reply MiniportClient::send_on_device(ULONG code, const std::vector<uint8_t>& inp
     Reply r =
         start_request(machine_, kDisplayDevice, code, shared, input.size(), shared, output_length);
     r.output.assign(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(output_length));
-    if (const RequestInfo* info = find_request(code))
-        remember(*info, r);
+    remember(code, r);
     return r;
 }
-
-void MiniportClient::remember(const RequestInfo& request, const Reply& r)
-{
-    if (!r.ok())
-        return;
-    switch (request.code) {
-    case IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES:
-        modes_counted_ = r.word(0);
-        break;
-    case IOCTL_VIDEO_MAP_VIDEO_MEMORY:
-        last_mapping_ = r.word(0);
-        break;
-    case IOCTL_VIDEO_UNMAP_VIDEO_MEMORY:
-        last_mapping_ = 0;
-        break;
-    case IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES:
-        last_ranges_ = r.output;
-        break;
-    case IOCTL_VIDEO_SHARE_VIDEO_MEMORY:
-        last_share_ = r.word(2);
-        break;
-    case IOCTL_PRIV_SET_CUSTOM_REFRESH:
-        store_custom_refresh(r);
-        break;
-    default:
-        break;
-    }
-}
-
-// The display driver keeps a committed custom rate where the miniport reads
 
 // ---- modes ---------------------------------------------------------------
 
@@ -246,7 +215,7 @@ std::optional<ModeEntry> MiniportClient::change_layout(Layout layout, std::strin
     return set_mode(want, why);
 }
 
-// ---- memory, palette, drawing ------------------------------------------
+// ---- memory, palette ------------------------------------------------------
 
 std::optional<VideoMemory> MiniportClient::map_video_memory(VP_STATUS* status)
 {
@@ -279,46 +248,6 @@ VP_STATUS MiniportClient::load_palette(uint32_t first, std::span<const Rgb> colo
 VP_STATUS MiniportClient::reset_device()
 {
     return send(IOCTL_VIDEO_RESET_DEVICE, {}, 0).status;
-}
-
-bool MiniportClient::draw(const Image& picture, std::string* why)
-{
-    auto mode = current_mode();
-    if (!mode) {
-        *why = "the miniport does not report the current mode";
-        return false;
-    }
-    unsigned bpp = mode->bpp();
-    if (bpp != 8 && bpp != 16 && bpp != 32) {
-        *why = "the current mode has " + std::to_string(bpp) + " bits per pixel";
-        return false;
-    }
-    VP_STATUS status = NO_ERROR;
-    auto memory = map_video_memory(&status);
-    if (!memory) {
-        *why = "mapping video memory failed: " + status_name(status);
-        return false;
-    }
-    if (bpp == 8) {
-        auto palette = pattern_palette();
-        load_palette(0, palette);
-    }
-    bool fits =
-        write_picture(picture, bpp, memory->frame_buffer, mode->pitch(), memory->frame_length);
-    unmap_video_memory(*memory);
-    if (!fits)
-        *why = "the picture runs past the end of the frame buffer";
-    return fits;
-}
-
-bool MiniportClient::draw_pattern(Pattern pattern, const std::string& caption, std::string* why)
-{
-    auto mode = current_mode();
-    if (!mode) {
-        *why = "the miniport does not report the current mode";
-        return false;
-    }
-    return draw(render_pattern(pattern, mode->width(), mode->height(), caption), why);
 }
 
 // ---- private requests ------------------------------------------------------

@@ -2,12 +2,14 @@
 // family asks the miniport, as one component that the display-driver model
 // and korvid-sim share. It counts and lists modes, picks and sets a mode by
 // index or by "WxHxBPP[@HZ][:layout]", maps and unmaps video memory, loads
-// the palette, draws test pictures through the mapped frame buffer and sends
-// any request by name. Everything goes through the miniport's StartIO, so it
-// works the same on the host-built miniport and on a loaded korvid.sys.
+// the palette and sends any request. Everything goes through the miniport's
+// StartIO, so it works the same on the host-built miniport and on a loaded
+// korvid.sys.
 //
-// Like a display driver, it keeps a committed custom refresh rate in the
-// registry, where the miniport reads it at its next start.
+// Whoever builds a request, the client keeps what a display driver keeps
+// from the answer: the mode count that sizes the list, the addresses it must
+// hand back to release what it was given, and a committed custom refresh
+// rate, stored in the registry where the miniport reads it at its next start.
 //
 // The display-driver model turns a desktop-layout change into a mode set with
 // change_layout(): the same resolution, depth and refresh in the new layout
@@ -15,12 +17,11 @@
 // It holds one client per board, each on the board's own device.
 #pragma once
 
-#include "support/image.h"
 #include "platform/videoport/system.h"
 #include "display/miniport_requests.h"
 #include "display/request_packet.h"
 #include "display/mode_entry.h"
-#include "support/test_pattern.h"
+#include "support/rgb.h"
 
 #include <cstdint>
 #include <optional>
@@ -39,6 +40,15 @@ struct VideoMemory {
     uint32_t frame_length = 0;
 };
 
+// What the display driver keeps from the miniport's answers.
+struct KeptAnswers {
+    uint32_t modes_counted = 0; // the last mode count, which sizes the list
+    // Addresses to hand back when releasing what the miniport gave.
+    uintptr_t mapping = 0;
+    uintptr_t share = 0;
+    std::vector<uint8_t> ranges;
+};
+
 // The device whose handle the family's display driver opens.
 constexpr int kDisplayDevice = 0;
 
@@ -54,14 +64,10 @@ class MiniportClient {
     int board() const { return board_; }
 
     // One request through the video port, input and output sharing one
-    // buffer as the buffered method hands it over.
+    // buffer as the buffered method hands it over; what its answer tells a
+    // display driver to keep is kept.
     Reply send(ULONG code, const std::vector<uint8_t>& input, size_t output_length);
-    // A request of the catalogue with its input built from `args`; lengths
-    // override the usual buffer sizes when given. Null with the reason in
-    // *error when the arguments do not fit the request.
-    std::optional<Reply> send(const RequestInfo& request, const std::vector<uint32_t>& args,
-                              std::string* error, std::optional<uint32_t> input_length = {},
-                              std::optional<uint32_t> output_length = {});
+    const KeptAnswers& kept() const { return kept_; }
 
     // ---- modes -------------------------------------------------------
     std::optional<uint32_t> count_modes();
@@ -79,15 +85,11 @@ class MiniportClient {
     uint32_t extra_width(uint32_t row);
     uint32_t extra_height(uint32_t row);
 
-    // ---- memory, palette, drawing -------------------------------------
+    // ---- memory, palette -----------------------------------------------
     std::optional<VideoMemory> map_video_memory(VP_STATUS* status = nullptr);
     VP_STATUS unmap_video_memory(const VideoMemory& memory);
     VP_STATUS load_palette(uint32_t first, std::span<const Rgb> colours);
     VP_STATUS reset_device();
-    // Draws `picture` at the top left of the current mode's surface: maps
-    // video memory, loads the pattern palette at 8 bpp, writes, unmaps.
-    bool draw(const Image& picture, std::string* why);
-    bool draw_pattern(Pattern pattern, const std::string& caption, std::string* why);
 
     // ---- private requests ----------------------------------------------
     std::optional<uint32_t> query_word(ULONG code);
@@ -96,9 +98,7 @@ class MiniportClient {
     VP_STATUS send_switch(ULONG code, bool on);
 
   private:
-    std::optional<std::vector<uint8_t>>
-    build_input(const RequestInfo& request, const std::vector<uint32_t>& args, std::string* error);
-    void remember(const RequestInfo& request, const Reply& reply);
+    void remember(ULONG code, const Reply& reply);
     void store_custom_refresh(const Reply& reply);
     uint32_t query_word_with(ULONG code, uint32_t input);
     std::string missing_mode(const WantedMode& want, const std::vector<ModeEntry>& list);
@@ -108,11 +108,7 @@ class MiniportClient {
 
     korvid_host::System& machine_;
     int board_;
-    uint32_t modes_counted_ = 0; // the last mode count, which sizes the list
-    // Addresses the display driver keeps to release what it was given.
-    uintptr_t last_mapping_ = 0;
-    uintptr_t last_share_ = 0;
-    std::vector<uint8_t> last_ranges_;
+    KeptAnswers kept_;
 };
 
 } // namespace sim

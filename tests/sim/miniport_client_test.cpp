@@ -2,8 +2,11 @@
 // drawing on the surface it maps, keeping what a display driver keeps, and
 // sending any request by name.
 #include "tests/sim/sim_fixture.h"
+#include "tools/korvid-sim/draw.h"
+#include "tools/korvid-sim/request_args.h"
 
 #include "hardware/scanout.h"
+#include "support/le_words.h"
 
 #include "miniport/private_ioctl.h"
 
@@ -11,6 +14,17 @@ namespace {
 
 using sim::Layout;
 using sim::WantedMode;
+
+constexpr size_t kCommitAnswer = 44; // value name and value
+constexpr uint32_t kShareSize = 0x100000;
+
+std::optional<sim::Reply> by_name(Booted& b, const char* name, const std::vector<uint32_t>& args,
+                                  std::string* why)
+{
+    const sim::RequestInfo* request = sim::find_request(name);
+    EXPECT_TRUE(request) << name;
+    return request ? ksim::send_with_args(b.client, *request, args, why) : std::nullopt;
+}
 
 TEST(ModeText, ReadsResolutionDepthRefreshAndLayout)
 {
@@ -101,7 +115,7 @@ TEST(Drawing, UsesTheSurfacePitchAndReleasesItsMapping)
     b.set("640x480x8:wide"); // 1280 bytes a line for 640 visible pixels
     std::string why;
     sim::Image drawn = sim::render_pattern(sim::Pattern::Grid, 640, 480);
-    ASSERT_TRUE(b.client.draw(drawn, &why)) << why;
+    ASSERT_TRUE(ksim::draw(b.client, drawn, &why)) << why;
     auto shown = sim::scan_out(b.board(), &why);
     ASSERT_TRUE(shown) << why;
     EXPECT_FALSE(sim::compare_images(drawn, *shown));
@@ -114,7 +128,7 @@ TEST(Drawing, APictureLargerThanTheFrameBufferIsCutAtItsEnd)
     Booted b(0x10); // 4 MiB
     b.set("1024x768x32");
     std::string why;
-    EXPECT_FALSE(b.client.draw(sim::Image(1024, 2048), &why));
+    EXPECT_FALSE(ksim::draw(b.client, sim::Image(1024, 2048), &why));
     EXPECT_NE(why.find("past the end"), std::string::npos);
 }
 
@@ -123,17 +137,22 @@ TEST(CustomRefresh, ACommittedRateIsStoredAndListedAfterARestart)
     Booted b(0x11);
     b.set("1024x768x16@60");
     std::string why;
-    const sim::RequestInfo* commit = sim::find_request("SET_CUSTOM_REFRESH");
-    ASSERT_TRUE(commit);
-    auto reply = b.client.send(*commit, {66, 71'000'000, 0x0747}, &why);
+    auto reply = by_name(b, "SET_CUSTOM_REFRESH", {66, 71'000'000, 0x0747}, &why);
     ASSERT_TRUE(reply) << why;
     ASSERT_TRUE(reply->ok());
     std::string name = reply->text();
     EXPECT_EQ(b.machine.registry(0).count(std::u16string(name.begin(), name.end())), 1u);
+    // A commit whose input the caller built is kept the same way.
+    b.set("800x600x16@60");
+    sim::Reply raw = b.client.send(IOCTL_PRIV_SET_CUSTOM_REFRESH,
+                                   sim::le::words({67, 40'000'000, 0x0747}), kCommitAnswer);
+    ASSERT_TRUE(raw.ok());
+    EXPECT_EQ(b.machine.registry(0).count(u"VrelCustomRefresh.03200258"), 1u);
 
     ASSERT_EQ(b.machine.reboot(), 0u);
     sim::MiniportClient after(b.machine, 0);
     EXPECT_TRUE(after.find_mode({1024, 768, 16, 66, Layout::Single}, &why)) << why;
+    EXPECT_TRUE(after.find_mode({800, 600, 16, 67, Layout::Single}, &why)) << why;
 }
 
 TEST(RequestsByName, NamesCodesAndPrefixesFindTheSameRequest)
@@ -154,42 +173,59 @@ TEST(RequestsByName, ArgumentsBuildTheInputAndLengthsOverrideTheBuffers)
     std::string why;
     const sim::RequestInfo* cursor = sim::find_request("SET_CURSOR_COLOR");
     ASSERT_TRUE(cursor);
-    EXPECT_FALSE(b.client.send(*cursor, {1, 2}, &why));
+    EXPECT_FALSE(ksim::send_with_args(b.client, *cursor, {1, 2}, &why));
     EXPECT_NE(why.find("takes 3 arguments"), std::string::npos) << why;
-    EXPECT_FALSE(b.client.send(*cursor, {1, 2, 0x10000}, &why));
+    EXPECT_FALSE(ksim::send_with_args(b.client, *cursor, {1, 2, 0x10000}, &why));
 
-    auto ok = b.client.send(*cursor, {0x1234, 0x00FF, 0xAB80}, &why);
+    auto ok = ksim::send_with_args(b.client, *cursor, {0x1234, 0x00FF, 0xAB80}, &why);
     ASSERT_TRUE(ok) << why;
     EXPECT_TRUE(ok->ok());
     auto colours = sim::decode_display(b.board()).cursor_colour2;
     EXPECT_EQ(colours, (sim::Rgb{0x34, 0xFF, 0x80}));
 
-    auto short_input = b.client.send(*cursor, {}, &why, 5);
+    auto short_input = ksim::send_with_args(b.client, *cursor, {}, &why, 5);
     ASSERT_TRUE(short_input) << why;
     EXPECT_EQ(short_input->status, ERROR_INSUFFICIENT_BUFFER);
-    auto totals = b.client.send(*sim::find_request("GET_TOTALS"), {}, &why, {}, 3);
+    auto totals = ksim::send_with_args(b.client, *sim::find_request("GET_TOTALS"), {}, &why, {}, 3);
     ASSERT_TRUE(totals) << why;
     EXPECT_EQ(totals->status, ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(totals->information, 4u);
 }
 
-TEST(RequestsByName, ReleasesAddTheAddressesTheDisplayDriverKept)
+TEST(RequestsByName, ReleasesAndTheListUseWhatTheClientKeptWhoeverAsked)
 {
     Booted b(0x11);
     std::string why;
-    EXPECT_FALSE(b.client.send(*sim::find_request("UNMAP_VIDEO_MEMORY"), {}, &why))
-        << "nothing mapped yet";
-    ASSERT_TRUE(b.client.send(*sim::find_request("MAP_VIDEO_MEMORY"), {}, &why)->ok());
-    auto unmap = b.client.send(*sim::find_request("UNMAP_VIDEO_MEMORY"), {}, &why);
+    EXPECT_FALSE(by_name(b, "UNMAP_VIDEO_MEMORY", {}, &why)) << "nothing mapped yet";
+    ASSERT_TRUE(by_name(b, "MAP_VIDEO_MEMORY", {}, &why)->ok());
+    auto unmap = by_name(b, "UNMAP_VIDEO_MEMORY", {}, &why);
     ASSERT_TRUE(unmap) << why;
     EXPECT_TRUE(unmap->ok());
 
-    ASSERT_TRUE(b.client.send(*sim::find_request("QUERY_PUBLIC_ACCESS_RANGES"), {}, &why)->ok());
-    auto free = b.client.send(*sim::find_request("FREE_PUBLIC_ACCESS_RANGES"), {}, &why);
+    ASSERT_TRUE(by_name(b, "QUERY_PUBLIC_ACCESS_RANGES", {}, &why)->ok());
+    auto free = by_name(b, "FREE_PUBLIC_ACCESS_RANGES", {}, &why);
     ASSERT_TRUE(free) << why;
     EXPECT_TRUE(free->ok());
+
+    // Answers to requests the client or its caller built are kept as well.
+    ASSERT_TRUE(b.client.map_video_memory());
+    auto typed_unmap = by_name(b, "UNMAP_VIDEO_MEMORY", {}, &why);
+    ASSERT_TRUE(typed_unmap) << why;
+    EXPECT_TRUE(typed_unmap->ok());
+    ASSERT_TRUE(b.client
+                    .send(IOCTL_VIDEO_SHARE_VIDEO_MEMORY, sim::le::words({1, 0, kShareSize, 0}),
+                          sizeof(VIDEO_SHARE_MEMORY_INFORMATION))
+                    .ok());
+    auto unshare = by_name(b, "UNSHARE_VIDEO_MEMORY", {1}, &why);
+    ASSERT_TRUE(unshare) << why;
+    EXPECT_TRUE(unshare->ok());
     for (const korvid_host::Mapping& m : b.machine.mappings)
         EXPECT_TRUE(m.kernel);
+
+    ASSERT_TRUE(b.client.count_modes());
+    auto list = by_name(b, "QUERY_AVAIL_MODES", {}, &why);
+    ASSERT_TRUE(list) << why;
+    EXPECT_TRUE(list->ok()) << "the list is as long as the client's own count said";
 }
 
 TEST(Numbers, DecimalHexAndTrailingH)

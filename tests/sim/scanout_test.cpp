@@ -2,6 +2,7 @@
 // programmed state undistorted and in its colours, through a PNG file; a
 // wrong register in the state shows as a wrong picture.
 #include "tests/sim/sim_fixture.h"
+#include "tools/korvid-sim/draw.h"
 
 #include "support/png.h"
 #include "hardware/scanout.h"
@@ -87,7 +88,7 @@ TEST_P(Screenshot, PngShowsThePatternUndistortedInItsColours)
     sim::ModeEntry mode = b.set(p.mode);
     sim::Image drawn = sim::render_pattern(p.pattern, mode.width(), mode.height(), "korvid");
     std::string why;
-    ASSERT_TRUE(b.client.draw(drawn, &why)) << why;
+    ASSERT_TRUE(ksim::draw(b.client, drawn, &why)) << why;
 
     auto shown = sim::scan_out(b.board(), &why);
     ASSERT_TRUE(shown) << why;
@@ -121,7 +122,7 @@ class ScanOut : public ::testing::Test {
         mode_ = b_.set(mode_text_);
         drawn_ = sim::render_pattern(sim::Pattern::Bars, mode_.width(), mode_.height());
         std::string why;
-        ASSERT_TRUE(b_.client.draw(drawn_, &why)) << why;
+        ASSERT_TRUE(ksim::draw(b_.client, drawn_, &why)) << why;
         state_ = sim::decode_display(b_.board());
     }
     sim::Image scan(const sim::DisplayState& s)
@@ -198,7 +199,7 @@ TEST(ScanOutPalette, EightBitPixelsShowThePaletteTheDisplayDriverLoaded)
     Booted b(0x11);
     sim::ModeEntry mode = b.set("800x600x8");
     std::string why;
-    ASSERT_TRUE(b.client.draw_pattern(sim::Pattern::Bars, "", &why)) << why;
+    ASSERT_TRUE(ksim::draw_pattern(b.client, sim::Pattern::Bars, "", &why)) << why;
     // White is index 0xFF of the 3-3-2 cube; make it red.
     const sim::Rgb red[] = {kRed};
     ASSERT_EQ(b.client.load_palette(0xFF, red), NO_ERROR);

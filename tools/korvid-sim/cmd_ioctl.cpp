@@ -3,6 +3,7 @@
 #include "tools/korvid-sim/describe.h"
 #include "tools/korvid-sim/errors.h"
 #include "tools/korvid-sim/reply_format.h"
+#include "tools/korvid-sim/request_args.h"
 
 #include "miniport/private_ioctl.h"
 
@@ -50,7 +51,7 @@ Result cmd_ioctl(Context& ctx, const Args& args)
     Session& s = ctx.session;
     s.ensure_booted();
     std::string error;
-    auto reply = s.client().send(*request, words, &error, in, out);
+    auto reply = send_with_args(s.client(), *request, words, &error, in, out);
     if (!reply)
         throw UsageError(error);
     Result r{reply_json(s.machine(), *request, *reply), reply_text(s.machine(), *request, *reply)};

@@ -2,6 +2,7 @@
 // mapped frame buffer, and write what a monitor would show.
 #include "tools/korvid-sim/commands.h"
 #include "tools/korvid-sim/describe.h"
+#include "tools/korvid-sim/draw.h"
 #include "tools/korvid-sim/errors.h"
 #include "support/png.h"
 #include "hardware/scanout.h"
@@ -53,7 +54,7 @@ Result cmd_screenshot(Context& ctx, const Args& args)
                           sim::memory_kind_name(sim::decode_display(s.board()).memory);
     std::string why;
     sim::Image drawn = sim::render_pattern(o.pattern, mode.width(), mode.height(), caption);
-    if (!s.client().draw(drawn, &why))
+    if (!draw(s.client(), drawn, &why))
         throw Failure("the display driver could not draw: " + why);
     sim::DisplayState state = sim::decode_display(s.board());
     auto shown = sim::scan_out(s.board(), state, &why);

@@ -10,6 +10,7 @@
 #include "tools/korvid-sim/compare.h"
 #include "tools/korvid-sim/describe.h"
 #include "tools/korvid-sim/reference.h"
+#include "tools/korvid-sim/request_args.h"
 #include "platform/freestanding/little_endian.h"
 
 #include "hardware/board.h"
@@ -294,7 +295,7 @@ struct Conversation {
         if (out)
             where += format(", out %u", *out);
         std::string error;
-        auto reply = c.send(r, args, &error, in, out);
+        auto reply = send_with_args(c, r, args, &error, in, out);
         if (!reply) {
             s.push_back(v.fields(Category::Requests, where, {{"not sent", error}}));
             return;

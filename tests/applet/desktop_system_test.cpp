@@ -29,9 +29,9 @@ class DesktopSystem : public DesktopTest {
     {
         DesktopTest::SetUp();
         machine_.emplace(std::vector<sim::BoardSetup>(board_total()));
-        machine().opens = korvid_host::DeviceOpens::DisplayOnly;
+        machine().set_device_opens(korvid_host::DeviceOpens::DisplayOnly);
         ASSERT_EQ(machine().boot(sim::host_miniport()), 0u);
-        ASSERT_EQ(machine().devices.size(), board_total());
+        ASSERT_EQ(machine().device_count(), board_total());
         driver.board_count = static_cast<uint32_t>(board_total());
         boards.emplace(machine());
         win32_host::bind_key(HKEY_LOCAL_MACHINE, kLayoutKey, machine().registry(0));
@@ -60,7 +60,7 @@ class DesktopSystem : public DesktopTest {
         EXPECT_EQ(mode->bpp(), kBpp) << "board " << board;
         EXPECT_EQ(mode->layout(), layout) << "board " << board;
         uint32_t wide = layout == Layout::Wide ? 2 : 1;
-        sim::DisplayState shown = sim::decode_display(machine().board(board));
+        sim::DisplayState shown = sim::decode_display(machine().machine().board(board));
         EXPECT_EQ(shown.h_active, 1024u) << "board " << board;
         EXPECT_EQ(shown.v_active, 768u) << "board " << board;
         EXPECT_EQ(shown.pitch, wide * 1024 * kBpp / 8) << "board " << board;

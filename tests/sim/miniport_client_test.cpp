@@ -105,7 +105,7 @@ TEST(Drawing, UsesTheSurfacePitchAndReleasesItsMapping)
     auto shown = sim::scan_out(b.board(), &why);
     ASSERT_TRUE(shown) << why;
     EXPECT_FALSE(sim::compare_images(drawn, *shown));
-    for (const korvid_host::Mapping& m : b.machine.mappings)
+    for (const korvid_host::Mapping& m : b.system.mappings())
         EXPECT_TRUE(m.kernel) << "a display-driver mapping was left behind";
 }
 
@@ -129,10 +129,10 @@ TEST(CustomRefresh, ACommittedRateIsStoredAndListedAfterARestart)
     ASSERT_TRUE(reply) << why;
     ASSERT_TRUE(reply->ok());
     std::string name = reply->text();
-    EXPECT_EQ(b.machine.registry(0).count(std::u16string(name.begin(), name.end())), 1u);
+    EXPECT_EQ(b.system.registry(0).count(std::u16string(name.begin(), name.end())), 1u);
 
-    ASSERT_EQ(b.machine.reboot(), 0u);
-    sim::MiniportClient after(b.machine, 0);
+    ASSERT_EQ(b.system.reboot(), 0u);
+    sim::MiniportClient after(b.system, 0);
     EXPECT_TRUE(after.find_mode({1024, 768, 16, 66, Layout::Single}, &why)) << why;
 }
 
@@ -188,7 +188,7 @@ TEST(RequestsByName, ReleasesAddTheAddressesTheDisplayDriverKept)
     auto free = b.client.send(*sim::find_request("FREE_PUBLIC_ACCESS_RANGES"), {}, &why);
     ASSERT_TRUE(free) << why;
     EXPECT_TRUE(free->ok());
-    for (const korvid_host::Mapping& m : b.machine.mappings)
+    for (const korvid_host::Mapping& m : b.system.mappings())
         EXPECT_TRUE(m.kernel);
 }
 

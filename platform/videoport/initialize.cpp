@@ -27,8 +27,9 @@ VP_STATUS find_adapter(System& m, int bus, PVOID context, UCHAR* again)
     info.VdmPhysicalVideoMemoryLength = 0x20000;
     info.HardwareStateSize = 0x1000;
     *again = FALSE;
-    VP_STATUS status = m.verifier().in_callback(
-        Callback::FindAdapter, [&] { return hw.HwFindAdapter(ext, context, nullptr, &info, again); });
+    VP_STATUS status = m.verifier().in_callback(Callback::FindAdapter, [&] {
+        return hw.HwFindAdapter(ext, context, nullptr, &info, again);
+    });
     m.found_adapter(ext, status, info);
     return status;
 }

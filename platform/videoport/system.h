@@ -231,7 +231,7 @@ class System {
     std::vector<VP_STATUS> find_adapter_status_;
     std::vector<VIDEO_PORT_CONFIG_INFO> find_adapter_config_;
     std::vector<PVOID> devices_;
-    std::vector<bool> opened_; // one per device
+    std::vector<bool> opened_;   // one per device
     int requesting_device_ = -1; // whose handle the running request came through
 
     // Resources.

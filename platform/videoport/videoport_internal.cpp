@@ -25,8 +25,7 @@ void bus_fault(const char* what, const void* p, size_t len)
 void record(int board, sim::Op op, sim::Aperture ap, int width, uint32_t offset, uint32_t value)
 {
     System& m = current_system();
-    m.machine().trace.add(
-        sim::Event{board, op, ap, static_cast<uint8_t>(width), offset, value});
+    m.machine().trace.add(sim::Event{board, op, ap, static_cast<uint8_t>(width), offset, value});
     m.platform_call();
 }
 

@@ -24,7 +24,7 @@ void record(int board, sim::Op op, sim::Aperture ap, int width, uint32_t offset,
 // The device aperture a driver address lies in; a bus fault for none.
 sim::Location device_at(const char* what, const void* p, size_t len);
 
-// ---- the call rules (verifier.cpp) -------------------------------------------
+// ---- the call rules (call_rules.cpp) -------------------------------------------
 // Checked only for calls the driver makes from its callbacks; tests may call
 // the operations directly to set a board up.
 void check_not_in_reset(System& m, const char* operation);

@@ -122,7 +122,7 @@ BootState::BootState(korvid_host::System& m) : table_(display_mode), table_rows_
     for (const korvid_host::Mapping& map : m.mappings())
         if (map.kernel)
             kernel_mappings_.push_back(map);
-    for (const auto& b : m.boards())
+    for (const auto& b : m.machine().boards())
         any_never_idle_ = any_never_idle_ || b->setup().never_idle;
 }
 
@@ -185,13 +185,13 @@ void BootState::check_mappings(korvid_host::System& m) const
             ++kernel;
             continue;
         }
-        if (map.board < 0 || static_cast<size_t>(map.board) >= m.num_boards())
+        if (map.board < 0 || static_cast<size_t>(map.board) >= m.machine().num_boards())
             broken("mapping of board %d", map.board);
         // The display driver's own view, exactly as long as asked, of a
         // range inside the board's aperture.
         if (map.view && (map.view->start() != map.va || map.view->length() != map.length))
             broken("mapping at %p is not the view it was given", map.va);
-        if (!inside_aperture(m.board(map.board), map.aperture, map.phys, map.length))
+        if (!inside_aperture(m.machine().board(map.board), map.aperture, map.phys, map.length))
             broken("mapping of 0x%x (%u bytes) is not inside board %d's %s", map.phys, map.length,
                    map.board, sim::aperture_name(map.aperture));
     }
@@ -262,7 +262,7 @@ bool same_lists(const std::vector<VIDEO_MODE_INFORMATION>& a,
 
 size_t BoardAnswers::target(korvid_host::System& m, int device)
 {
-    auto* ext = static_cast<PBOARD_EXTENSION>(m.device_extension(size_t(device)));
+    auto* ext = static_cast<PBOARD_EXTENSION>(m.device_extension(device));
     for (ULONG hops = 0; hops < boardNumber && ext->pNextBoard; ++hops)
         ext = ext->pNextBoard;
     for (size_t i = 0; i < m.device_count(); ++i)

@@ -127,7 +127,7 @@ void send(korvid_host::System& m, Checks& checks, const RequestChoice& rq)
 
     ++g_requests;
     size_t mappings = m.mappings().size();
-    uint64_t start_ns = m.time_ns;
+    uint64_t start_ns = m.machine().time_ns;
     // The display driver's requests all come through the one device it opened.
     int device =
         checks.display_only ? sim::kDisplayDevice : rq.device % static_cast<int>(m.device_count());
@@ -151,7 +151,7 @@ void send(korvid_host::System& m, Checks& checks, const RequestChoice& rq)
                      reply.information);
     checks.answers.check_request(m, rq.code, target);
     checks.boot.check(m);
-    checks.boot.check_request(m, rq.code, mappings, m.time_ns - start_ns);
+    checks.boot.check_request(m, rq.code, mappings, m.machine().time_ns - start_ns);
     g_tables.check();
 }
 
@@ -174,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const BoardChoice& b : choice.boards)
         setups.push_back(b.setup);
     korvid_host::System m(setups);
-    m.trace.set_enabled(false);
+    m.machine().trace.set_enabled(false);
     if (choice.display_only)
         m.set_device_opens(korvid_host::DeviceOpens::DisplayOnly);
     set_up_machine(m, choice);

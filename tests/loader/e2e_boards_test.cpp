@@ -146,7 +146,8 @@ TEST_P(SelectedBoards, MultiBoardDesktopSpansEveryBoard)
         ASSERT_NE(wide, modes.end());
         ASSERT_TRUE(boards.set_desktop(*wide, LAYOUT_MULTI_BOARD));
         for (size_t b = 0; b < n; ++b)
-            EXPECT_EQ(sim::decode_display(m->machine().board(int(b))).h_active, 1024u) << "board " << b;
+            EXPECT_EQ(sim::decode_display(m->machine().board(int(b))).h_active, 1024u)
+                << "board " << b;
     }
 }
 
@@ -205,7 +206,8 @@ TEST_P(SelectedBoards, AStopAtAnyCallOfAModeSetLeavesEveryBoardInVga)
     ASSERT_TRUE(first.set_mode(sim::WantedMode{640, 480, 8}, &why)) << why;
     ASSERT_EQ(second.set_mode(b->index()), NO_ERROR);
     EXPECT_EQ(m->reset_display(), FALSE);
-    const std::vector<uint32_t> vga[] = {vga_registers(m->machine().board(0)), vga_registers(m->machine().board(1))};
+    const std::vector<uint32_t> vga[] = {vga_registers(m->machine().board(0)),
+                                         vga_registers(m->machine().board(1))};
     auto shown = first.set_mode(sim::WantedMode{640, 480, 8}, &why);
     ASSERT_TRUE(shown) << why;
 

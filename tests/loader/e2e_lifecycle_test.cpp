@@ -14,7 +14,7 @@ constexpr VP_STATUS kNoMoreBoards = ERROR_DEV_NOT_EXIST;
 // platform's record, the same in both builds.
 PBOARD_EXTENSION extension(Session& s, size_t device)
 {
-    return static_cast<PBOARD_EXTENSION>(s.machine().device_extension(device));
+    return static_cast<PBOARD_EXTENSION>(s.system().device_extension(device));
 }
 
 void expect_identity(Session& s, int device, uint32_t code, uint32_t megabytes, const char* memory)
@@ -28,7 +28,7 @@ void expect_identity(Session& s, int device, uint32_t code, uint32_t megabytes, 
 
 std::string registry_text(Session& s, int board, const char16_t* name)
 {
-    const korvid_host::RegistryValue& v = s.machine().registry(board)[name];
+    const korvid_host::RegistryValue& v = s.system().registry(board)[name];
     std::string text;
     for (size_t i = 0; i + 1 < v.data.size() && v.data[i]; i += 2)
         text += static_cast<char>(v.data[i]);
@@ -38,7 +38,7 @@ std::string registry_text(Session& s, int board, const char16_t* name)
 void boot_one_board(Session& s)
 {
     EXPECT_EQ(s.boot(boards({0x11})), NO_ERROR);
-    korvid_host::System& m = s.machine();
+    korvid_host::System& m = s.system();
     // Bus 0 has the board and no more; bus 1, behind the AGP bridge, none.
     EXPECT_EQ(m.find_adapter_status(),
               (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards, kNoMoreBoards}));
@@ -77,7 +77,7 @@ void boot_one_board(Session& s)
 void boot_three_boards(Session& s)
 {
     EXPECT_EQ(s.boot(boards({0x11, 0x02, 0x15})), NO_ERROR);
-    korvid_host::System& m = s.machine();
+    korvid_host::System& m = s.system();
     EXPECT_EQ(m.find_adapter_status(),
               (std::vector<VP_STATUS>{NO_ERROR, NO_ERROR, NO_ERROR, kNoMoreBoards, kNoMoreBoards}));
     ASSERT_EQ(m.device_count(), 3u);
@@ -194,16 +194,16 @@ void refuse_boards(Session& s)
 
     s.power_on({board(0x11)}).faults().config_info_length = 71;
     EXPECT_EQ(s.boot(), static_cast<ULONG>(STATUS_UNSUCCESSFUL));
-    EXPECT_EQ(s.machine().find_adapter_status(),
+    EXPECT_EQ(s.system().find_adapter_status(),
               (std::vector<VP_STATUS>{ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER}))
         << "tried on each bus";
-    EXPECT_EQ(s.machine().machine().trace.size(), 0u) << "refused before any PCI access";
+    EXPECT_EQ(s.system().machine().trace.size(), 0u) << "refused before any PCI access";
 
     for (sim::Aperture ap :
          {sim::Aperture::Registers, sim::Aperture::IoBlock, sim::Aperture::FrameBuffer}) {
         s.power_on(boards({0x11, 0x11})).faults().fail_device_base.insert({1, ap});
         EXPECT_EQ(s.boot(), NO_ERROR);
-        EXPECT_EQ(s.machine().find_adapter_status(),
+        EXPECT_EQ(s.system().find_adapter_status(),
                   (std::vector<VP_STATUS>{NO_ERROR, ERROR_INVALID_PARAMETER, kNoMoreBoards}));
         EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
         EXPECT_EQ(extension(s, 0)->pNextBoard, nullptr);

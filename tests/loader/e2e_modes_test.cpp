@@ -235,10 +235,10 @@ void map_video_memory(Session& s)
 {
     ASSERT_EQ(s.boot({board(0x01)}), NO_ERROR);
     set_mode(s, find_mode(s, 1280, 1024, 32, 60));
-    korvid_host::System& m = s.machine();
+    korvid_host::System& m = s.system();
     const size_t kernel_mappings = m.mappings().size();
-    const uint32_t fb =
-        static_cast<uint32_t>(reinterpret_cast<uintptr_t>(m.machine().board(0).frame_buffer().base()));
+    const uint32_t fb = static_cast<uint32_t>(
+        reinterpret_cast<uintptr_t>(m.machine().board(0).frame_buffer().base()));
     uint32_t base = 0;
     for (Buffers buffers : {Buffers::Separate, Buffers::Shared}) {
         Reply map = s.send(IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16, buffers);
@@ -264,10 +264,12 @@ void map_video_memory(Session& s)
     // The public ranges: the XY window and the registers.
     Reply ranges = s.send(IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 96);
     ASSERT_EQ(ranges.status, NO_ERROR);
-    EXPECT_NE(ranges.word(3 * 2 + 2),
-              reinterpret_cast<uintptr_t>(m.machine().board(0).region(sim::Aperture::XyWindow)->base()));
-    EXPECT_NE(ranges.word(3 * 4 + 2),
-              reinterpret_cast<uintptr_t>(m.machine().board(0).region(sim::Aperture::Registers)->base()));
+    EXPECT_NE(
+        ranges.word(3 * 2 + 2),
+        reinterpret_cast<uintptr_t>(m.machine().board(0).region(sim::Aperture::XyWindow)->base()));
+    EXPECT_NE(
+        ranges.word(3 * 4 + 2),
+        reinterpret_cast<uintptr_t>(m.machine().board(0).region(sim::Aperture::Registers)->base()));
     EXPECT_EQ(m.mappings().size(), kernel_mappings + 2);
     EXPECT_EQ(s.send(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, ranges.output).status, NO_ERROR);
     EXPECT_EQ(m.mappings().size(), kernel_mappings);

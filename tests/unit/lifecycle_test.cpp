@@ -76,7 +76,8 @@ TEST(Discovery, BootsZeroToThreeBoardsAndChainsThemInOrder)
             for (uint32_t i = 0; i < n; ++i) {
                 PBOARD_EXTENSION ext = device(m, i);
                 EXPECT_EQ(ext->pNextBoard, i + 1 < n ? device(m, i + 1) : nullptr);
-                EXPECT_EQ(m.machine().board(i).config_dword(4) & 3, 3u) << "I/O and memory decoding on";
+                EXPECT_EQ(m.machine().board(i).config_dword(4) & 3, 3u)
+                    << "I/O and memory decoding on";
                 EXPECT_EQ(ext->AccessRanges[0].RangeInIoSpace, VIDEO_MEMORY_SPACE_P6CACHE);
                 EXPECT_EQ(ext->AccessRanges[2].RangeVisible, 1);
                 EXPECT_EQ(ext->AccessRanges[4].RangeVisible, 1);
@@ -177,7 +178,8 @@ TEST(Initialisation, DerivesMemoryAndProgramsTheConfigurationRegisters)
             EXPECT_EQ(io_writes,
                       (std::vector<std::pair<uint32_t, uint32_t>>{{chip::IoMemoryType, 0x500010}}));
         EXPECT_EQ(m.machine().board(0).io(chip::IoConfig) & 0x1F00, 0x1F00u);
-        EXPECT_EQ(m.machine().board(0).io(chip::IoConfig) & 0x310000, 0x310000u) << "all three windows open";
+        EXPECT_EQ(m.machine().board(0).io(chip::IoConfig) & 0x310000, 0x310000u)
+            << "all three windows open";
     }
 }
 

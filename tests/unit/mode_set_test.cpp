@@ -216,7 +216,8 @@ TEST_P(AllRows, EveryValidRowIsEnteredAsItsRecordSays)
         expect_row(hw, row, i);
         for (uint32_t at : marks)
             EXPECT_EQ(fb[at], 0) << i;
-        EXPECT_EQ(hw.system.machine().time_ns, cost_ns(hw.ext.ulMemoryType ? 2700 : 2900, size)) << i;
+        EXPECT_EQ(hw.system.machine().time_ns, cost_ns(hw.ext.ulMemoryType ? 2700 : 2900, size))
+            << i;
         const ULONG rate = row.ModeInformation.Frequency;
         if (rate <= 1)
             continue; // a slot row: its rate is whatever was stored last

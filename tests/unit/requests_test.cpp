@@ -191,7 +191,8 @@ TEST_F(Requests, SetCurrentModeClearsTheListFiltersAndKeepsGamma)
     EXPECT_EQ(ext->ulFlags, FLAG_GAMMA_ENABLED | FLAG_INITIALIZED);
     EXPECT_EQ(m->machine().board(0).dac().reg(dac_reg::Control16), 0x02)
         << "gamma path back on after the mode set";
-    EXPECT_EQ(m->machine().board(0).dac().palette(5), (Rgb{0x10, 0x20, 0x30})) << "the ramp is reloaded";
+    EXPECT_EQ(m->machine().board(0).dac().palette(5), (Rgb{0x10, 0x20, 0x30}))
+        << "the ramp is reloaded";
 }
 
 class WramBoard : public Requests {
@@ -237,7 +238,8 @@ TEST_F(Requests, ColorRegistersCheckTheirRange)
     EXPECT_EQ(call(IOCTL_VIDEO_SET_COLOR_REGISTERS, {1, 0, 0}).status, ERROR_INSUFFICIENT_BUFFER);
     m->machine().trace.clear();
     EXPECT_EQ(call(IOCTL_VIDEO_SET_COLOR_REGISTERS, clut(3, 10, 3)).status, NO_ERROR);
-    EXPECT_EQ(m->machine().trace.accesses().size(), 12u) << "an address and three colours per entry";
+    EXPECT_EQ(m->machine().trace.accesses().size(), 12u)
+        << "an address and three colours per entry";
 }
 
 TEST_F(WramBoard, VideoMemoryIsMappedAtTheModesStart)
@@ -289,10 +291,10 @@ TEST_F(Requests, PublicRangesAreMappedAndFreed)
             EXPECT_EQ(va, 0u) << k;
         }
     }
-    EXPECT_NE(r.word(3 * 2 + 2),
-              reinterpret_cast<uintptr_t>(m->machine().board(0).region(Aperture::XyWindow)->base()));
-    EXPECT_NE(r.word(3 * 4 + 2),
-              reinterpret_cast<uintptr_t>(m->machine().board(0).region(Aperture::Registers)->base()));
+    EXPECT_NE(r.word(3 * 2 + 2), reinterpret_cast<uintptr_t>(
+                                     m->machine().board(0).region(Aperture::XyWindow)->base()));
+    EXPECT_NE(r.word(3 * 4 + 2), reinterpret_cast<uintptr_t>(
+                                     m->machine().board(0).region(Aperture::Registers)->base()));
     EXPECT_EQ(m->mappings().size(), kernel + 2);
     EXPECT_FALSE(m->mappings().back().write_combined) << "registers are not write-combined";
     EXPECT_EQ(m->mappings().back().length, 0x10000u);

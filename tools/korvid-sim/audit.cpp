@@ -119,7 +119,7 @@ std::vector<ConfigAudit> audit_machine(const MachineCodes& machine,
     std::vector<ConfigAudit> boards;
     std::vector<bool> found(machine.size(), false);
     for (size_t b = 0; status == NO_ERROR && b < m->device_count(); ++b) {
-        int sim_board = m->board_of_device(b);
+        int sim_board = m->board_of_device(static_cast<int>(b));
         found.at(size_t(sim_board)) = true;
         ConfigAudit a;
         a.code = machine.at(size_t(sim_board));

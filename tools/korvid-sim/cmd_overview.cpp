@@ -19,7 +19,8 @@ std::string boot_text(Session& s)
                   "board still shows %s.\n\n",
                   s.num_devices(), s.num_devices() == 1 ? "" : "s",
                   sim::status_name(static_cast<VP_STATUS>(s.boot_status())).c_str(),
-                  m.machine().trace.accesses().size(), double(m.machine().time_ns) / 1e6, state.c_str());
+                  m.machine().trace.accesses().size(), double(m.machine().time_ns) / 1e6,
+                  state.c_str());
 }
 
 } // namespace

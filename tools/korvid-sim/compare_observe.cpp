@@ -365,7 +365,7 @@ Snapshot observe(const MachineCodes& machine, const korvid_host::DriverImage& dr
         observe_registry(s, *m, {0, false}, 0);
     else
         for (const BoardView& v : boards)
-            observe_registry(s, *m, v, m->board_of_device(size_t(v.index)));
+            observe_registry(s, *m, v, m->board_of_device(v.index));
     if (status != NO_ERROR || m->devices().empty())
         return s;
     m->machine().trace.set_enabled(false);

@@ -94,7 +94,7 @@ std::unique_ptr<korvid_host::System> fresh_machine(const MachineCodes& m)
 
 sim::Board& chain_board(korvid_host::System& m, int n)
 {
-    return m.machine().board(m.board_of_device(size_t(n)));
+    return m.machine().board(m.board_of_device(n));
 }
 
 } // namespace ksim

@@ -89,7 +89,7 @@ sim::MiniportClient& Session::client(int device)
 sim::Board& Session::board(int device)
 {
     ensure_booted();
-    return machine_->machine().board(machine_->board_of_device(size_t(device)));
+    return machine_->machine().board(machine_->board_of_device(device));
 }
 
 void Session::select(int board)

@@ -1,6 +1,6 @@
 // The call rules the video port stand-in checks like a driver verifier, in
 // one place, each with the public source it follows. A broken rule ends the
-// run (System::violation) unless a test collects it.
+// run (Verifier::violation) unless a test collects it.
 #pragma once
 
 namespace korvid_host {

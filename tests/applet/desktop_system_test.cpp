@@ -28,23 +28,23 @@ class DesktopSystem : public DesktopTest {
     void SetUp() override
     {
         DesktopTest::SetUp();
-        machine_.emplace(std::vector<sim::BoardSetup>(board_total()));
-        machine().opens = korvid_host::DeviceOpens::DisplayOnly;
-        ASSERT_EQ(machine().boot(sim::host_miniport()), 0u);
-        ASSERT_EQ(machine().devices.size(), board_total());
+        system_.emplace(std::vector<sim::BoardSetup>(board_total()));
+        system().set_device_opens(korvid_host::DeviceOpens::DisplayOnly);
+        ASSERT_EQ(system().boot(sim::host_miniport()), 0u);
+        ASSERT_EQ(system().device_count(), board_total());
         driver.board_count = static_cast<uint32_t>(board_total());
-        boards.emplace(machine());
-        win32_host::bind_key(HKEY_LOCAL_MACHINE, kLayoutKey, machine().registry(0));
+        boards.emplace(system());
+        win32_host::bind_key(HKEY_LOCAL_MACHINE, kLayoutKey, system().registry(0));
     }
 
     // The display driver starts in the layout a previous Apply stored.
     void start(const Desktop& d)
     {
-        machine().set_registry_dword(0, u"DoubleWide", d.layout == LAYOUT_DOUBLE_WIDE);
-        machine().set_registry_dword(0, u"TwoTall", d.layout == LAYOUT_TWO_TALL);
-        machine().set_registry_dword(0, u"MultiBoardFlag",
-                                     d.layout == LAYOUT_MULTI_BOARD ? MULTI_BOARD_ON
-                                                                    : MULTI_BOARD_OFF);
+        system().set_registry_dword(0, u"DoubleWide", d.layout == LAYOUT_DOUBLE_WIDE);
+        system().set_registry_dword(0, u"TwoTall", d.layout == LAYOUT_TWO_TALL);
+        system().set_registry_dword(0, u"MultiBoardFlag",
+                                    d.layout == LAYOUT_MULTI_BOARD ? MULTI_BOARD_ON
+                                                                   : MULTI_BOARD_OFF);
         ASSERT_TRUE(boards->start(driver, {d.width, d.height, kBpp, 0}));
         ASSERT_EQ(driver.layout, d.layout);
     }
@@ -60,16 +60,16 @@ class DesktopSystem : public DesktopTest {
         EXPECT_EQ(mode->bpp(), kBpp) << "board " << board;
         EXPECT_EQ(mode->layout(), layout) << "board " << board;
         uint32_t wide = layout == Layout::Wide ? 2 : 1;
-        sim::DisplayState shown = sim::decode_display(machine().board(board));
+        sim::DisplayState shown = sim::decode_display(system().machine().board(board));
         EXPECT_EQ(shown.h_active, 1024u) << "board " << board;
         EXPECT_EQ(shown.v_active, 768u) << "board " << board;
         EXPECT_EQ(shown.pitch, wide * 1024 * kBpp / 8) << "board " << board;
     }
 
     virtual size_t board_total() const { return 2; }
-    korvid_host::System& machine() { return *machine_; }
+    korvid_host::System& system() { return *system_; }
 
-    std::optional<korvid_host::System> machine_;
+    std::optional<korvid_host::System> system_;
     std::optional<sim::DisplayBoards> boards;
 };
 
@@ -163,11 +163,11 @@ TEST_F(OneBoardSystem, TheMiniportStartsInTheStoredLayout)
     EXPECT_EQ(stored("MultiBoardFlag"), 4u);
 
     gVirtualsFlag = VIRTUALS_NONE;
-    ASSERT_EQ(machine().reboot(), 0u);
+    ASSERT_EQ(system().reboot(), 0u);
     EXPECT_EQ(gVirtualsFlag, VIRTUALS_DOUBLE_WIDE);
 
     // The display driver comes back in the layout, and so does the page.
-    sim::DisplayBoards after(machine());
+    sim::DisplayBoards after(system());
     sim::DisplayDriver restarted;
     restarted.family = 3;
     win32_host::set_display_device(&restarted);

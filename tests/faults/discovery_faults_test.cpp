@@ -17,7 +17,7 @@ constexpr uint32_t kPciDecodeBits = 0x3;
 // Nothing but PCI configuration space of the board was touched.
 void expect_no_device_access(System& m, size_t board)
 {
-    for (const Event& e : m.trace.events())
+    for (const Event& e : m.machine().trace.events())
         if (e.board == static_cast<int>(board) && e.aperture != Aperture::PciConfig)
             ADD_FAILURE() << "board " << board << ": " << describe(e);
 }
@@ -25,8 +25,8 @@ void expect_no_device_access(System& m, size_t board)
 // No board from `first` on was claimed, decoded or touched.
 void expect_untouched_from(System& m, size_t first)
 {
-    for (size_t i = first; i < m.num_boards(); ++i) {
-        EXPECT_EQ(m.board(i).config_dword(4) & kPciDecodeBits, 0u) << "board " << i;
+    for (size_t i = first; i < m.machine().num_boards(); ++i) {
+        EXPECT_EQ(m.machine().board(i).config_dword(4) & kPciDecodeBits, 0u) << "board " << i;
         expect_no_device_access(m, i);
     }
 }
@@ -37,14 +37,14 @@ TEST(DiscoveryFaults, AMappingThatFailsRefusesThatBoardAndKeepsTheOnesBefore)
         for (Aperture ap : {Aperture::Registers, Aperture::IoBlock, Aperture::FrameBuffer}) {
             SCOPED_TRACE(::testing::Message() << "board " << failing << ", " << aperture_name(ap));
             System m(boards({0x17, 0x04, 0x11}));
-            m.faults.fail_device_base.insert({failing, ap});
+            m.faults().fail_device_base.insert({failing, ap});
             ULONG status = m.boot(host_miniport());
             // The refusal ends bus 0; bus 1 has no board.
             std::vector<VP_STATUS> want(failing, NO_ERROR);
             want.insert(want.end(), {ERROR_INVALID_PARAMETER, ERROR_DEV_NOT_EXIST});
-            EXPECT_EQ(m.find_adapter_status, want);
+            EXPECT_EQ(m.find_adapter_status(), want);
             EXPECT_EQ(status, ULONG(failing ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL));
-            ASSERT_EQ(m.devices.size(), size_t(failing));
+            ASSERT_EQ(m.device_count(), size_t(failing));
             EXPECT_EQ(num_boards, ULONG(failing));
             for (int i = 0; i < failing; ++i) {
                 EXPECT_EQ(device(m, i)->pNextBoard, nullptr);
@@ -60,9 +60,9 @@ TEST(DiscoveryFaults, AMappingThatFailsRefusesThatBoardAndKeepsTheOnesBefore)
 TEST(DiscoveryFaults, VgaPortsThatCannotBeMappedAreNotNeeded)
 {
     System m(boards({0x11, 0x04}));
-    m.faults.fail_device_base.insert({1, Aperture::VgaPorts});
+    m.faults().fail_device_base.insert({1, Aperture::VgaPorts});
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
-    ASSERT_EQ(m.devices.size(), 2u);
+    ASSERT_EQ(m.device_count(), 2u);
     EXPECT_EQ(device(m, 1)->pVgaPorts, nullptr);
     EXPECT_NE(device(m, 0)->pVgaPorts, nullptr);
     EXPECT_TRUE(serves_requests(m, 0));
@@ -74,14 +74,14 @@ TEST(DiscoveryFaults, BusThatStopsOfferingBoardsEndsDiscoveryCleanly)
     for (int failing_call = 0; failing_call < 3; ++failing_call) {
         SCOPED_TRACE(::testing::Message() << "call " << failing_call << " fails");
         System m(boards({0x11, 0x13, 0x05}));
-        m.faults.fail_get_access_ranges_call = failing_call;
+        m.faults().fail_get_access_ranges_call = failing_call;
         ULONG status = m.boot(host_miniport());
         size_t found = failing_call;
         std::vector<VP_STATUS> want(found, NO_ERROR);
         want.insert(want.end(), {ERROR_DEV_NOT_EXIST, ERROR_DEV_NOT_EXIST}); // bus 0, bus 1
-        EXPECT_EQ(m.find_adapter_status, want);
+        EXPECT_EQ(m.find_adapter_status(), want);
         EXPECT_EQ(status, ULONG(found ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL));
-        ASSERT_EQ(m.devices.size(), found);
+        ASSERT_EQ(m.device_count(), found);
         EXPECT_EQ(num_boards, found);
         for (size_t i = 0; i < found; ++i)
             EXPECT_EQ(device(m, i)->pNextBoard, i + 1 < found ? device(m, i + 1) : nullptr);
@@ -121,13 +121,13 @@ TEST(DiscoveryFaults, WhichBoardsAnswerTheVgaPortsOnceDecodingIsOn)
     };
     for (const auto& c : cases) {
         System m(c.setups);
-        EXPECT_TRUE(m.vga_port_answerers().empty()) << "decoding off at power-up";
+        EXPECT_TRUE(m.machine().vga_port_answerers().empty()) << "decoding off at power-up";
         ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
-        EXPECT_EQ(m.vga_port_answerers(), c.answering);
+        EXPECT_EQ(m.machine().vga_port_answerers(), c.answering);
         // Found first, the system's VGA gets the BIOS call.
-        EXPECT_EQ(m.board_of_extension(m.devices[0]), m.primary_vga());
+        EXPECT_EQ(m.board_of_device(0), m.machine().primary_vga());
         EXPECT_EQ(call(m, IOCTL_VIDEO_RESET_DEVICE).status, NO_ERROR);
-        EXPECT_EQ(m.vga_conflicts.size(), c.answering.size() - 1);
+        EXPECT_EQ(m.machine().vga_conflicts.size(), c.answering.size() - 1);
     }
 }
 

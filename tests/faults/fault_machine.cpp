@@ -51,7 +51,7 @@ Reply call(korvid_host::System& m, ULONG code, const std::vector<uint8_t>& in, s
         send(m, IOCTL_VIDEO_SET_CURRENT_MODE, words({list.word(kModeIndexWord)}), 0, false, device);
     if (set.status != NO_ERROR)
         return refused("the mode set", set);
-    sim::Board& board = m.board(m.board_of_extension(m.devices.at(device)));
+    sim::Board& board = m.machine().board(m.board_of_device(device));
     sim::DisplayState shown = sim::decode_display(board);
     if (!shown.native || shown.h_active != list.word(kVisWidthWord) ||
         shown.v_active != list.word(kVisHeightWord))

@@ -19,7 +19,7 @@ std::vector<sim::BoardSetup> boards(std::initializer_list<uint32_t> codes);
 
 inline PBOARD_EXTENSION device(korvid_host::System& m, int i = 0)
 {
-    return static_cast<PBOARD_EXTENSION>(m.devices.at(i));
+    return static_cast<PBOARD_EXTENSION>(m.device_extension(i));
 }
 
 // Sends a request to device 0.

@@ -27,13 +27,13 @@ constexpr uint64_t kSgramModeSetDelaysNs = (200 + 2500) * kNsPerUs;
 
 size_t user_mappings(const System& m)
 {
-    return std::count_if(m.mappings.begin(), m.mappings.end(),
+    return std::count_if(m.mappings().begin(), m.mappings().end(),
                          [](const Mapping& map) { return !map.kernel; });
 }
 
 uint64_t clear_ns(const System& m, uint32_t bytes)
 {
-    return uint64_t(bytes) * 1'000'000'000 / m.clear_rate_bytes_per_s;
+    return uint64_t(bytes) * 1'000'000'000 / m.machine().clear_rate_bytes_per_s;
 }
 
 TEST(HardwareFaults, ChipThatNeverIdlesGetsItsModeWithinTheWaitBound)
@@ -45,21 +45,21 @@ TEST(HardwareFaults, ChipThatNeverIdlesGetsItsModeWithinTheWaitBound)
     healthy.config_code = 0x11;
     System m({healthy, stuck});
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
-    uint32_t memory = m.board(1).memory_size();
+    uint32_t memory = m.machine().board(1).memory_size();
 
     ASSERT_EQ(call(m, IOCTL_PRIV_SELECT_BOARD, words({1})).status, NO_ERROR);
-    m.time_ns = 0;
+    m.machine().time_ns = 0;
     ASSERT_EQ(call(m, IOCTL_VIDEO_SET_CURRENT_MODE, words({0})).status, NO_ERROR);
-    EXPECT_EQ(m.time_ns, kSgramModeSetDelaysNs + kIdleGiveUpNs + clear_ns(m, memory));
-    EXPECT_TRUE(decode_display(m.board(1)).native);
-    EXPECT_EQ(m.trace.count(Op::ZeroMemory), 1u) << "memory is cleared all the same";
+    EXPECT_EQ(m.machine().time_ns, kSgramModeSetDelaysNs + kIdleGiveUpNs + clear_ns(m, memory));
+    EXPECT_TRUE(decode_display(m.machine().board(1)).native);
+    EXPECT_EQ(m.machine().trace.count(Op::ZeroMemory), 1u) << "memory is cleared all the same";
 
     // The stuck chip costs only its own requests: the other board's mode set
     // pays its delays alone.
     ASSERT_EQ(call(m, IOCTL_PRIV_SELECT_BOARD, words({0})).status, NO_ERROR);
-    m.time_ns = 0;
+    m.machine().time_ns = 0;
     ASSERT_EQ(call(m, IOCTL_VIDEO_SET_CURRENT_MODE, words({0})).status, NO_ERROR);
-    EXPECT_EQ(m.time_ns, kSgramModeSetDelaysNs + clear_ns(m, memory));
+    EXPECT_EQ(m.machine().time_ns, kSgramModeSetDelaysNs + clear_ns(m, memory));
     EXPECT_TRUE(serves_requests(m, 0));
     EXPECT_TRUE(serves_requests(m, 1));
 }
@@ -67,14 +67,14 @@ TEST(HardwareFaults, ChipThatNeverIdlesGetsItsModeWithinTheWaitBound)
 TEST(HardwareFaults, BiosCallThatFailsStillLeavesTheBoardInVga)
 {
     System m(boards({0x04}));
-    m.faults.int10_status = ERROR_INVALID_FUNCTION;
+    m.faults().int10_status = ERROR_INVALID_FUNCTION;
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
     ASSERT_EQ(call(m, IOCTL_VIDEO_SET_CURRENT_MODE, words({0})).status, NO_ERROR);
     // The registers are back in VGA before the BIOS is asked for text mode,
     // so the reset is done even when the BIOS call fails.
     EXPECT_EQ(call(m, IOCTL_VIDEO_RESET_DEVICE).status, NO_ERROR);
-    EXPECT_EQ(m.int10_calls.size(), 1u);
-    DisplayState shown = decode_display(m.board(0));
+    EXPECT_EQ(m.int10_calls().size(), 1u);
+    DisplayState shown = decode_display(m.machine().board(0));
     EXPECT_FALSE(shown.native);
     EXPECT_FALSE(shown.cursor_on);
     EXPECT_TRUE(serves_requests(m));
@@ -84,7 +84,7 @@ TEST(HardwareFaults, RefusedMappingsAreReportedAndLeaveNoMappingBehind)
 {
     System m(boards({0x11}));
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
-    m.faults.map_memory_status = ERROR_NOT_ENOUGH_MEMORY;
+    m.faults().map_memory_status = ERROR_NOT_ENOUGH_MEMORY;
     EXPECT_EQ(call(m, IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16).status,
               ERROR_NOT_ENOUGH_MEMORY);
     Reply ranges = call(m, IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 96);
@@ -97,7 +97,7 @@ TEST(HardwareFaults, RefusedMappingsAreReportedAndLeaveNoMappingBehind)
     EXPECT_EQ(call(m, IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, ranges.output).status, NO_ERROR);
     EXPECT_EQ(user_mappings(m), 0u);
 
-    m.faults.map_memory_status = NO_ERROR;
+    m.faults().map_memory_status = NO_ERROR;
     Reply map = call(m, IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16);
     EXPECT_EQ(map.status, NO_ERROR);
     EXPECT_EQ(call(m, IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 96).status, NO_ERROR);
@@ -111,16 +111,16 @@ TEST(HardwareFaults, RefusedMappingsAreReportedAndLeaveNoMappingBehind)
 TEST(HardwareFaults, BiosImageThatCannotBeMappedIsRefusedUntilTheNextLoad)
 {
     System m(boards({0x11}));
-    m.faults.fail_rom_mapping = true;
+    m.faults().fail_rom_mapping = true;
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
     EXPECT_EQ(call(m, IOCTL_PRIV_MAP_BIOS_ROM, {}, 4).status, ERROR_INVALID_PARAMETER);
-    m.faults.fail_rom_mapping = false;
+    m.faults().fail_rom_mapping = false;
     EXPECT_EQ(call(m, IOCTL_PRIV_MAP_BIOS_ROM, {}, 4).status, ERROR_INVALID_PARAMETER);
     EXPECT_TRUE(serves_requests(m));
     ASSERT_EQ(m.reboot(), NO_ERROR);
     Reply rom = call(m, IOCTL_PRIV_MAP_BIOS_ROM, {}, 4);
     EXPECT_EQ(rom.status, NO_ERROR);
-    EXPECT_EQ(rom.word(), reinterpret_cast<uintptr_t>(m.rom().base()));
+    EXPECT_EQ(rom.word(), reinterpret_cast<uintptr_t>(m.machine().rom().base()));
 }
 
 } // namespace

@@ -58,7 +58,7 @@ TEST(RegistryFaults, LayoutAndClockValuesThatAreNotNumbersAreIgnored)
         ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
         EXPECT_EQ(gVirtualsFlag, VIRTUALS_NONE);
         EXPECT_EQ(device(m)->ulMclockIndex, 0u);
-        EXPECT_EQ(memory_pll_word(m.board(0)), kSgramDefaultClock);
+        EXPECT_EQ(memory_pll_word(m.machine().board(0)), kSgramDefaultClock);
         EXPECT_TRUE(serves_requests(m));
     }
     // The text "1" is four bytes long, but not the number 1. (The video port
@@ -86,13 +86,13 @@ TEST(RegistryFaults, ClockIndexNamingNoTableEntryRunsTheDefaultClock)
         m.set_registry_dword(0, u"IBMMCLOCK", c.index);
         ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
         EXPECT_EQ(device(m)->ulMclockIndex, c.index);
-        EXPECT_EQ(memory_pll_word(m.board(0)), c.word);
+        EXPECT_EQ(memory_pll_word(m.machine().board(0)), c.word);
         EXPECT_TRUE(serves_requests(m));
         // The mode set in serves_requests loaded the clock again, then the
         // return to VGA its VGA clock; a mode set now shows the choice again.
         ASSERT_EQ(call(m, IOCTL_VIDEO_SET_CURRENT_MODE, testing_korvid::words({0})).status,
                   NO_ERROR);
-        EXPECT_EQ(memory_pll_word(m.board(0)), c.word);
+        EXPECT_EQ(memory_pll_word(m.machine().board(0)), c.word);
     }
 }
 
@@ -127,7 +127,7 @@ TEST(RegistryFaults, StoredRateWithWildClockWordsCanStillBeEntered)
     ULONG row = custom_rows(1024, 768).at(0);
     EXPECT_EQ(display_mode[row].ModeInformation.Frequency, 61u);
     ASSERT_EQ(call(m, IOCTL_VIDEO_SET_CURRENT_MODE, testing_korvid::words({row})).status, NO_ERROR);
-    DisplayState shown = decode_display(m.board(0));
+    DisplayState shown = decode_display(m.machine().board(0));
     EXPECT_EQ(shown.h_active, 1024u);
     EXPECT_EQ(shown.pixel_pll, 0xFFFF) << "the PLL registers take the word's two bytes";
     EXPECT_TRUE(serves_requests(m));
@@ -136,7 +136,7 @@ TEST(RegistryFaults, StoredRateWithWildClockWordsCanStillBeEntered)
 TEST(RegistryFaults, RegistryThatRefusesWritesDoesNotStopInitialisation)
 {
     System m(boards({0x11, 0x04}));
-    m.faults.set_registry_status = ERROR_INVALID_PARAMETER;
+    m.faults().set_registry_status = ERROR_INVALID_PARAMETER;
     m.set_registry_dword(1, u"DoubleWide", 1);
     ASSERT_EQ(m.boot(host_miniport()), NO_ERROR);
     EXPECT_EQ(m.registry(0).count(u"HardwareInformation.ChipType"), 0u);

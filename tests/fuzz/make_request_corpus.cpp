@@ -33,7 +33,7 @@ struct Booted {
             setups.push_back(b.setup);
         machine = std::make_unique<korvid_host::System>(setups);
         if (choice.display_only)
-            machine->opens = korvid_host::DeviceOpens::DisplayOnly;
+            machine->set_device_opens(korvid_host::DeviceOpens::DisplayOnly);
         machine->boot(sim::host_miniport());
     }
     ULONG modes()

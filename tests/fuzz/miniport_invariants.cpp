@@ -117,18 +117,18 @@ void LoadTimeTables::check() const
 
 BootState::BootState(korvid_host::System& m) : table_(display_mode), table_rows_(num_display_modes)
 {
-    for (PVOID ext : m.devices)
+    for (PVOID ext : m.devices())
         boards_.push_back(*static_cast<PBOARD_EXTENSION>(ext));
-    for (const korvid_host::Mapping& map : m.mappings)
+    for (const korvid_host::Mapping& map : m.mappings())
         if (map.kernel)
             kernel_mappings_.push_back(map);
-    for (const auto& b : m.boards())
+    for (const auto& b : m.machine().boards())
         any_never_idle_ = any_never_idle_ || b->setup().never_idle;
 }
 
 void BootState::check_board(korvid_host::System& m, size_t i) const
 {
-    const BOARD_EXTENSION& now = *static_cast<PBOARD_EXTENSION>(m.devices[i]);
+    const BOARD_EXTENSION& now = *static_cast<PBOARD_EXTENSION>(m.device_extension(i));
     const BOARD_EXTENSION& then = boards_[i];
     if (std::memcmp(now.AccessRanges, then.AccessRanges, sizeof now.AccessRanges) != 0)
         broken("board %zu: access ranges changed", i);
@@ -171,7 +171,7 @@ void BootState::check_mappings(korvid_host::System& m) const
 {
     size_t kernel = 0;
     bool rom = false;
-    for (const korvid_host::Mapping& map : m.mappings) {
+    for (const korvid_host::Mapping& map : m.mappings()) {
         if (map.kernel) {
             if (kernel < kernel_mappings_.size()) {
                 const korvid_host::Mapping& then = kernel_mappings_[kernel];
@@ -185,13 +185,13 @@ void BootState::check_mappings(korvid_host::System& m) const
             ++kernel;
             continue;
         }
-        if (map.board < 0 || static_cast<size_t>(map.board) >= m.num_boards())
+        if (map.board < 0 || static_cast<size_t>(map.board) >= m.machine().num_boards())
             broken("mapping of board %d", map.board);
         // The display driver's own view, exactly as long as asked, of a
         // range inside the board's aperture.
         if (map.view && (map.view->start() != map.va || map.view->length() != map.length))
             broken("mapping at %p is not the view it was given", map.va);
-        if (!inside_aperture(m.board(map.board), map.aperture, map.phys, map.length))
+        if (!inside_aperture(m.machine().board(map.board), map.aperture, map.phys, map.length))
             broken("mapping of 0x%x (%u bytes) is not inside board %d's %s", map.phys, map.length,
                    map.board, sim::aperture_name(map.aperture));
     }
@@ -201,8 +201,8 @@ void BootState::check_mappings(korvid_host::System& m) const
 
 void BootState::check(korvid_host::System& m) const
 {
-    if (num_boards != m.devices.size())
-        broken("num_boards %lu with %zu devices", num_boards, m.devices.size());
+    if (num_boards != m.device_count())
+        broken("num_boards %lu with %zu devices", num_boards, m.device_count());
     if (display_mode != table_ || num_display_modes != table_rows_)
         broken("the active mode table changed");
     if (num_selectable_modes > num_display_modes)
@@ -215,7 +215,7 @@ void BootState::check(korvid_host::System& m) const
 void BootState::check_request(korvid_host::System& m, ULONG code, size_t mappings_before,
                               uint64_t device_ns) const
 {
-    if (!is_mapping_request(code) && m.mappings.size() != mappings_before)
+    if (!is_mapping_request(code) && m.mappings().size() != mappings_before)
         broken("request 0x%lx changed the mapping table", code);
     uint64_t limit = 0;
     if (code == IOCTL_VIDEO_SET_CURRENT_MODE)
@@ -262,11 +262,11 @@ bool same_lists(const std::vector<VIDEO_MODE_INFORMATION>& a,
 
 size_t BoardAnswers::target(korvid_host::System& m, int device)
 {
-    auto* ext = static_cast<PBOARD_EXTENSION>(m.devices.at(size_t(device)));
+    auto* ext = static_cast<PBOARD_EXTENSION>(m.device_extension(device));
     for (ULONG hops = 0; hops < boardNumber && ext->pNextBoard; ++hops)
         ext = ext->pNextBoard;
-    for (size_t i = 0; i < m.devices.size(); ++i)
-        if (m.devices[i] == ext)
+    for (size_t i = 0; i < m.device_count(); ++i)
+        if (m.devices()[i] == ext)
             return i;
     broken("board selection left the chain");
 }
@@ -341,7 +341,7 @@ bool BoardAnswers::table_changed()
 void BoardAnswers::take(korvid_host::System& m)
 {
     boards_.clear();
-    for (PVOID ext : m.devices)
+    for (PVOID ext : m.devices())
         boards_.push_back(answers(static_cast<PBOARD_EXTENSION>(ext)));
     table_changed();
 }
@@ -352,7 +352,7 @@ void BoardAnswers::check_request(korvid_host::System& m, ULONG code, size_t targ
         code == IOCTL_PRIV_SET_CUSTOM_REFRESH || code == IOCTL_PRIV_TRY_REFRESH;
     const bool same_table = !table_changed();
     for (size_t i = 0; i < boards_.size(); ++i) {
-        auto* ext = static_cast<PBOARD_EXTENSION>(m.devices[i]);
+        auto* ext = static_cast<PBOARD_EXTENSION>(m.device_extension(i));
         if (same_table && same_bytes(*ext, boards_[i].record))
             continue;
         Answers now = answers(ext);

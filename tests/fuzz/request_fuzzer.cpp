@@ -72,11 +72,11 @@ void set_up_machine(korvid_host::System& m, const MachineChoice& choice)
             m.set_registry_binary(board, u"VrelCustomRefresh.04000300", custom_rate(b));
     }
     if (choice.fault == kFaultMapMemory)
-        m.faults.map_memory_status = kMapFailure;
+        m.faults().map_memory_status = kMapFailure;
     else if (choice.fault == kFaultInt10)
-        m.faults.int10_status = kInt10Failure;
+        m.faults().int10_status = kInt10Failure;
     else if (choice.fault == kFaultRom)
-        m.faults.fail_rom_mapping = true;
+        m.faults().fail_rom_mapping = true;
 }
 
 // A buffer of exactly n bytes; a zero length gives null unless asked otherwise.
@@ -90,7 +90,7 @@ std::unique_ptr<uint8_t[]> buffer(size_t n, bool empty_buffer)
 bool expected_status(VP_STATUS s, const korvid_host::System& m)
 {
     return s == NO_ERROR || s == ERROR_INVALID_FUNCTION || s == ERROR_INVALID_PARAMETER ||
-           s == ERROR_INSUFFICIENT_BUFFER || (s == m.faults.map_memory_status && s != NO_ERROR);
+           s == ERROR_INSUFFICIENT_BUFFER || (s == m.faults().map_memory_status && s != NO_ERROR);
 }
 
 // The invariants a request is held to.
@@ -126,11 +126,11 @@ void send(korvid_host::System& m, Checks& checks, const RequestChoice& rq)
     }
 
     ++g_requests;
-    size_t mappings = m.mappings.size();
-    uint64_t start_ns = m.time_ns;
+    size_t mappings = m.mappings().size();
+    uint64_t start_ns = m.machine().time_ns;
     // The display driver's requests all come through the one device it opened.
     int device =
-        checks.display_only ? sim::kDisplayDevice : rq.device % static_cast<int>(m.devices.size());
+        checks.display_only ? sim::kDisplayDevice : rq.device % static_cast<int>(m.device_count());
     size_t target = BoardAnswers::target(m, device);
     sim::Reply reply = sim::start_request(m, device, rq.code, in.get(), in_length,
                                           shared ? in.get() : out.get(), out_length);
@@ -151,7 +151,7 @@ void send(korvid_host::System& m, Checks& checks, const RequestChoice& rq)
                      reply.information);
     checks.answers.check_request(m, rq.code, target);
     checks.boot.check(m);
-    checks.boot.check_request(m, rq.code, mappings, m.time_ns - start_ns);
+    checks.boot.check_request(m, rq.code, mappings, m.machine().time_ns - start_ns);
     g_tables.check();
 }
 
@@ -174,13 +174,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const BoardChoice& b : choice.boards)
         setups.push_back(b.setup);
     korvid_host::System m(setups);
-    m.trace.set_enabled(false);
+    m.machine().trace.set_enabled(false);
     if (choice.display_only)
-        m.opens = korvid_host::DeviceOpens::DisplayOnly;
+        m.set_device_opens(korvid_host::DeviceOpens::DisplayOnly);
     set_up_machine(m, choice);
     m.boot(sim::host_miniport());
     g_tables.check();
-    if (m.devices.empty())
+    if (m.devices().empty())
         return 0;
     Checks checks{BootState(m), BoardAnswers(m), choice.display_only};
     checks.boot.check(m);

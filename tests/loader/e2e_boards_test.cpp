@@ -46,7 +46,7 @@ class SelectedBoards : public ::testing::TestWithParam<DriverFactory> {
     std::unique_ptr<System> boot(std::vector<uint32_t> codes, bool first_vga = true)
     {
         auto m = std::make_unique<System>(setups(codes, first_vga));
-        m->opens = korvid_host::DeviceOpens::DisplayOnly;
+        m->set_device_opens(korvid_host::DeviceOpens::DisplayOnly);
         EXPECT_EQ(m->boot(driver), NO_ERROR);
         return m;
     }
@@ -82,7 +82,7 @@ ModeAnswers mode_answers(MiniportClient& c)
 std::vector<size_t> first_initialisation(const System& m, size_t boards)
 {
     std::vector<size_t> first(boards, SIZE_MAX);
-    const auto& events = m.trace.events();
+    const auto& events = m.machine().trace.events();
     for (size_t i = 0; i < events.size(); ++i) {
         const sim::Event& e = events[i];
         if (e.board >= 0 && e.aperture != sim::Aperture::PciConfig)
@@ -146,7 +146,8 @@ TEST_P(SelectedBoards, MultiBoardDesktopSpansEveryBoard)
         ASSERT_NE(wide, modes.end());
         ASSERT_TRUE(boards.set_desktop(*wide, LAYOUT_MULTI_BOARD));
         for (size_t b = 0; b < n; ++b)
-            EXPECT_EQ(sim::decode_display(m->board(int(b))).h_active, 1024u) << "board " << b;
+            EXPECT_EQ(sim::decode_display(m->machine().board(int(b))).h_active, 1024u)
+                << "board " << b;
     }
 }
 
@@ -161,14 +162,14 @@ TEST_P(SelectedBoards, OnlyTheSystemsVgaUsesTheBios)
         std::string why;
         ASSERT_TRUE(primary.set_mode(sim::WantedMode{640, 480, 8}, &why)) << why;
         ASSERT_TRUE(secondary.set_mode(sim::WantedMode{640, 480, 8}, &why)) << why;
-        m->int10_calls.clear();
+        const size_t bios_calls = m->int10_calls().size();
         EXPECT_EQ(secondary.reset_device(), NO_ERROR);
-        EXPECT_TRUE(m->int10_calls.empty());
-        EXPECT_FALSE(m->board(vga).text_mode()) << "the system's VGA keeps its mode";
+        EXPECT_EQ(m->int10_calls().size(), bios_calls);
+        EXPECT_FALSE(m->machine().board(vga).text_mode()) << "the system's VGA keeps its mode";
 
         EXPECT_EQ(primary.reset_device(), NO_ERROR);
-        EXPECT_EQ(m->int10_calls.size(), 1u);
-        EXPECT_TRUE(m->board(vga).text_mode());
+        EXPECT_EQ(m->int10_calls().size(), bios_calls + 1);
+        EXPECT_TRUE(m->machine().board(vga).text_mode());
         for (MiniportClient* c : {&secondary, &primary}) {
             uint32_t rom = c->query_word(IOCTL_PRIV_MAP_BIOS_ROM).value_or(0);
             ASSERT_NE(rom, 0u);
@@ -205,16 +206,17 @@ TEST_P(SelectedBoards, AStopAtAnyCallOfAModeSetLeavesEveryBoardInVga)
     ASSERT_TRUE(first.set_mode(sim::WantedMode{640, 480, 8}, &why)) << why;
     ASSERT_EQ(second.set_mode(b->index()), NO_ERROR);
     EXPECT_EQ(m->reset_display(), FALSE);
-    const std::vector<uint32_t> vga[] = {vga_registers(m->board(0)), vga_registers(m->board(1))};
+    const std::vector<uint32_t> vga[] = {vga_registers(m->machine().board(0)),
+                                         vga_registers(m->machine().board(1))};
     auto shown = first.set_mode(sim::WantedMode{640, 480, 8}, &why);
     ASSERT_TRUE(shown) << why;
 
     // Each time from b to a, stopped one call further in, with the other
     // board showing its mode.
     ASSERT_EQ(second.set_mode(b->index()), NO_ERROR);
-    m->trace.clear();
+    m->machine().trace.clear();
     ASSERT_EQ(second.set_mode(a->index()), NO_ERROR);
-    const size_t calls = m->trace.events().size();
+    const size_t calls = m->machine().trace.events().size();
     ASSERT_GT(calls, 100u);
     for (size_t call = 0; call < calls; ++call) {
         ASSERT_EQ(first.set_mode(shown->index()), NO_ERROR);
@@ -224,7 +226,7 @@ TEST_P(SelectedBoards, AStopAtAnyCallOfAModeSetLeavesEveryBoardInVga)
             stopped = true;
             EXPECT_EQ(m->reset_display(), FALSE);
             for (int board : {0, 1})
-                EXPECT_EQ(vga_registers(m->board(board)), vga[board])
+                EXPECT_EQ(vga_registers(m->machine().board(board)), vga[board])
                     << "board " << board << ", stopped at call " << call;
         });
         ASSERT_EQ(second.set_mode(a->index()), NO_ERROR);

@@ -44,7 +44,7 @@ void load_palette(Session& s)
     Reply all = s.send(IOCTL_VIDEO_SET_COLOR_REGISTERS, clut(256, 0, colours));
     EXPECT_EQ(all.status, NO_ERROR);
     EXPECT_EQ(palette_writes(all), 256u * 4) << "an address and three colours per entry";
-    const sim::Dac& dac = s.machine().board(0).dac();
+    const sim::Dac& dac = s.system().machine().board(0).dac();
     for (int i : {0, 1, 128, 254, 255})
         EXPECT_EQ(dac.palette(i), colours[i]) << "entry " << i;
     EXPECT_EQ(s.display(0).path, ColourPath::Palette);
@@ -98,7 +98,7 @@ uint32_t gamma_control(Session& s, uint32_t command, Buffers buffers = Buffers::
 void gamma_ramp(Session& s)
 {
     ASSERT_EQ(s.boot({board(0x11)}), NO_ERROR);
-    const sim::Dac& dac = s.machine().board(0).dac();
+    const sim::Dac& dac = s.system().machine().board(0).dac();
     // 8 bpp goes through the palette as a colour map: no gamma.
     set_mode(s, find_mode(s, 640, 480, 8, 75));
     EXPECT_EQ(gamma_control(s, GAMMA_CONTROL_QUERY), 0u);
@@ -154,7 +154,7 @@ void cursor_colour(Session& s)
     EXPECT_EQ(d.cursor_colour2, (Rgb{0x34, 0xFF, 0x80}));
 
     // The stored colour is written again on request.
-    s.machine().board(0).dac().set_reg(0x43, 0);
+    s.system().machine().board(0).dac().set_reg(0x43, 0);
     Reply again = s.send(IOCTL_PRIV_APPLY_CURSOR_COLOR);
     EXPECT_EQ(again.status, NO_ERROR);
     EXPECT_EQ(s.display(0).cursor_colour2, (Rgb{0x34, 0xFF, 0x80}));

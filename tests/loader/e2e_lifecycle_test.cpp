@@ -14,7 +14,7 @@ constexpr VP_STATUS kNoMoreBoards = ERROR_DEV_NOT_EXIST;
 // platform's record, the same in both builds.
 PBOARD_EXTENSION extension(Session& s, size_t device)
 {
-    return static_cast<PBOARD_EXTENSION>(s.machine().devices.at(device));
+    return static_cast<PBOARD_EXTENSION>(s.system().device_extension(device));
 }
 
 void expect_identity(Session& s, int device, uint32_t code, uint32_t megabytes, const char* memory)
@@ -28,7 +28,7 @@ void expect_identity(Session& s, int device, uint32_t code, uint32_t megabytes, 
 
 std::string registry_text(Session& s, int board, const char16_t* name)
 {
-    const korvid_host::RegistryValue& v = s.machine().registry(board)[name];
+    const korvid_host::RegistryValue& v = s.system().registry(board)[name];
     std::string text;
     for (size_t i = 0; i + 1 < v.data.size() && v.data[i]; i += 2)
         text += static_cast<char>(v.data[i]);
@@ -38,23 +38,23 @@ std::string registry_text(Session& s, int board, const char16_t* name)
 void boot_one_board(Session& s)
 {
     EXPECT_EQ(s.boot(boards({0x11})), NO_ERROR);
-    korvid_host::System& m = s.machine();
+    korvid_host::System& m = s.system();
     // Bus 0 has the board and no more; bus 1, behind the AGP bridge, none.
-    EXPECT_EQ(m.find_adapter_status,
+    EXPECT_EQ(m.find_adapter_status(),
               (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards, kNoMoreBoards}));
-    EXPECT_EQ(m.board(0).config_dword(0x04) & 0x3, 0x3u) << "I/O and memory decoding on";
+    EXPECT_EQ(m.machine().board(0).config_dword(0x04) & 0x3, 0x3u) << "I/O and memory decoding on";
 
     // The registration record in its NT 4.0 form: PCI, 960 bytes per board,
     // no interrupt and no timer.
-    EXPECT_EQ(m.hw.HwInitDataSize, 40u);
-    EXPECT_EQ(m.hw.AdapterInterfaceType, PCIBus);
-    EXPECT_EQ(m.hw.HwDeviceExtensionSize, 960u);
-    EXPECT_EQ(m.hw.StartingDeviceNumber, 0u);
-    EXPECT_EQ(m.hw.HwInterrupt, nullptr);
-    EXPECT_EQ(m.hw.HwTimer, nullptr);
-    EXPECT_NE(m.hw.HwResetHw, nullptr);
+    EXPECT_EQ(m.registration().HwInitDataSize, 40u);
+    EXPECT_EQ(m.registration().AdapterInterfaceType, PCIBus);
+    EXPECT_EQ(m.registration().HwDeviceExtensionSize, 960u);
+    EXPECT_EQ(m.registration().StartingDeviceNumber, 0u);
+    EXPECT_EQ(m.registration().HwInterrupt, nullptr);
+    EXPECT_EQ(m.registration().HwTimer, nullptr);
+    EXPECT_NE(m.registration().HwResetHw, nullptr);
     // The board offers no emulated VGA access and no saved hardware state.
-    const VIDEO_PORT_CONFIG_INFO& found = m.find_adapter_config.at(0);
+    const VIDEO_PORT_CONFIG_INFO& found = m.find_adapter_config().at(0);
     EXPECT_EQ(found.VdmPhysicalVideoMemoryAddress.QuadPart, 0);
     EXPECT_EQ(found.VdmPhysicalVideoMemoryLength, 0u);
     EXPECT_EQ(found.HardwareStateSize, 0u);
@@ -77,12 +77,12 @@ void boot_one_board(Session& s)
 void boot_three_boards(Session& s)
 {
     EXPECT_EQ(s.boot(boards({0x11, 0x02, 0x15})), NO_ERROR);
-    korvid_host::System& m = s.machine();
-    EXPECT_EQ(m.find_adapter_status,
+    korvid_host::System& m = s.system();
+    EXPECT_EQ(m.find_adapter_status(),
               (std::vector<VP_STATUS>{NO_ERROR, NO_ERROR, NO_ERROR, kNoMoreBoards, kNoMoreBoards}));
-    ASSERT_EQ(m.devices.size(), 3u);
+    ASSERT_EQ(m.device_count(), 3u);
     for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(m.board_of_extension(m.devices[i]), static_cast<int>(i));
+        EXPECT_EQ(m.board_of_device(i), static_cast<int>(i));
         EXPECT_EQ(extension(s, i)->pNextBoard, i < 2 ? extension(s, i + 1) : nullptr)
             << "boards are chained in discovery order";
     }
@@ -95,10 +95,10 @@ void boot_three_boards(Session& s)
 
     // A reload starts from load-time state: a board count or chain end kept
     // from the first run would show in the device accesses.
-    const std::vector<sim::Event> first = m.trace.events();
+    const std::vector<sim::Event> first = m.machine().trace.events();
     EXPECT_EQ(s.reboot(), NO_ERROR);
     EXPECT_EQ(extension(s, 2)->pNextBoard, nullptr);
-    EXPECT_EQ(m.trace.events(), first);
+    EXPECT_EQ(m.machine().trace.events(), first);
     EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 3u);
 }
 
@@ -119,17 +119,17 @@ void boot_on_both_buses(Session& s)
 {
     korvid_host::System& one = s.power_on({board(0x1B)});
     EXPECT_EQ(s.boot(), NO_ERROR);
-    EXPECT_EQ(one.find_adapter_status,
+    EXPECT_EQ(one.find_adapter_status(),
               (std::vector<VP_STATUS>{kNoMoreBoards, NO_ERROR, kNoMoreBoards}));
-    EXPECT_EQ(one.find_adapter_config.at(1).SystemIoBusNumber, 1u);
+    EXPECT_EQ(one.find_adapter_config().at(1).SystemIoBusNumber, 1u);
     expect_identity(s, 0, 0x1B, 20, "SGRAM");
 
     korvid_host::System& m = s.power_on(boards({0x1B, 0x04}));
     EXPECT_EQ(s.boot(), NO_ERROR);
-    EXPECT_EQ(m.find_adapter_status,
+    EXPECT_EQ(m.find_adapter_status(),
               (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards, NO_ERROR, kNoMoreBoards}));
-    ASSERT_EQ(m.devices.size(), 2u);
-    EXPECT_EQ(m.board_of_extension(m.devices[0]), 1) << "the PCI board, on bus 0";
+    ASSERT_EQ(m.device_count(), 2u);
+    EXPECT_EQ(m.board_of_device(0), 1) << "the PCI board, on bus 0";
     EXPECT_EQ(extension(s, 0)->pNextBoard, extension(s, 1));
     expect_identity(s, 0, 0x04, 8, "WRAM");
     expect_identity(s, 1, 0x1B, 20, "SGRAM");
@@ -163,13 +163,13 @@ void pass_over_missing_resources(Session& s)
         setups[0].unassigned_bars = c.unassigned_bars;
         korvid_host::System& m = s.power_on(setups);
         if (c.conflict)
-            m.faults.conflicting_boards.insert(0);
-        m.faults.conflict_status = c.conflict;
+            m.faults().conflicting_boards.insert(0);
+        m.faults().conflict_status = c.conflict;
         EXPECT_EQ(s.boot(), NO_ERROR);
-        ASSERT_EQ(m.devices.size(), 1u);
-        EXPECT_EQ(m.board_of_extension(m.devices[0]), 1);
-        EXPECT_EQ(m.board(0).config_dword(0x04) & 0x3, 0u) << "decoding left off";
-        for (const korvid_host::Mapping& map : m.mappings)
+        ASSERT_EQ(m.device_count(), 1u);
+        EXPECT_EQ(m.board_of_device(0), 1);
+        EXPECT_EQ(m.machine().board(0).config_dword(0x04) & 0x3, 0u) << "decoding left off";
+        for (const korvid_host::Mapping& map : m.mappings())
             EXPECT_EQ(map.board, 1) << sim::aperture_name(map.aperture);
         expect_identity(s, 0, 0x04, 8, "WRAM");
         set_mode(s, find_mode(s, 640, 480, 8, 60));
@@ -186,29 +186,29 @@ void refuse_boards(Session& s)
 {
     korvid_host::System& m = s.power_on({board(0x11), board(32)});
     EXPECT_EQ(s.boot(), NO_ERROR);
-    EXPECT_EQ(m.find_adapter_status,
+    EXPECT_EQ(m.find_adapter_status(),
               (std::vector<VP_STATUS>{NO_ERROR, kNoMoreBoards, kNoMoreBoards}))
         << "configuration code 32 is not one of this family";
     EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
     EXPECT_EQ(extension(s, 0)->pNextBoard, nullptr);
 
-    s.power_on({board(0x11)}).faults.config_info_length = 71;
+    s.power_on({board(0x11)}).faults().config_info_length = 71;
     EXPECT_EQ(s.boot(), static_cast<ULONG>(STATUS_UNSUCCESSFUL));
-    EXPECT_EQ(s.machine().find_adapter_status,
+    EXPECT_EQ(s.system().find_adapter_status(),
               (std::vector<VP_STATUS>{ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER}))
         << "tried on each bus";
-    EXPECT_EQ(s.machine().trace.size(), 0u) << "refused before any PCI access";
+    EXPECT_EQ(s.system().machine().trace.size(), 0u) << "refused before any PCI access";
 
     for (sim::Aperture ap :
          {sim::Aperture::Registers, sim::Aperture::IoBlock, sim::Aperture::FrameBuffer}) {
-        s.power_on(boards({0x11, 0x11})).faults.fail_device_base.insert({1, ap});
+        s.power_on(boards({0x11, 0x11})).faults().fail_device_base.insert({1, ap});
         EXPECT_EQ(s.boot(), NO_ERROR);
-        EXPECT_EQ(s.machine().find_adapter_status,
+        EXPECT_EQ(s.system().find_adapter_status(),
                   (std::vector<VP_STATUS>{NO_ERROR, ERROR_INVALID_PARAMETER, kNoMoreBoards}));
         EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
         EXPECT_EQ(extension(s, 0)->pNextBoard, nullptr);
     }
-    s.power_on({board(0x11)}).faults.fail_device_base.insert({0, sim::Aperture::VgaPorts});
+    s.power_on({board(0x11)}).faults().fail_device_base.insert({0, sim::Aperture::VgaPorts});
     EXPECT_EQ(s.boot(), NO_ERROR) << "the VGA ports are optional";
     EXPECT_EQ(s.send(IOCTL_PRIV_GET_NUM_BOARDS, {}, 4).word(), 1u);
 }

@@ -235,10 +235,10 @@ void map_video_memory(Session& s)
 {
     ASSERT_EQ(s.boot({board(0x01)}), NO_ERROR);
     set_mode(s, find_mode(s, 1280, 1024, 32, 60));
-    korvid_host::System& m = s.machine();
-    const size_t kernel_mappings = m.mappings.size();
-    const uint32_t fb =
-        static_cast<uint32_t>(reinterpret_cast<uintptr_t>(m.board(0).frame_buffer().base()));
+    korvid_host::System& m = s.system();
+    const size_t kernel_mappings = m.mappings().size();
+    const uint32_t fb = static_cast<uint32_t>(
+        reinterpret_cast<uintptr_t>(m.machine().board(0).frame_buffer().base()));
     uint32_t base = 0;
     for (Buffers buffers : {Buffers::Separate, Buffers::Shared}) {
         Reply map = s.send(IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16, buffers);
@@ -249,11 +249,11 @@ void map_video_memory(Session& s)
         EXPECT_EQ(map.word(1), 0x800000u);
         EXPECT_EQ(map.word(2), base + 1024) << "the display starts 1024 bytes in";
         EXPECT_EQ(map.word(3), 0x800000u - 1024);
-        ASSERT_EQ(m.mappings.size(), kernel_mappings + 1);
-        EXPECT_EQ(m.mappings.back().length, 0x800000u);
-        EXPECT_FALSE(m.mappings.back().kernel);
+        ASSERT_EQ(m.mappings().size(), kernel_mappings + 1);
+        EXPECT_EQ(m.mappings().back().length, 0x800000u);
+        EXPECT_FALSE(m.mappings().back().kernel);
         EXPECT_EQ(s.send(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, words({base})).status, NO_ERROR);
-        EXPECT_EQ(m.mappings.size(), kernel_mappings);
+        EXPECT_EQ(m.mappings().size(), kernel_mappings);
     }
     EXPECT_NE(s.send(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, words({base})).status, NO_ERROR)
         << "already unmapped";
@@ -264,29 +264,31 @@ void map_video_memory(Session& s)
     // The public ranges: the XY window and the registers.
     Reply ranges = s.send(IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 96);
     ASSERT_EQ(ranges.status, NO_ERROR);
-    EXPECT_NE(ranges.word(3 * 2 + 2),
-              reinterpret_cast<uintptr_t>(m.board(0).region(sim::Aperture::XyWindow)->base()));
-    EXPECT_NE(ranges.word(3 * 4 + 2),
-              reinterpret_cast<uintptr_t>(m.board(0).region(sim::Aperture::Registers)->base()));
-    EXPECT_EQ(m.mappings.size(), kernel_mappings + 2);
+    EXPECT_NE(
+        ranges.word(3 * 2 + 2),
+        reinterpret_cast<uintptr_t>(m.machine().board(0).region(sim::Aperture::XyWindow)->base()));
+    EXPECT_NE(
+        ranges.word(3 * 4 + 2),
+        reinterpret_cast<uintptr_t>(m.machine().board(0).region(sim::Aperture::Registers)->base()));
+    EXPECT_EQ(m.mappings().size(), kernel_mappings + 2);
     EXPECT_EQ(s.send(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, ranges.output).status, NO_ERROR);
-    EXPECT_EQ(m.mappings.size(), kernel_mappings);
+    EXPECT_EQ(m.mappings().size(), kernel_mappings);
 
     // A view for another process stays inside video memory.
     Reply share = s.send(IOCTL_VIDEO_SHARE_VIDEO_MEMORY, words({0x77, 0x100000, 0x700000, 0}), 12);
     ASSERT_EQ(share.status, NO_ERROR);
     EXPECT_EQ(share.word(0), 0x100000u);
     EXPECT_EQ(share.word(1), 0x700000u);
-    EXPECT_EQ(m.mappings.back().process, 0x77u);
+    EXPECT_EQ(m.mappings().back().process, 0x77u);
     EXPECT_EQ(
         s.send(IOCTL_VIDEO_SHARE_VIDEO_MEMORY, words({0x77, 0x100000, 0x700001, 0}), 12).status,
         ERROR_INVALID_PARAMETER);
     EXPECT_EQ(s.send(IOCTL_VIDEO_UNSHARE_VIDEO_MEMORY, words({0x77, 0, 0, share.word(2)})).status,
               NO_ERROR);
-    EXPECT_EQ(m.mappings.size(), kernel_mappings);
+    EXPECT_EQ(m.mappings().size(), kernel_mappings);
 
     // A failing map is passed on, with the answer completed all the same.
-    m.faults.map_memory_status = ERROR_NOT_ENOUGH_MEMORY;
+    m.faults().map_memory_status = ERROR_NOT_ENOUGH_MEMORY;
     Reply failed = s.send(IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16);
     EXPECT_EQ(failed.status, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_EQ(failed.word(1), 0x800000u);

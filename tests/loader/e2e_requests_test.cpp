@@ -50,7 +50,7 @@ void commit_custom_refresh(Session& s)
     EXPECT_NEAR(d.refresh_hz, 73.59, 0.01) << "the 60 Hz timing at the new clock";
 
     // Stored, the rate is back after a restart; without it the slot is empty.
-    korvid_host::System& m = s.machine();
+    korvid_host::System& m = s.system();
     m.set_registry_binary(0, kCustomValue1024x768, rate);
     EXPECT_EQ(s.reboot(), NO_ERROR);
     EXPECT_EQ(listed_count(s), 235u + 11);
@@ -212,13 +212,13 @@ void private_words(Session& s)
     // The BIOS image is mapped once and kept.
     Reply rom = s.send(IOCTL_PRIV_MAP_BIOS_ROM, {}, 4);
     ASSERT_EQ(rom.status, NO_ERROR);
-    EXPECT_EQ(rom.word(), reinterpret_cast<uintptr_t>(s.machine().rom().base()));
-    const size_t mappings = s.machine().mappings.size();
+    EXPECT_EQ(rom.word(), reinterpret_cast<uintptr_t>(s.system().machine().rom().base()));
+    const size_t mappings = s.system().mappings().size();
     EXPECT_EQ(s.send(IOCTL_PRIV_MAP_BIOS_ROM, {}, 4).word(), rom.word());
-    EXPECT_EQ(s.machine().mappings.size(), mappings);
+    EXPECT_EQ(s.system().mappings().size(), mappings);
 
     // A BIOS image that cannot be mapped is reported, not answered with null.
-    s.power_on({board(0x11)}).faults.fail_rom_mapping = true;
+    s.power_on({board(0x11)}).faults().fail_rom_mapping = true;
     ASSERT_EQ(s.boot(), NO_ERROR);
     Reply none = s.send(IOCTL_PRIV_MAP_BIOS_ROM, {}, 4);
     EXPECT_EQ(none.status, ERROR_INVALID_PARAMETER);
@@ -278,12 +278,12 @@ void reset_to_vga(Session& s)
     EXPECT_EQ(s.reset_hw(0), FALSE) << "the system then sets text mode itself";
     for (int b : {0, 1})
         expect_vga(s, b, false);
-    EXPECT_TRUE(s.machine().int10_calls.empty());
+    EXPECT_TRUE(s.system().int10_calls().empty());
 
     // A failing BIOS call changes nothing for the request: the board has
     // already left its graphics mode.
     boot_two_in_graphics(s);
-    s.machine().faults.int10_status = ERROR_INVALID_FUNCTION;
+    s.system().faults().int10_status = ERROR_INVALID_FUNCTION;
     EXPECT_EQ(s.send(IOCTL_VIDEO_RESET_DEVICE).status, NO_ERROR);
     EXPECT_FALSE(s.display(0).native);
 }

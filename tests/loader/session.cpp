@@ -145,19 +145,19 @@ Session::~Session() = default;
 
 korvid_host::System& Session::power_on(const std::vector<sim::BoardSetup>& boards)
 {
-    machine_ = std::make_unique<korvid_host::System>(boards);
+    system_ = std::make_unique<korvid_host::System>(boards);
     traced_ = 0;
     handed_out_.clear();
     std::string line = "power on:";
     for (const sim::BoardSetup& b : boards)
         line += " " + format_code(b.config_code) + (b.vga_compatible ? "" : "(not VGA)");
     note(line);
-    return *machine_;
+    return *system_;
 }
 
 ULONG Session::boot()
 {
-    ULONG status = machine_->boot(driver_);
+    ULONG status = system_->boot(driver_);
     flush_trace();
     note("boot -> " + std::to_string(status));
     return status;
@@ -172,7 +172,7 @@ ULONG Session::boot(const std::vector<sim::BoardSetup>& boards)
 ULONG Session::reboot()
 {
     flush_trace();
-    ULONG status = machine_->reboot();
+    ULONG status = system_->reboot();
     traced_ = 0;
     flush_trace();
     note("reboot -> " + std::to_string(status));
@@ -181,7 +181,7 @@ ULONG Session::reboot()
 
 void Session::flush_trace()
 {
-    const std::vector<sim::Event>& events = machine_->trace.events();
+    const std::vector<sim::Event>& events = system_->machine().trace.events();
     if (traced_ > events.size())
         traced_ = 0; // cleared behind our back: start over
     for (; traced_ < events.size(); ++traced_)
@@ -196,15 +196,15 @@ Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffer
     Guarded in(input, shared ? std::max(input.size(), output_length) : input.size());
     Guarded out({}, shared ? 0 : output_length);
 
-    const size_t first_event = machine_->trace.size();
-    const size_t mapped_before = machine_->mappings.size();
+    const size_t first_event = system_->machine().trace.size();
+    const size_t mapped_before = system_->mappings().size();
     Reply r;
     static_cast<sim::Reply&>(r) =
-        sim::start_request(*machine_, device, code, in.data(), input.size(),
+        sim::start_request(*system_, device, code, in.data(), input.size(),
                            shared ? in.data() : out.data(), output_length, kUntouchedInformation);
     const Bytes in_after = in.content();
     r.output = shared ? Bytes(in_after.begin(), in_after.begin() + output_length) : out.content();
-    const auto& events = machine_->trace.events();
+    const auto& events = system_->machine().trace.events();
     r.events.assign(events.begin() + std::min(first_event, events.size()), events.end());
 
     EXPECT_TRUE(in.guards_intact() && out.guards_intact())
@@ -215,11 +215,11 @@ Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffer
     }
     // Mappings are appended; a request that made some made nothing else.
     std::vector<korvid_host::Mapping> made;
-    if (machine_->mappings.size() > mapped_before)
-        made.assign(machine_->mappings.begin() + mapped_before, machine_->mappings.end());
+    if (system_->mappings().size() > mapped_before)
+        made.assign(system_->mappings().begin() + mapped_before, system_->mappings().end());
     // The BIOS image request answers with the mapping made while the boards were found.
     if (code == IOCTL_PRIV_MAP_BIOS_ROM)
-        for (const korvid_host::Mapping& map : machine_->mappings)
+        for (const korvid_host::Mapping& map : system_->mappings())
             if (map.kernel && map.aperture == sim::Aperture::Rom)
                 made.push_back(map);
     flush_trace();
@@ -230,7 +230,7 @@ Reply Session::send(ULONG code, const Bytes& input, size_t output_length, Buffer
 BOOLEAN Session::reset_hw(int device)
 {
     flush_trace();
-    BOOLEAN result = machine_->reset_hw(device);
+    BOOLEAN result = system_->reset_hw(device);
     flush_trace();
     note("reset_hw dev" + std::to_string(device) + " -> " + std::to_string(result));
     return result;
@@ -238,7 +238,7 @@ BOOLEAN Session::reset_hw(int device)
 
 sim::DisplayState Session::display(int board) const
 {
-    return sim::decode_display(machine_->board(board));
+    return sim::decode_display(system_->machine().board(board));
 }
 
 std::string Session::address_name(uint32_t address) const
@@ -247,14 +247,14 @@ std::string Session::address_name(uint32_t address) const
         return "null";
     const void* p = reinterpret_cast<const void*>(static_cast<uintptr_t>(address));
     char buf[48];
-    sim::Location at = machine_->locate(p, 1);
+    sim::Location at = system_->machine().locate(p, 1);
     if (at.board) {
         std::snprintf(buf, sizeof buf, "<b%d.%s+0x%X>", at.board->index(),
                       sim::aperture_name(at.aperture), at.offset);
         return buf;
     }
     // The display driver's views, by the physical range they show.
-    for (const korvid_host::Mapping& map : machine_->mappings) {
+    for (const korvid_host::Mapping& map : system_->mappings()) {
         auto* va = static_cast<const uint8_t*>(map.va);
         // A view of no bytes still has its address.
         if (!map.kernel && p >= va &&
@@ -264,10 +264,10 @@ std::string Session::address_name(uint32_t address) const
             return buf;
         }
     }
-    for (sim::Region* r : {&machine_->rom(), &machine_->vga_ports()})
+    for (sim::Region* r : {&system_->machine().rom(), &system_->machine().vga_ports()})
         if (r->contains(p)) {
-            std::snprintf(buf, sizeof buf, "<%s+0x%X>", r == &machine_->rom() ? "rom" : "vga",
-                          r->offset_of(p));
+            std::snprintf(buf, sizeof buf, "<%s+0x%X>",
+                          r == &system_->machine().rom() ? "rom" : "vga", r->offset_of(p));
             return buf;
         }
     std::snprintf(buf, sizeof buf, "<unknown 0x%08X>", address);
@@ -318,10 +318,10 @@ std::string Session::describe_reply(int device, ULONG code, const Bytes& input,
 
 void Session::describe_end_state()
 {
-    korvid_host::System& m = *machine_;
+    korvid_host::System& m = *system_;
     char buf[96];
-    for (size_t b = 0; b < m.num_boards(); ++b) {
-        const sim::Board& board = m.board(static_cast<int>(b));
+    for (size_t b = 0; b < m.machine().num_boards(); ++b) {
+        const sim::Board& board = m.machine().board(static_cast<int>(b));
         const std::string who = "board " + std::to_string(b);
         note(who + " display: " + sim::describe(display(static_cast<int>(b))));
         std::snprintf(buf, sizeof buf, " text mode %d, PCI command 0x%08X", board.text_mode(),
@@ -352,7 +352,7 @@ void Session::describe_end_state()
             note(who + " registry " + narrow(name) + " type " + std::to_string(value.type) + " " +
                  hex(value.data));
     }
-    for (const korvid_host::Mapping& map : m.mappings) {
+    for (const korvid_host::Mapping& map : m.mappings()) {
         std::snprintf(buf, sizeof buf, "mapping board %d %s phys 0x%X length 0x%X process 0x%X%s",
                       map.board, sim::aperture_name(map.aperture), map.phys, map.length,
                       map.process, map.kernel ? " kernel" : "");
@@ -360,15 +360,15 @@ void Session::describe_end_state()
              (" at " + address_name(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(map.va)))));
     }
     std::string found = "discovery:";
-    for (VP_STATUS s : m.find_adapter_status)
+    for (VP_STATUS s : m.find_adapter_status())
         found += " " + std::to_string(s);
     note(found);
-    note("device time " + std::to_string(m.time_ns) + " ns");
+    note("device time " + std::to_string(m.machine().time_ns) + " ns");
 }
 
 std::vector<std::string> Session::transcript()
 {
-    if (!machine_)
+    if (!system_)
         return lines_;
     flush_trace();
     const size_t mark = lines_.size();

@@ -59,7 +59,7 @@ class Session {
     // The reset callback, as the video port calls it when the display resets.
     BOOLEAN reset_hw(int device = 0);
 
-    korvid_host::System& machine() { return *machine_; }
+    korvid_host::System& system() { return *system_; }
     sim::DisplayState display(int board) const;
 
     // Everything so far, one line per event, request and piece of end state.
@@ -78,7 +78,7 @@ class Session {
     void describe_end_state();
 
     korvid_host::DriverImage driver_;
-    std::unique_ptr<korvid_host::System> machine_;
+    std::unique_ptr<korvid_host::System> system_;
     std::vector<std::string> lines_;
     size_t traced_ = 0; // trace events already in lines_
     std::map<uint32_t, std::string> handed_out_;

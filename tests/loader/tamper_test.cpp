@@ -100,7 +100,7 @@ TEST_F(ChangedImage, APatchedVendorIdFindsNoBoard)
     ASSERT_TRUE(changed.entry);
     Session s(changed);
     EXPECT_EQ(s.boot(boards({0x11, 0x02})), static_cast<ULONG>(STATUS_UNSUCCESSFUL));
-    EXPECT_TRUE(s.machine().devices.empty());
+    EXPECT_TRUE(s.system().devices().empty());
 }
 
 } // namespace

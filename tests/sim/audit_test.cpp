@@ -23,7 +23,7 @@ struct DatabaseCounts {
 DatabaseCounts database_counts(uint32_t code)
 {
     Booted b(code);
-    auto* ext = static_cast<PBOARD_EXTENSION>(b.machine.devices.at(0));
+    auto* ext = static_cast<PBOARD_EXTENSION>(b.system.device_extension(0));
     DatabaseCounts c;
     for (ULONG i = 0; i < num_display_modes; ++i)
         c.valid += display_mode[i].fValid;

@@ -119,7 +119,7 @@ TEST(Drawing, UsesTheSurfacePitchAndReleasesItsMapping)
     auto shown = sim::scan_out(b.board(), &why);
     ASSERT_TRUE(shown) << why;
     EXPECT_FALSE(sim::compare_images(drawn, *shown));
-    for (const korvid_host::Mapping& m : b.machine.mappings)
+    for (const korvid_host::Mapping& m : b.system.mappings())
         EXPECT_TRUE(m.kernel) << "a display-driver mapping was left behind";
 }
 
@@ -141,16 +141,16 @@ TEST(CustomRefresh, ACommittedRateIsStoredAndListedAfterARestart)
     ASSERT_TRUE(reply) << why;
     ASSERT_TRUE(reply->ok());
     std::string name = reply->text();
-    EXPECT_EQ(b.machine.registry(0).count(std::u16string(name.begin(), name.end())), 1u);
+    EXPECT_EQ(b.system.registry(0).count(std::u16string(name.begin(), name.end())), 1u);
     // A commit whose input the caller built is kept the same way.
     b.set("800x600x16@60");
     sim::Reply raw = b.client.send(IOCTL_PRIV_SET_CUSTOM_REFRESH,
                                    sim::le::words({67, 40'000'000, 0x0747}), kCommitAnswer);
     ASSERT_TRUE(raw.ok());
-    EXPECT_EQ(b.machine.registry(0).count(u"VrelCustomRefresh.03200258"), 1u);
+    EXPECT_EQ(b.system.registry(0).count(u"VrelCustomRefresh.03200258"), 1u);
 
-    ASSERT_EQ(b.machine.reboot(), 0u);
-    sim::MiniportClient after(b.machine, 0);
+    ASSERT_EQ(b.system.reboot(), 0u);
+    sim::MiniportClient after(b.system, 0);
     EXPECT_TRUE(after.find_mode({1024, 768, 16, 66, Layout::Single}, &why)) << why;
     EXPECT_TRUE(after.find_mode({800, 600, 16, 67, Layout::Single}, &why)) << why;
 }
@@ -219,7 +219,7 @@ TEST(RequestsByName, ReleasesAndTheListUseWhatTheClientKeptWhoeverAsked)
     auto unshare = by_name(b, "UNSHARE_VIDEO_MEMORY", {1}, &why);
     ASSERT_TRUE(unshare) << why;
     EXPECT_TRUE(unshare->ok());
-    for (const korvid_host::Mapping& m : b.machine.mappings)
+    for (const korvid_host::Mapping& m : b.system.mappings())
         EXPECT_TRUE(m.kernel);
 
     ASSERT_TRUE(b.client.count_modes());

@@ -21,13 +21,13 @@
 #include <vector>
 
 struct Booted {
-    korvid_host::System machine;
+    korvid_host::System system;
     sim::MiniportClient client;
 
     explicit Booted(uint32_t code, const korvid_host::DriverImage& driver = sim::host_miniport())
-        : machine(boards(code)), client(machine, 0)
+        : system(boards(code)), client(system, 0)
     {
-        EXPECT_EQ(machine.boot(driver), 0u);
+        EXPECT_EQ(system.boot(driver), 0u);
     }
 
     static std::vector<sim::BoardSetup> boards(uint32_t code)
@@ -37,7 +37,7 @@ struct Booted {
         return {s};
     }
 
-    sim::Board& board() { return machine.board(0); }
+    sim::Board& board() { return system.machine().board(0); }
 
     sim::ModeEntry set(const std::string& text)
     {

@@ -26,7 +26,7 @@ TEST(Clocks, EachSelectionLoadsItsWordHighByteFirstAndSettles)
         Zorx_set_mclock(&hw.ext, c.selector);
         EXPECT_TRACE(hw.events(), clock_load(c.word))
             << "code " << c.code << " selector " << c.selector << " index " << c.index;
-        EXPECT_EQ(hw.machine.time_ns, 2'500'000u);
+        EXPECT_EQ(hw.system.machine().time_ns, 2'500'000u);
     }
     // A WRAM record whose configuration reads 16 (the SGRAM bit) is not one of 0/4/8/12.
     HwBoard wram16(0x04);

@@ -97,11 +97,11 @@ inline ::testing::AssertionResult same_trace(const Events& got, const Events& wa
 #define EXPECT_TRACE(got, want) EXPECT_TRUE(::hwtest::same_trace((got), (want)))
 
 struct HwBoard {
-    korvid_host::System machine;
+    korvid_host::System system;
     BOARD_EXTENSION ext{};
 
     explicit HwBoard(uint32_t code, sim::BoardSetup setup = {})
-        : machine({(setup.config_code = code, setup)})
+        : system({(setup.config_code = code, setup)})
     {
         sim::Board& b = board();
         ext.AccessRanges[RANGE_FRAME_BUFFER].RangeLength = b.memory_size();
@@ -113,13 +113,13 @@ struct HwBoard {
         ext.ulBoardConfig = code;
         ext.ulMemoryType = sim::is_sgram_code(code) ? MEMORY_TYPE_SGRAM : MEMORY_TYPE_WRAM;
         ext.ulCursorColor = 0xFFFFFF;
-        machine.extension_board[&ext] = 0;
+        system.bind_extension(&ext, 0);
         restart();
     }
-    sim::Board& board() { return machine.board(0); }
-    const Events& events() const { return machine.trace.events(); }
+    sim::Board& board() { return system.machine().board(0); }
+    const Events& events() const { return system.machine().trace.events(); }
     sim::DisplayState decoded() { return sim::decode_display(board()); }
-    void restart() { machine.trace.clear(), machine.time_ns = 0; }
+    void restart() { system.machine().trace.clear(), system.machine().time_ns = 0; }
 
     static PUCHAR map(uint32_t phys, ULONG length, UCHAR io)
     {

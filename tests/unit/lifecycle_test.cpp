@@ -21,7 +21,7 @@ namespace {
 
 PBOARD_EXTENSION device(System& m, int i)
 {
-    return static_cast<PBOARD_EXTENSION>(m.devices.at(i));
+    return static_cast<PBOARD_EXTENSION>(m.device_extension(i));
 }
 
 std::vector<BoardSetup> codes(std::initializer_list<uint32_t> list)
@@ -63,20 +63,21 @@ TEST(Discovery, BootsZeroToThreeBoardsAndChainsThemInOrder)
     for (SlotSearch search : {SlotSearch::SkipClaimed, SlotSearch::FromSlotZero})
         for (uint32_t boards = 0; boards <= 3; ++boards) {
             System m{std::vector<BoardSetup>(boards)};
-            m.slot_search = search;
+            m.set_slot_search(search);
             ULONG status = m.boot(host_miniport());
             const uint32_t n = search == SlotSearch::SkipClaimed ? boards : std::min(boards, 1u);
             EXPECT_EQ(status, ULONG(n ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL));
             std::vector<VP_STATUS> want(n, NO_ERROR);
             want.insert(want.end(), {ERROR_DEV_NOT_EXIST, ERROR_DEV_NOT_EXIST}); // bus 0, bus 1
-            EXPECT_EQ(m.find_adapter_status, want);
+            EXPECT_EQ(m.find_adapter_status(), want);
             EXPECT_EQ(num_boards, n);
-            EXPECT_EQ(m.claims.size(), 6u * n);
-            ASSERT_EQ(m.devices.size(), n);
+            EXPECT_EQ(m.claims().size(), 6u * n);
+            ASSERT_EQ(m.device_count(), n);
             for (uint32_t i = 0; i < n; ++i) {
                 PBOARD_EXTENSION ext = device(m, i);
                 EXPECT_EQ(ext->pNextBoard, i + 1 < n ? device(m, i + 1) : nullptr);
-                EXPECT_EQ(m.board(i).config_dword(4) & 3, 3u) << "I/O and memory decoding on";
+                EXPECT_EQ(m.machine().board(i).config_dword(4) & 3, 3u)
+                    << "I/O and memory decoding on";
                 EXPECT_EQ(ext->AccessRanges[0].RangeInIoSpace, VIDEO_MEMORY_SPACE_P6CACHE);
                 EXPECT_EQ(ext->AccessRanges[2].RangeVisible, 1);
                 EXPECT_EQ(ext->AccessRanges[4].RangeVisible, 1);
@@ -94,8 +95,8 @@ TEST(Discovery, ClearsTheEmulatorAndStateFieldsOfConfigInfo)
 {
     System m(codes({0x11}));
     m.boot(host_miniport());
-    ASSERT_EQ(m.find_adapter_config.size(), 3u); // the board, no more on bus 0, none on bus 1
-    const VIDEO_PORT_CONFIG_INFO& found = m.find_adapter_config[0];
+    ASSERT_EQ(m.find_adapter_config().size(), 3u); // the board, no more on bus 0, none on bus 1
+    const VIDEO_PORT_CONFIG_INFO& found = m.find_adapter_config()[0];
     EXPECT_EQ(found.VdmPhysicalVideoMemoryAddress.QuadPart, 0);
     EXPECT_EQ(found.VdmPhysicalVideoMemoryLength, 0u);
     EXPECT_EQ(found.NumEmulatorAccessEntries, 0u);
@@ -103,7 +104,7 @@ TEST(Discovery, ClearsTheEmulatorAndStateFieldsOfConfigInfo)
     EXPECT_EQ(found.EmulatorAccessEntriesContext, 0u);
     EXPECT_EQ(found.HardwareStateSize, 0u);
     // The call that found no board leaves the record as offered.
-    EXPECT_EQ(m.find_adapter_config[1].HardwareStateSize, 0x1000u);
+    EXPECT_EQ(m.find_adapter_config()[1].HardwareStateSize, 0x1000u);
 }
 
 TEST(Discovery, RefusedBoardsLeaveTheChainAlone)
@@ -111,32 +112,32 @@ TEST(Discovery, RefusedBoardsLeaveTheChainAlone)
     {
         System m(codes({0x11, 32}));
         m.boot(host_miniport());
-        EXPECT_EQ(m.find_adapter_status,
+        EXPECT_EQ(m.find_adapter_status(),
                   (std::vector<VP_STATUS>{NO_ERROR, ERROR_DEV_NOT_EXIST, ERROR_DEV_NOT_EXIST}));
         EXPECT_EQ(num_boards, 1u);
         EXPECT_EQ(device(m, 0)->pNextBoard, nullptr);
     }
     {
         System m(codes({0x11}));
-        m.faults.config_info_length = 71;
+        m.faults().config_info_length = 71;
         m.boot(host_miniport());
-        EXPECT_EQ(m.find_adapter_status,
+        EXPECT_EQ(m.find_adapter_status(),
                   (std::vector<VP_STATUS>{ERROR_INVALID_PARAMETER, ERROR_INVALID_PARAMETER}));
         EXPECT_EQ(num_boards, 0u);
-        EXPECT_EQ(m.trace.size(), 0u) << "refused before any PCI access";
+        EXPECT_EQ(m.machine().trace.size(), 0u) << "refused before any PCI access";
     }
     for (Aperture ap : {Aperture::Registers, Aperture::IoBlock, Aperture::FrameBuffer}) {
         System m(codes({0x11, 0x11}));
-        m.faults.fail_device_base.insert({1, ap});
+        m.faults().fail_device_base.insert({1, ap});
         m.boot(host_miniport());
-        EXPECT_EQ(m.find_adapter_status,
+        EXPECT_EQ(m.find_adapter_status(),
                   (std::vector<VP_STATUS>{NO_ERROR, ERROR_INVALID_PARAMETER, ERROR_DEV_NOT_EXIST}));
         EXPECT_EQ(num_boards, 1u);
         EXPECT_EQ(device(m, 0)->pNextBoard, nullptr);
     }
     {
         System m(codes({0x11}));
-        m.faults.fail_device_base.insert({0, Aperture::VgaPorts});
+        m.faults().fail_device_base.insert({0, Aperture::VgaPorts});
         m.boot(host_miniport());
         EXPECT_EQ(num_boards, 1u) << "the VGA ports are optional";
     }
@@ -162,10 +163,10 @@ TEST(Initialisation, DerivesMemoryAndProgramsTheConfigurationRegisters)
         EXPECT_EQ(ext->ulDriverOption, 1u);
         EXPECT_EQ(ext->ulCurrentMode, 0u);
         EXPECT_EQ(ext->ulMemConfig, 0u);
-        EXPECT_EQ(m.board(0).reg(chip::MemoryConfig), 0u) << "no mode is set";
+        EXPECT_EQ(m.machine().board(0).reg(chip::MemoryConfig), 0u) << "no mode is set";
 
         std::vector<std::pair<uint32_t, uint32_t>> io_writes;
-        for (const Event& e : m.trace.writes_to(Aperture::IoBlock))
+        for (const Event& e : m.machine().trace.writes_to(Aperture::IoBlock))
             if (e.offset == chip::IoMemoryType || e.offset == chip::IoSgramTiming)
                 io_writes.emplace_back(e.offset, e.value);
         if (c.type == 1)
@@ -176,8 +177,9 @@ TEST(Initialisation, DerivesMemoryAndProgramsTheConfigurationRegisters)
         else
             EXPECT_EQ(io_writes,
                       (std::vector<std::pair<uint32_t, uint32_t>>{{chip::IoMemoryType, 0x500010}}));
-        EXPECT_EQ(m.board(0).io(chip::IoConfig) & 0x1F00, 0x1F00u);
-        EXPECT_EQ(m.board(0).io(chip::IoConfig) & 0x310000, 0x310000u) << "all three windows open";
+        EXPECT_EQ(m.machine().board(0).io(chip::IoConfig) & 0x1F00, 0x1F00u);
+        EXPECT_EQ(m.machine().board(0).io(chip::IoConfig) & 0x310000, 0x310000u)
+            << "all three windows open";
     }
 }
 
@@ -192,10 +194,10 @@ TEST(Initialisation, StrapChoosesTheFixedOrTheTableMemoryClock)
     m.set_registry_dword(1, u"IBMMCLOCK", 125);
     m.boot(host_miniport());
     EXPECT_EQ(device(m, 0)->fDeclock, 1u);
-    EXPECT_EQ(memory_pll_word(m.board(0)), 0x0A25);
+    EXPECT_EQ(memory_pll_word(m.machine().board(0)), 0x0A25);
     EXPECT_EQ(device(m, 1)->fDeclock, 0u);
     EXPECT_EQ(device(m, 1)->ulMclockIndex, 125u);
-    EXPECT_EQ(memory_pll_word(m.board(1)), 0x0676);
+    EXPECT_EQ(memory_pll_word(m.machine().board(1)), 0x0676);
 }
 
 TEST(Registry, PublishesTheHardwareDescription)
@@ -235,7 +237,7 @@ TEST(Registry, VirtualDesktopAndMemoryClockChoices)
         m.set_registry_dword(0, u"IBMMCLOCK", 90);
         m.boot(host_miniport());
         EXPECT_EQ(device(m, 0)->ulMclockIndex, 0u) << "WRAM boards never read it";
-        EXPECT_EQ(memory_pll_word(m.board(0)), 0x0846);
+        EXPECT_EQ(memory_pll_word(m.machine().board(0)), 0x0846);
     }
 }
 
@@ -294,11 +296,11 @@ TEST(Reset, ReturnsEveryBoardOfTheChainToVgaWithoutTheBios)
 {
     System m(codes({0x11, 0x04}));
     m.boot(host_miniport());
-    m.trace.clear();
+    m.machine().trace.clear();
     EXPECT_EQ(m.reset_hw(0), FALSE);
-    EXPECT_TRUE(m.int10_calls.empty());
+    EXPECT_TRUE(m.int10_calls().empty());
     std::set<int> boards;
-    for (const Event& e : m.trace.writes_to(Aperture::Registers))
+    for (const Event& e : m.machine().trace.writes_to(Aperture::Registers))
         if (e.offset == 0x5C)
             boards.insert(e.board);
     EXPECT_EQ(boards, (std::set<int>{0, 1}));

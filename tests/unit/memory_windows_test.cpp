@@ -84,9 +84,9 @@ TEST(VgaReturn, SequencesByMemoryTypeClockAndBoardClass)
         if (called)
             want.push_back({0, Op::Int10, Aperture::VgaPorts, 0, 0, 3});
         EXPECT_TRACE(hw.events(), want) << "code " << c.code << " bios " << int(c.bios);
-        ASSERT_EQ(hw.machine.int10_calls.size(), called ? 1u : 0u);
+        ASSERT_EQ(hw.system.int10_calls().size(), called ? 1u : 0u);
         if (called) {
-            const VIDEO_X86_BIOS_ARGUMENTS& a = hw.machine.int10_calls[0];
+            const VIDEO_X86_BIOS_ARGUMENTS& a = hw.system.int10_calls()[0];
             EXPECT_EQ(a.Ebx | a.Ecx | a.Edx | a.Esi | a.Edi | a.Ebp, 0u);
             EXPECT_TRUE(hw.board().text_mode());
         }

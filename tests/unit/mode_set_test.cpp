@@ -69,7 +69,7 @@ TEST(ModeSet, WramSequenceIsExactClearsAllMemoryAndCostsOnlyItsDelays)
                   dac(dac_reg::PixelFormat, {3}) + clock + Events{W8(dac_port::PixelMask, 0xFF)} +
                   idle + Events{{0, Op::ZeroMemory, Aperture::FrameBuffer, 0, 0, 0x800000}};
     EXPECT_TRACE(hw.events(), want);
-    EXPECT_EQ(hw.machine.time_ns, cost_ns(200 + 200 + 2500, 0x800000));
+    EXPECT_EQ(hw.system.machine().time_ns, cost_ns(200 + 200 + 2500, 0x800000));
     const uint8_t* fb = hw.board().frame_buffer().base();
     EXPECT_EQ(std::count(fb, fb + hw.board().memory_size(), 0), 0x800000);
     EXPECT_EQ(sim::describe(hw.decoded())
@@ -115,7 +115,7 @@ TEST(ModeSet, OtherDacTypesTakeStoredTimingAndTheirOwnSequence)
     Writes want = {{dac_reg::SystemRef, 0x08}, {dac_reg::SystemVco, 0x49}, {dac_reg::Misc2, 1}};
     for (const Writes* part : {&clock, &body, &clock})
         want.insert(want.end(), part->begin(), part->end());
-    EXPECT_EQ(hw.machine.trace.dac_index_writes(), want);
+    EXPECT_EQ(hw.system.machine().trace.dac_index_writes(), want);
 }
 
 TEST(ModeSet, ClockAndBusyVariantsSpendExactlyTheirWaits)
@@ -142,10 +142,10 @@ TEST(ModeSet, ClockAndBusyVariantsSpendExactlyTheirWaits)
         HwBoard hw(c.code, setup);
         hw.ext.fDeclock = c.declock;
         Zorx_set_mode(&hw.ext, &row);
-        EXPECT_EQ(hw.machine.time_ns, cost_ns(c.fixed_us, 0x800000));
+        EXPECT_EQ(hw.system.machine().time_ns, cost_ns(c.fixed_us, 0x800000));
         EXPECT_EQ(sim::memory_pll_word(hw.board()), c.memory_pll);
         EXPECT_EQ(hw.board().reg(chip::DisplayPitch), 2560u);
-        EXPECT_EQ(hw.machine.trace.count(Op::ZeroMemory), 1u);
+        EXPECT_EQ(hw.system.machine().trace.count(Op::ZeroMemory), 1u);
     }
     sim::BoardSetup refusing;
     refusing.io_config_read_as_zero = 0x4; // the WRAM configuration bit does not stick
@@ -180,7 +180,7 @@ void expect_row(HwBoard& hw, const DISPLAY_MODE& row, ULONG i)
     EXPECT_EQ(hw.board().dac().reg(dac_reg::Misc1), sgram ? 0 : 1) << i;
     EXPECT_EQ(hw.board().dac().reg(dac_reg::Misc2), sgram && bpp == 32 ? 0x05 : 0x45) << i;
     EXPECT_EQ(s.pixel_pll, t->ulPll526) << i;
-    const auto writes = hw.machine.trace.dac_index_writes();
+    const auto writes = hw.system.machine().trace.dac_index_writes();
     const std::pair<uint16_t, uint8_t> vco{dac_reg::PixelVco, t->ulPll526 & 0xFF};
     EXPECT_EQ(std::count(writes.begin(), writes.end(), vco), 2) << i;
     EXPECT_FALSE(s.cursor_on) << i;
@@ -216,7 +216,8 @@ TEST_P(AllRows, EveryValidRowIsEnteredAsItsRecordSays)
         expect_row(hw, row, i);
         for (uint32_t at : marks)
             EXPECT_EQ(fb[at], 0) << i;
-        EXPECT_EQ(hw.machine.time_ns, cost_ns(hw.ext.ulMemoryType ? 2700 : 2900, size)) << i;
+        EXPECT_EQ(hw.system.machine().time_ns, cost_ns(hw.ext.ulMemoryType ? 2700 : 2900, size))
+            << i;
         const ULONG rate = row.ModeInformation.Frequency;
         if (rate <= 1)
             continue; // a slot row: its rate is whatever was stored last

@@ -23,7 +23,7 @@ namespace {
 
 PBOARD_EXTENSION device(System& m, int i = 0)
 {
-    return static_cast<PBOARD_EXTENSION>(m.devices.at(i));
+    return static_cast<PBOARD_EXTENSION>(m.device_extension(i));
 }
 
 ULONG row_of(ULONG w, ULONG h, ULONG bpp, ULONG hz, ULONG extra_w = 0, ULONG extra_h = 0)
@@ -163,9 +163,9 @@ TEST_F(Requests, SetCurrentModeRefusesWhatIsNotAValidRow)
               ERROR_INVALID_PARAMETER);
     ULONG invalid = row_of(1920, 1080, 32, 60, 1920, 1080);
     ASSERT_EQ(display_mode[invalid].fValid, 0);
-    m->trace.clear();
+    m->machine().trace.clear();
     EXPECT_EQ(call(IOCTL_VIDEO_SET_CURRENT_MODE, words({invalid})).status, ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(m->trace.size(), 0u);
+    EXPECT_EQ(m->machine().trace.size(), 0u);
     EXPECT_EQ(device(*m)->ulCurrentMode, 0u);
 }
 
@@ -176,12 +176,12 @@ TEST_F(Requests, SetCurrentModeClearsTheListFiltersAndKeepsGamma)
     PBOARD_EXTENSION ext = device(*m);
     EXPECT_EQ(ext->ulCurrentMode, row16);
     EXPECT_EQ(ext->ulFlags & (FLAG_ALL_VIRTUAL_MODES | FLAG_TEST_MODES), 0u);
-    EXPECT_EQ(m->board(0).reg(chip::DisplayPitch), 2048u);
+    EXPECT_EQ(m->machine().board(0).reg(chip::DisplayPitch), 2048u);
 
     // Gamma off: the mode set does not touch the gamma path.
-    m->trace.clear();
+    m->machine().trace.clear();
     set_mode(row16);
-    EXPECT_EQ(m->board(0).dac().reg(dac_reg::Control16), 0xC7);
+    EXPECT_EQ(m->machine().board(0).dac().reg(dac_reg::Control16), 0xC7);
 
     ASSERT_EQ(call(IOCTL_PRIV_GAMMA_CONTROL, words({GAMMA_CONTROL_ENABLE}), 4).word(), 1u);
     std::vector<uint8_t> ramp = words({0x00010000u | 5, 0x30201000});
@@ -189,9 +189,10 @@ TEST_F(Requests, SetCurrentModeClearsTheListFiltersAndKeepsGamma)
     ASSERT_EQ(call(IOCTL_PRIV_SET_TEST_MODES, {1}).status, NO_ERROR);
     set_mode(row_of(800, 600, 32, 60));
     EXPECT_EQ(ext->ulFlags, FLAG_GAMMA_ENABLED | FLAG_INITIALIZED);
-    EXPECT_EQ(m->board(0).dac().reg(dac_reg::Control16), 0x02)
+    EXPECT_EQ(m->machine().board(0).dac().reg(dac_reg::Control16), 0x02)
         << "gamma path back on after the mode set";
-    EXPECT_EQ(m->board(0).dac().palette(5), (Rgb{0x10, 0x20, 0x30})) << "the ramp is reloaded";
+    EXPECT_EQ(m->machine().board(0).dac().palette(5), (Rgb{0x10, 0x20, 0x30}))
+        << "the ramp is reloaded";
 }
 
 class WramBoard : public Requests {
@@ -225,7 +226,7 @@ TEST_F(Requests, ColorRegistersCheckTheirRange)
         return v;
     };
     EXPECT_EQ(call(IOCTL_VIDEO_SET_COLOR_REGISTERS, clut(1, 255, 1)).status, NO_ERROR);
-    EXPECT_EQ(m->board(0).dac().palette(255), (Rgb{1, 2, 3}));
+    EXPECT_EQ(m->machine().board(0).dac().palette(255), (Rgb{1, 2, 3}));
     EXPECT_EQ(call(IOCTL_VIDEO_SET_COLOR_REGISTERS, clut(2, 255, 2)).status,
               ERROR_INVALID_PARAMETER);
     std::vector<uint8_t> three = clut(3, 0, 3);
@@ -235,9 +236,10 @@ TEST_F(Requests, ColorRegistersCheckTheirRange)
     EXPECT_EQ(call(IOCTL_VIDEO_SET_COLOR_REGISTERS, clut(1, 256, 1)).status,
               ERROR_INVALID_PARAMETER);
     EXPECT_EQ(call(IOCTL_VIDEO_SET_COLOR_REGISTERS, {1, 0, 0}).status, ERROR_INSUFFICIENT_BUFFER);
-    m->trace.clear();
+    m->machine().trace.clear();
     EXPECT_EQ(call(IOCTL_VIDEO_SET_COLOR_REGISTERS, clut(3, 10, 3)).status, NO_ERROR);
-    EXPECT_EQ(m->trace.accesses().size(), 12u) << "an address and three colours per entry";
+    EXPECT_EQ(m->machine().trace.accesses().size(), 12u)
+        << "an address and three colours per entry";
 }
 
 TEST_F(WramBoard, VideoMemoryIsMappedAtTheModesStart)
@@ -252,10 +254,10 @@ TEST_F(WramBoard, VideoMemoryIsMappedAtTheModesStart)
     for (bool shared : {false, true}) {
         Reply r = call(IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16, shared);
         ASSERT_EQ(r.status, NO_ERROR);
-        EXPECT_TRUE(m->mappings.back().write_combined);
+        EXPECT_TRUE(m->mappings().back().write_combined);
         uint32_t base = r.word(0);
         // The display driver's own view of the memory, not the kernel's.
-        uint8_t* kernel = m->board(0).frame_buffer().base();
+        uint8_t* kernel = m->machine().board(0).frame_buffer().base();
         EXPECT_NE(base, reinterpret_cast<uintptr_t>(kernel));
         reinterpret_cast<uint8_t*>(base)[0x7FFFFF] = 0x5A;
         EXPECT_EQ(kernel[0x7FFFFF], 0x5A);
@@ -264,11 +266,11 @@ TEST_F(WramBoard, VideoMemoryIsMappedAtTheModesStart)
         EXPECT_EQ(r.word(3), 0x800000u - 1024);
         EXPECT_EQ(call(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, words({base})).status, NO_ERROR);
     }
-    EXPECT_TRUE(std::none_of(m->mappings.begin(), m->mappings.end(),
+    EXPECT_TRUE(std::none_of(m->mappings().begin(), m->mappings().end(),
                              [](const Mapping& mp) { return !mp.kernel; }));
     EXPECT_EQ(call(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, {1, 2}).status, ERROR_INSUFFICIENT_BUFFER);
     EXPECT_NE(call(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, words({0x1234})).status, NO_ERROR);
-    m->faults.map_memory_status = 8;
+    m->faults().map_memory_status = 8;
     EXPECT_EQ(call(IOCTL_VIDEO_MAP_VIDEO_MEMORY, words({0}), 16).status, 8);
 }
 
@@ -277,7 +279,7 @@ TEST_F(Requests, PublicRangesAreMappedAndFreed)
     Reply small = call(IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 95);
     EXPECT_EQ(small.status, ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(small.information, 96u);
-    size_t kernel = m->mappings.size();
+    size_t kernel = m->mappings().size();
     Reply r = call(IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 96);
     ASSERT_EQ(r.status, NO_ERROR);
     for (int k = 0; k < 8; ++k) {
@@ -289,32 +291,32 @@ TEST_F(Requests, PublicRangesAreMappedAndFreed)
             EXPECT_EQ(va, 0u) << k;
         }
     }
-    EXPECT_NE(r.word(3 * 2 + 2),
-              reinterpret_cast<uintptr_t>(m->board(0).region(Aperture::XyWindow)->base()));
-    EXPECT_NE(r.word(3 * 4 + 2),
-              reinterpret_cast<uintptr_t>(m->board(0).region(Aperture::Registers)->base()));
-    EXPECT_EQ(m->mappings.size(), kernel + 2);
-    EXPECT_FALSE(m->mappings.back().write_combined) << "registers are not write-combined";
-    EXPECT_EQ(m->mappings.back().length, 0x10000u);
-    EXPECT_EQ(m->mappings[kernel].length, 0x2000u);
+    EXPECT_NE(r.word(3 * 2 + 2), reinterpret_cast<uintptr_t>(
+                                     m->machine().board(0).region(Aperture::XyWindow)->base()));
+    EXPECT_NE(r.word(3 * 4 + 2), reinterpret_cast<uintptr_t>(
+                                     m->machine().board(0).region(Aperture::Registers)->base()));
+    EXPECT_EQ(m->mappings().size(), kernel + 2);
+    EXPECT_FALSE(m->mappings().back().write_combined) << "registers are not write-combined";
+    EXPECT_EQ(m->mappings().back().length, 0x10000u);
+    EXPECT_EQ(m->mappings()[kernel].length, 0x2000u);
 
     // Only the whole entries of a short input are read.
     std::vector<uint8_t> three(r.output.begin(), r.output.begin() + 40);
     EXPECT_EQ(call(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, three).status, NO_ERROR);
-    EXPECT_EQ(m->mappings.size(), kernel + 1);
+    EXPECT_EQ(m->mappings().size(), kernel + 1);
     // Entry 0 is freed like any other.
     std::vector<uint8_t> first(r.output.begin() + 48, r.output.begin() + 60);
     first.resize(36);
     EXPECT_EQ(call(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, first).status, NO_ERROR);
-    EXPECT_EQ(m->mappings.size(), kernel);
+    EXPECT_EQ(m->mappings().size(), kernel);
     EXPECT_EQ(call(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES,
                    std::vector<uint8_t>(r.output.begin(), r.output.begin() + 31))
                   .status,
               ERROR_INSUFFICIENT_BUFFER);
     VP_STATUS again = call(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, r.output).status;
     EXPECT_NE(again, NO_ERROR) << "entries 2 and 4 were freed already";
-    EXPECT_EQ(m->mappings.size(), kernel);
-    EXPECT_EQ(m->refused_unmaps.size(), 2u) << "each second unmap is reported";
+    EXPECT_EQ(m->mappings().size(), kernel);
+    EXPECT_EQ(m->refused_unmaps().size(), 2u) << "each second unmap is reported";
 }
 
 TEST_F(Requests, SharedViewsStayInsideVideoMemory)
@@ -329,7 +331,7 @@ TEST_F(Requests, SharedViewsStayInsideVideoMemory)
     EXPECT_EQ(ok.information, 12u);
     EXPECT_EQ(ok.word(0), 0x100000u);
     EXPECT_EQ(ok.word(1), 0x700000u);
-    EXPECT_EQ(m->mappings.back().process, 0x77u);
+    EXPECT_EQ(m->mappings().back().process, 0x77u);
     EXPECT_EQ(share(0x100000, 0x700001).status, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(share(0x800001, 0).status, ERROR_INVALID_PARAMETER);
     EXPECT_EQ(share(0x100000, 0xFFF00001).status, ERROR_INVALID_PARAMETER) << "wraps around";
@@ -344,14 +346,14 @@ TEST_F(Requests, SharedViewsStayInsideVideoMemory)
 TEST_F(Requests, ResetCallsTheBiosOnlyOnAVgaBoard)
 {
     EXPECT_EQ(call(IOCTL_VIDEO_RESET_DEVICE).status, NO_ERROR);
-    ASSERT_EQ(m->int10_calls.size(), 1u);
-    EXPECT_EQ(m->int10_calls[0].Eax, 3u);
+    ASSERT_EQ(m->int10_calls().size(), 1u);
+    EXPECT_EQ(m->int10_calls()[0].Eax, 3u);
     BoardSetup other;
     other.vga_compatible = false;
     System second({other});
     second.boot(host_miniport());
     EXPECT_EQ(send(second, IOCTL_VIDEO_RESET_DEVICE, {}, 0).status, NO_ERROR);
-    EXPECT_TRUE(second.int10_calls.empty());
+    EXPECT_TRUE(second.int10_calls().empty());
 }
 
 TEST_F(Requests, StringsAreCutToTheBuffer)
@@ -423,9 +425,9 @@ TEST_F(Requests, StallIsCappedAt50Microseconds)
 {
     for (auto [in, want] :
          {std::pair<uint32_t, uint64_t>{0, 0}, {1, 1}, {1000, 50}, {0xFFFFFFFF, 50}, {7, 7}}) {
-        m->trace.clear();
+        m->machine().trace.clear();
         EXPECT_EQ(call(IOCTL_PRIV_STALL, words({in})).status, NO_ERROR);
-        EXPECT_EQ(m->trace.stall_us(), want) << in;
+        EXPECT_EQ(m->machine().trace.stall_us(), want) << in;
     }
 }
 
@@ -435,12 +437,12 @@ TEST_F(Requests, CursorColourWordsUseTheirLowBytes)
     EXPECT_EQ(call(IOCTL_PRIV_SET_CURSOR_COLOR, {1, 2, 3, 4, 5}).status, ERROR_INSUFFICIENT_BUFFER);
     EXPECT_EQ(call(IOCTL_PRIV_SET_CURSOR_COLOR, in).status, NO_ERROR);
     EXPECT_EQ(device(*m)->ulCursorColor, 0x34FF80u);
-    const Dac& dac = m->board(0).dac();
+    const Dac& dac = m->machine().board(0).dac();
     const uint16_t colour2 = dac_reg::CursorColour2;
     EXPECT_EQ(dac.reg(colour2), 0x34);
     EXPECT_EQ(dac.reg(colour2 + 1), 0xFF);
     EXPECT_EQ(dac.reg(colour2 + 2), 0x80);
-    m->board(0).dac().set_reg(colour2, 0);
+    m->machine().board(0).dac().set_reg(colour2, 0);
     EXPECT_EQ(call(IOCTL_PRIV_APPLY_CURSOR_COLOR).status, NO_ERROR);
     EXPECT_EQ(dac.reg(colour2), 0x34);
 }
@@ -459,10 +461,10 @@ TEST_F(Requests, GammaControlFollowsTheDepth)
                   1u);
         EXPECT_EQ(call(IOCTL_PRIV_GAMMA_CONTROL, words({GAMMA_CONTROL_ENABLE}), 4, shared).word(),
                   1u);
-        EXPECT_EQ(m->board(0).dac().reg(dac_reg::Control16), 0x02);
+        EXPECT_EQ(m->machine().board(0).dac().reg(dac_reg::Control16), 0x02);
         EXPECT_EQ(call(IOCTL_PRIV_GAMMA_CONTROL, words({GAMMA_CONTROL_DISABLE}), 4, shared).word(),
                   1u);
-        EXPECT_EQ(m->board(0).dac().reg(dac_reg::Control24), 0x01);
+        EXPECT_EQ(m->machine().board(0).dac().reg(dac_reg::Control24), 0x01);
         EXPECT_EQ(call(IOCTL_PRIV_GAMMA_CONTROL, words({9}), 4, shared).word(), 0u);
     }
     EXPECT_EQ(call(IOCTL_PRIV_UPDATE_GAMMA).status, NO_ERROR);
@@ -475,9 +477,9 @@ TEST_F(Requests, GammaRampRefusals)
               ERROR_INSUFFICIENT_BUFFER);
     std::vector<uint8_t> ramp = words({(256u << 16) | 1});
     ramp.resize(1028, 0x40);
-    m->trace.clear();
+    m->machine().trace.clear();
     EXPECT_EQ(call(IOCTL_PRIV_SET_GAMMA_RAMP, ramp).status, ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(m->trace.size(), 0u);
+    EXPECT_EQ(m->machine().trace.size(), 0u);
     std::vector<uint8_t> full = words({256u << 16});
     full.resize(1024, 0x40);
     EXPECT_EQ(call(IOCTL_PRIV_SET_GAMMA_RAMP, full).status, ERROR_INVALID_PARAMETER)
@@ -511,7 +513,7 @@ TEST_F(Requests, ExtraExtentsNeverReadPastTheTable)
 TEST_F(Requests, ACurrentRowOutsideTheTableNamesNoMode)
 {
     device(*m)->ulCurrentMode = num_display_modes;
-    const size_t mappings = m->mappings.size();
+    const size_t mappings = m->mappings().size();
     const struct {
         ULONG code;
         std::vector<uint8_t> in;
@@ -525,7 +527,7 @@ TEST_F(Requests, ACurrentRowOutsideTheTableNamesNoMode)
     };
     for (const auto& r : requests)
         EXPECT_EQ(call(r.code, r.in, r.out).status, ERROR_INVALID_PARAMETER) << std::hex << r.code;
-    EXPECT_EQ(m->mappings.size(), mappings);
+    EXPECT_EQ(m->mappings().size(), mappings);
 }
 
 TEST_F(Requests, CustomRefreshCommitNamesTheRegistryValue)
@@ -581,15 +583,15 @@ TEST_F(Requests, TrialRateIsListedOnlyWithTestModes)
 
 TEST_F(Requests, BiosImageIsMappedOnceAndFailuresAreReported)
 {
-    size_t kernel = m->mappings.size();
+    size_t kernel = m->mappings().size();
     Reply a = call(IOCTL_PRIV_MAP_BIOS_ROM, {}, 4);
     Reply b = call(IOCTL_PRIV_MAP_BIOS_ROM, {}, 4);
     ASSERT_EQ(a.status, NO_ERROR);
-    EXPECT_EQ(a.word(), reinterpret_cast<uintptr_t>(m->rom().base()));
+    EXPECT_EQ(a.word(), reinterpret_cast<uintptr_t>(m->machine().rom().base()));
     EXPECT_EQ(b.word(), a.word());
-    EXPECT_EQ(m->mappings.size(), kernel) << "mapped while the board was found";
+    EXPECT_EQ(m->mappings().size(), kernel) << "mapped while the board was found";
     System failing({BoardSetup{}});
-    failing.faults.fail_rom_mapping = true;
+    failing.faults().fail_rom_mapping = true;
     failing.boot(host_miniport());
     Reply f = send(failing, IOCTL_PRIV_MAP_BIOS_ROM, {}, 4);
     EXPECT_EQ(f.status, ERROR_INVALID_PARAMETER);
@@ -598,7 +600,7 @@ TEST_F(Requests, BiosImageIsMappedOnceAndFailuresAreReported)
 
 TEST_F(Requests, DisplayDriverConversationLeavesNoMappingBehind)
 {
-    size_t kernel = m->mappings.size();
+    size_t kernel = m->mappings().size();
     ULONG n = call(IOCTL_VIDEO_QUERY_NUM_AVAIL_MODES, {}, 8).word();
     Reply list = call(IOCTL_VIDEO_QUERY_AVAIL_MODES, {}, n * 80);
     ASSERT_EQ(list.status, NO_ERROR);
@@ -609,14 +611,14 @@ TEST_F(Requests, DisplayDriverConversationLeavesNoMappingBehind)
     for (int i = 0; i < 256; ++i)
         clut.insert(clut.end(), {uint8_t(i), uint8_t(255 - i), uint8_t(i / 2), 0});
     ASSERT_EQ(call(IOCTL_VIDEO_SET_COLOR_REGISTERS, clut).status, NO_ERROR);
-    EXPECT_EQ(m->board(0).dac().palette(200), (Rgb{200, 55, 100}));
+    EXPECT_EQ(m->machine().board(0).dac().palette(200), (Rgb{200, 55, 100}));
     Reply ranges = call(IOCTL_VIDEO_QUERY_PUBLIC_ACCESS_RANGES, {}, 96);
     ASSERT_EQ(ranges.status, NO_ERROR);
     EXPECT_EQ(call(IOCTL_VIDEO_FREE_PUBLIC_ACCESS_RANGES, ranges.output).status, NO_ERROR);
     EXPECT_EQ(call(IOCTL_VIDEO_UNMAP_VIDEO_MEMORY, words({map.word(0)})).status, NO_ERROR);
     EXPECT_EQ(call(IOCTL_VIDEO_RESET_DEVICE).status, NO_ERROR);
-    EXPECT_EQ(m->mappings.size(), kernel);
-    EXPECT_EQ(m->board(0).reg(chip::MemoryConfig), 0x20000000u)
+    EXPECT_EQ(m->mappings().size(), kernel);
+    EXPECT_EQ(m->machine().board(0).reg(chip::MemoryConfig), 0x20000000u)
         << "memory configuration back to VGA";
 }
 

@@ -15,7 +15,7 @@ namespace {
 PUCHAR reg_base(System& m, int board)
 {
     PHYSICAL_ADDRESS pa;
-    pa.QuadPart = m.board(board).phys(Aperture::Registers);
+    pa.QuadPart = m.machine().board(board).phys(Aperture::Registers);
     return static_cast<PUCHAR>(VideoPortGetDeviceBase(nullptr, pa, kRegisterApertureSize, 0));
 }
 
@@ -32,16 +32,16 @@ TEST(SimDac, IndexedWritesAutoIncrementOnlyWhenEnabled)
     };
     VideoPortWriteRegisterUchar(r + dac_port::IndexHigh, 0);
     write_two(1, dac_reg::PixelVco, 0x47, 0x06);
-    EXPECT_EQ(m.board(0).dac().reg(dac_reg::PixelVco), 0x47);
-    EXPECT_EQ(m.board(0).dac().reg(dac_reg::PixelRef), 0x06);
-    EXPECT_EQ(m.board(0).dac().index(), dac_reg::PixelRef + 1);
+    EXPECT_EQ(m.machine().board(0).dac().reg(dac_reg::PixelVco), 0x47);
+    EXPECT_EQ(m.machine().board(0).dac().reg(dac_reg::PixelRef), 0x06);
+    EXPECT_EQ(m.machine().board(0).dac().index(), dac_reg::PixelRef + 1);
 
     write_two(0, dac_reg::CursorControl, 1, 2);
-    EXPECT_EQ(m.board(0).dac().reg(dac_reg::CursorControl), 2);
-    EXPECT_EQ(m.board(0).dac().reg(dac_reg::CursorControl + 1), 0);
+    EXPECT_EQ(m.machine().board(0).dac().reg(dac_reg::CursorControl), 2);
+    EXPECT_EQ(m.machine().board(0).dac().reg(dac_reg::CursorControl + 1), 0);
     // A 32-bit write carries the value on the low byte lane.
     VideoPortWriteRegisterUlong(reinterpret_cast<PULONG>(r + dac_port::IndexData), 0x1234);
-    EXPECT_EQ(m.board(0).dac().reg(dac_reg::CursorControl), 0x34);
+    EXPECT_EQ(m.machine().board(0).dac().reg(dac_reg::CursorControl), 0x34);
 }
 
 TEST(SimDac, PaletteTakesThreeWritesPerEntryAndAdvances)
@@ -51,11 +51,11 @@ TEST(SimDac, PaletteTakesThreeWritesPerEntryAndAdvances)
     VideoPortWriteRegisterUchar(r + dac_port::PaletteWriteAddress, 254);
     for (UCHAR v : {1, 2, 3, 4, 5, 6, 7})
         VideoPortWriteRegisterUchar(r + dac_port::PaletteData, v);
-    EXPECT_EQ(m.board(0).dac().palette(254), (Rgb{1, 2, 3}));
-    EXPECT_EQ(m.board(0).dac().palette(255), (Rgb{4, 5, 6}));
+    EXPECT_EQ(m.machine().board(0).dac().palette(254), (Rgb{1, 2, 3}));
+    EXPECT_EQ(m.machine().board(0).dac().palette(255), (Rgb{4, 5, 6}));
     // Entry 255 is followed by entry 0.
-    EXPECT_EQ(m.board(0).dac().palette(0).r, 7);
-    EXPECT_EQ(m.board(0).dac().palette_write_address(), 0);
+    EXPECT_EQ(m.machine().board(0).dac().palette(0).r, 7);
+    EXPECT_EQ(m.machine().board(0).dac().palette_write_address(), 0);
 }
 
 // One range per base address register, in order, sized from the masks the
@@ -75,7 +75,7 @@ TEST(SimBus, EnumerationBuildsRangesFromTheBarsAndClaimsEachBoardOnce)
             NO_ERROR)
             break;
         slots.push_back(slot);
-        const Board& b = m.board(slot);
+        const Board& b = m.machine().board(slot);
         const struct {
             uint32_t start, length;
             UCHAR io;
@@ -93,10 +93,10 @@ TEST(SimBus, EnumerationBuildsRangesFromTheBarsAndClaimsEachBoardOnce)
         EXPECT_EQ(ranges[6].RangeLength, 0x66u);
         EXPECT_EQ(ranges[7].RangeLength, 0x20u);
         // Sizing left the registers as they were.
-        EXPECT_EQ(m.board(slot).config_dword(0x24), b.phys(Aperture::IoBlock) | 1);
+        EXPECT_EQ(m.machine().board(slot).config_dword(0x24), b.phys(Aperture::IoBlock) | 1);
     }
     EXPECT_EQ(slots, (std::vector<ULONG>{0, 1}));
-    EXPECT_EQ(m.claims.size(), 12u);
+    EXPECT_EQ(m.claims().size(), 12u);
 }
 
 TEST(SimBus, ConfigurationWritesKeepIdentityAndBarSizes)
@@ -105,11 +105,11 @@ TEST(SimBus, ConfigurationWritesKeepIdentityAndBarSizes)
     const uint32_t ones = 0xFFFFFFFF;
     for (uint32_t offset : {0x00u, 0x08u, 0x10u, 0x1Cu, 0x24u, 0x2Cu})
         VideoPortSetBusData(nullptr, PCIConfiguration, 0, const_cast<uint32_t*>(&ones), offset, 4);
-    EXPECT_EQ(m.board(0).config_dword(0x00), 0x05261A7Cu);
-    EXPECT_EQ(m.board(0).config_dword(0x10), 0xFE000008u);
-    EXPECT_EQ(m.board(0).config_dword(0x1C), 0xFFFF0000u);
-    EXPECT_EQ(m.board(0).config_dword(0x24), 0xFFFFFF01u);
-    EXPECT_EQ(m.board(0).config_dword(0x2C) >> 16, 0x11u);
+    EXPECT_EQ(m.machine().board(0).config_dword(0x00), 0x05261A7Cu);
+    EXPECT_EQ(m.machine().board(0).config_dword(0x10), 0xFE000008u);
+    EXPECT_EQ(m.machine().board(0).config_dword(0x1C), 0xFFFF0000u);
+    EXPECT_EQ(m.machine().board(0).config_dword(0x24), 0xFFFFFF01u);
+    EXPECT_EQ(m.machine().board(0).config_dword(0x2C) >> 16, 0x11u);
 }
 
 TEST(SimBus, OtherVendorsAreNotOffered)
@@ -147,18 +147,18 @@ TEST(SimBusDeathTest, MappingsAndOperationsKeepToTheirSpace)
 {
     System m({BoardSetup{0x04}});
     PHYSICAL_ADDRESS fb;
-    fb.QuadPart = m.board(0).phys(Aperture::FrameBuffer);
+    fb.QuadPart = m.machine().board(0).phys(Aperture::FrameBuffer);
     ULONG length = 0x2000, space = 0;
     PVOID va = nullptr;
     ASSERT_EQ(VideoPortMapMemory(nullptr, fb, &length, &space, &va), NO_ERROR);
-    EXPECT_NE(va, m.board(0).frame_buffer().base());
+    EXPECT_NE(va, m.machine().board(0).frame_buffer().base());
     volatile uint8_t* view = static_cast<uint8_t*>(va);
     view[0x1FFF] = 0x42;
-    EXPECT_EQ(m.board(0).frame_buffer().base()[0x1FFF], 0x42);
+    EXPECT_EQ(m.machine().board(0).frame_buffer().base()[0x1FFF], 0x42);
     EXPECT_DEATH(view[0x2000] = 1, "");
 
     PHYSICAL_ADDRESS io;
-    io.QuadPart = m.board(0).phys(Aperture::IoBlock);
+    io.QuadPart = m.machine().board(0).phys(Aperture::IoBlock);
     auto* port = static_cast<PULONG>(VideoPortGetDeviceBase(nullptr, io, 0x100, 1));
     EXPECT_DEATH(VideoPortReadRegisterUlong(port), "I/O-space address");
     EXPECT_DEATH(VideoPortReadPortUlong(reinterpret_cast<PULONG>(reg_base(m, 0))),
@@ -166,7 +166,7 @@ TEST(SimBusDeathTest, MappingsAndOperationsKeepToTheirSpace)
 
     EXPECT_EQ(VideoPortUnmapMemory(nullptr, va, nullptr), NO_ERROR);
     EXPECT_EQ(VideoPortUnmapMemory(nullptr, va, nullptr), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(m.refused_unmaps, (std::vector<const void*>{va}));
+    EXPECT_EQ(m.refused_unmaps(), (std::vector<const void*>{va}));
 }
 
 // A view covers whole pages and says so; write combining is recorded; a
@@ -175,12 +175,12 @@ TEST(SimBus, MappingsAreWholePagesWithTheirCachingAndProcess)
 {
     System m({BoardSetup{0x04}});
     PHYSICAL_ADDRESS fb;
-    fb.QuadPart = m.board(0).phys(Aperture::FrameBuffer) + 0x10;
+    fb.QuadPart = m.machine().board(0).phys(Aperture::FrameBuffer) + 0x10;
     ULONG length = 0x1001, space = VIDEO_MEMORY_SPACE_P6CACHE;
     PVOID va = reinterpret_cast<PVOID>(0x77);
     ASSERT_EQ(VideoPortMapMemory(nullptr, fb, &length, &space, &va), NO_ERROR);
     EXPECT_EQ(length, 0x2000u - 0x10);
-    EXPECT_TRUE(m.mappings.back().write_combined);
+    EXPECT_TRUE(m.mappings().back().write_combined);
     EXPECT_EQ(VideoPortUnmapMemory(nullptr, va, nullptr), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(VideoPortUnmapMemory(nullptr, va, reinterpret_cast<HANDLE>(0x77)), NO_ERROR);
 }
@@ -200,8 +200,8 @@ TEST(SimTrace, RecordsWidthOrderAndStalls)
         {0, Op::Write, Aperture::Registers, 4, chip::DisplayControl, 0x173},
         {0, Op::Read, Aperture::Registers, 4, chip::DisplayControl, 0x173},
     };
-    EXPECT_EQ(m.trace.events(), want);
-    EXPECT_EQ(m.time_ns, 50'000u);
+    EXPECT_EQ(m.machine().trace.events(), want);
+    EXPECT_EQ(m.machine().time_ns, 50'000u);
 }
 
 TEST(SimTrace, BusyRegistersClearAfterTheConfiguredPolls)

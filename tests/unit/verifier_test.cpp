@@ -166,7 +166,7 @@ TEST(Verifier, ReportsEachBrokenCallRule)
         rules.insert(c.rule);
         g_misdeed = c.misdeed;
         korvid_host::System m({sim::BoardSetup{}});
-        m.collect_violations = true;
+        m.verifier().collect();
         ASSERT_EQ(m.boot({entry, {}}), NO_ERROR);
         VIDEO_REQUEST_PACKET packet{};
         m.start_io(0, &packet);
@@ -175,7 +175,7 @@ TEST(Verifier, ReportsEachBrokenCallRule)
         std::vector<std::string> want;
         if (c.want)
             want.push_back(c.want);
-        EXPECT_EQ(m.violations, want) << int(c.misdeed);
+        EXPECT_EQ(m.verifier().violations(), want) << int(c.misdeed);
     }
     g_misdeed = Misdeed::None;
     for (int rule = 0; rule < int(std::size(korvid_host::kCallRules)); ++rule)
@@ -221,7 +221,7 @@ TEST(VideoPortRegistry, ValuesReachTheCallbackAsTheQueryRoutineGetsThem)
     ASSERT_EQ(m.boot({entry, {}}), NO_ERROR);
     auto query = [&](const char16_t* name, UCHAR is_file_name = FALSE) {
         g_values.clear();
-        return VideoPortGetRegistryParameters(m.devices.at(0), const_cast<PWSTR>(name),
+        return VideoPortGetRegistryParameters(m.device_extension(0), const_cast<PWSTR>(name),
                                               is_file_name, collect_value, nullptr);
     };
     m.set_registry_binary(0, u"Multi", utf16(u"one\0two\0\0"), korvid_host::kRegMultiSz);
@@ -233,7 +233,7 @@ TEST(VideoPortRegistry, ValuesReachTheCallbackAsTheQueryRoutineGetsThem)
     m.set_registry_binary(0, u"Table", utf16(u"%SystemRoot%\\%X%\0"), korvid_host::kRegExpandSz);
     EXPECT_EQ(query(u"Table"), NO_ERROR);
     EXPECT_EQ(g_values, Values{utf16(u"C:\\WINNT\\%X%\0")});
-    m.files[u"C:\\WINNT\\%X%"] = {1, 2, 3};
+    m.add_file(u"C:\\WINNT\\%X%", {1, 2, 3});
     EXPECT_EQ(query(u"Table", TRUE), NO_ERROR);
     EXPECT_EQ(g_values, (Values{{1, 2, 3}}));
     m.set_registry_binary(0, u"Nowhere", utf16(u"C:\\none\0"), korvid_host::kRegSz);
@@ -257,7 +257,7 @@ TEST(Registration, IsCheckedAndAnsweredWithAnNtStatus)
         g_without_start_io = without_start_io;
         korvid_host::System m{std::vector<sim::BoardSetup>(boards)};
         const LONG status = LONG(m.boot({entry, {}}));
-        return std::pair{status, m.hw.HwResetHw != nullptr};
+        return std::pair{status, m.registration().HwResetHw != nullptr};
     };
     const ULONG short_record = offsetof(VIDEO_HW_INITIALIZATION_DATA, HwResetHw);
     EXPECT_EQ(boot(sizeof(VIDEO_HW_INITIALIZATION_DATA) + 4, false, 1).first,

@@ -114,18 +114,18 @@ std::vector<ConfigAudit> audit_machine(const MachineCodes& machine,
                                        const korvid_host::DriverImage& driver)
 {
     auto m = fresh_machine(machine);
-    m->trace.set_enabled(false);
+    m->machine().trace.set_enabled(false);
     ULONG status = m->boot(driver);
     std::vector<ConfigAudit> boards;
     std::vector<bool> found(machine.size(), false);
-    for (size_t b = 0; status == NO_ERROR && b < m->devices.size(); ++b) {
-        int sim_board = m->board_of_extension(m->devices[b]);
+    for (size_t b = 0; status == NO_ERROR && b < m->device_count(); ++b) {
+        int sim_board = m->board_of_device(static_cast<int>(b));
         found.at(size_t(sim_board)) = true;
         ConfigAudit a;
         a.code = machine.at(size_t(sim_board));
         a.machine = machine;
         a.board = int(b);
-        a.memory_bytes = m->board(sim_board).memory_size();
+        a.memory_bytes = m->machine().board(sim_board).memory_size();
         boards.push_back(a);
     }
     for (ConfigAudit& a : boards) {
@@ -143,8 +143,8 @@ std::vector<ConfigAudit> audit_machine(const MachineCodes& machine,
         a.code = machine[i];
         a.machine = machine;
         a.board = -1;
-        a.memory_bytes = m->board(int(i)).memory_size();
-        a.error = status != NO_ERROR || m->devices.empty()
+        a.memory_bytes = m->machine().board(int(i)).memory_size();
+        a.error = status != NO_ERROR || m->devices().empty()
                       ? "the driver did not load (status " + std::to_string(status) + ")"
                       : "the driver did not find this board";
         boards.push_back(a);

@@ -20,7 +20,7 @@ std::string narrow(const std::u16string& s)
 int selected_board(Session& s)
 {
     s.ensure_booted();
-    return s.machine().board_of_extension(s.machine().devices.at(size_t(s.selected())));
+    return s.machine().board_of_device(s.selected());
 }
 
 std::string value_text(const korvid_host::RegistryValue& v)

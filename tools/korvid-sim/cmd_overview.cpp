@@ -19,7 +19,8 @@ std::string boot_text(Session& s)
                   "board still shows %s.\n\n",
                   s.num_devices(), s.num_devices() == 1 ? "" : "s",
                   sim::status_name(static_cast<VP_STATUS>(s.boot_status())).c_str(),
-                  m.trace.accesses().size(), double(m.time_ns) / 1e6, state.c_str());
+                  m.machine().trace.accesses().size(), double(m.machine().time_ns) / 1e6,
+                  state.c_str());
 }
 
 } // namespace
@@ -35,7 +36,7 @@ Result cmd_overview(Context& ctx, const Args&)
              boot_text(s);
     r.json.set("driver", s.driver().name())
         .set("boot_status", static_cast<int64_t>(s.boot_status()))
-        .set("device_accesses", s.machine().trace.accesses().size());
+        .set("device_accesses", s.machine().machine().trace.accesses().size());
 
     Result boards = cmd_boards(ctx, {});
     r.text += "2. " + boards.text + "\n";

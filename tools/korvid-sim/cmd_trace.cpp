@@ -60,8 +60,8 @@ Result cmd_trace(Context& ctx, const Args& args)
     Result inner;
     if (args[0] == "boot") {
         expect_args(args, 1, 1, "trace boot");
-        m.trace.set_enabled(true);
-        m.trace.clear();
+        m.machine().trace.set_enabled(true);
+        m.machine().trace.clear();
         s.reboot();
         inner.json = Json::object().set("boot_status", static_cast<int64_t>(s.boot_status()));
     } else {
@@ -71,11 +71,11 @@ Result cmd_trace(Context& ctx, const Args& args)
             throw UsageError("trace runs one command on this machine; '" + args[0] +
                              "' cannot be traced");
         s.ensure_booted();
-        m.trace.set_enabled(true);
-        m.trace.clear();
+        m.machine().trace.set_enabled(true);
+        m.machine().trace.clear();
         inner = run_command(ctx, args);
     }
-    const std::vector<sim::Event>& events = m.trace.events();
+    const std::vector<sim::Event>& events = m.machine().trace.events();
     std::vector<std::string> notes = annotate(events);
 
     Result r{Json::object(), ""};
@@ -103,8 +103,8 @@ Result cmd_trace(Context& ctx, const Args& args)
         r.text += "\n";
     }
     r.text += format("%zu events for '%s': %zu register and port accesses, %llu us of stalls.\n",
-                     events.size(), joined(args).c_str(), m.trace.accesses().size(),
-                     static_cast<unsigned long long>(m.trace.stall_us()));
+                     events.size(), joined(args).c_str(), m.machine().trace.accesses().size(),
+                     static_cast<unsigned long long>(m.machine().trace.stall_us()));
     r.json.set("command", joined(args)).set("events", list).set("result", inner.json);
     r.failed = inner.failed;
     return r;

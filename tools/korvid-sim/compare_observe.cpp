@@ -201,15 +201,15 @@ void observe_rows(Snapshot& s, korvid_host::System& m, const BoardView& v,
                   const std::vector<std::string>& names)
 {
     sim::MiniportClient c(m, v.index);
-    m.trace.set_enabled(true);
+    m.machine().trace.set_enabled(true);
     for (uint32_t row = 0; row < kRowsTried; ++row) {
-        m.trace.clear();
+        m.machine().trace.clear();
         VP_STATUS status = c.set_mode(row);
         const std::string& where = names[row];
         s.push_back(v.fields(Category::Rows, where, {{"mode set", sim::status_name(status)}}));
         if (status != NO_ERROR)
             continue;
-        std::vector<sim::Event> accesses = m.trace.events();
+        std::vector<sim::Event> accesses = m.machine().trace.events();
         sim::DisplayState state = sim::decode_display(chain_board(m, v.index));
         std::string label;
         if (auto set = v.several ? c.current_mode() : std::nullopt)
@@ -219,7 +219,7 @@ void observe_rows(Snapshot& s, korvid_host::System& m, const BoardView& v,
         s.push_back(v.fields(Category::Rows, where + ", decoded", state_fields(state)));
         s.back().label = label;
     }
-    m.trace.clear();
+    m.machine().trace.clear();
 }
 
 // ---- requests -----------------------------------------------------------
@@ -229,7 +229,7 @@ void observe_rows(Snapshot& s, korvid_host::System& m, const BoardView& v,
 std::string word_text(korvid_host::System& m, const uint8_t* p)
 {
     uintptr_t a = load_le32(p);
-    for (const korvid_host::Mapping& map : m.mappings) {
+    for (const korvid_host::Mapping& map : m.mappings()) {
         uintptr_t va = reinterpret_cast<uintptr_t>(map.va);
         if (a >= va && a < va + map.length)
             return format("<%s 0x%X>", sim::aperture_name(map.aperture),
@@ -332,7 +332,7 @@ struct Conversation {
 // power-cycled, would cost as much again in fresh video memory.
 void observe_requests(Snapshot& s, korvid_host::System& m, const BoardView& v)
 {
-    m.trace.set_enabled(false);
+    m.machine().trace.set_enabled(false);
     sim::MiniportClient c(m, v.index);
     Conversation talk{s, m, c, v};
     // A display driver counts the modes and sets one before anything else.
@@ -353,23 +353,23 @@ Snapshot observe(const MachineCodes& machine, const korvid_host::DriverImage& dr
     Snapshot s;
     const std::vector<std::string> names = row_names(machine);
     auto m = fresh_machine(machine);
-    m->trace.set_enabled(true);
+    m->machine().trace.set_enabled(true);
     ULONG status = m->boot(driver);
     s.push_back(kWholeMachine.fields(Category::Boot, "boot",
                                      {{"status", sim::status_name(VP_STATUS(status))},
-                                      {"devices", std::to_string(m->devices.size())}}));
-    s.push_back(kWholeMachine.trace(Category::Boot, "boot", m->trace.events()));
+                                      {"devices", std::to_string(m->device_count())}}));
+    s.push_back(kWholeMachine.trace(Category::Boot, "boot", m->machine().trace.events()));
     std::vector<BoardView> boards;
-    for (size_t b = 0; b < m->devices.size(); ++b)
+    for (size_t b = 0; b < m->device_count(); ++b)
         boards.push_back({int(b), machine.size() > 1});
     if (machine.size() == 1)
         observe_registry(s, *m, {0, false}, 0);
     else
         for (const BoardView& v : boards)
-            observe_registry(s, *m, v, m->board_of_extension(m->devices[size_t(v.index)]));
-    if (status != NO_ERROR || m->devices.empty())
+            observe_registry(s, *m, v, m->board_of_device(v.index));
+    if (status != NO_ERROR || m->devices().empty())
         return s;
-    m->trace.set_enabled(false);
+    m->machine().trace.set_enabled(false);
     for (const BoardView& v : boards)
         observe_modes(s, *m, v);
     for (const BoardView& v : boards) {

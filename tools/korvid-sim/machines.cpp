@@ -88,13 +88,13 @@ std::unique_ptr<korvid_host::System> fresh_machine(const MachineCodes& m)
     }
     auto machine = std::make_unique<korvid_host::System>(boards);
     if (m.size() > 1)
-        machine->opens = korvid_host::DeviceOpens::DisplayOnly;
+        machine->set_device_opens(korvid_host::DeviceOpens::DisplayOnly);
     return machine;
 }
 
 sim::Board& chain_board(korvid_host::System& m, int n)
 {
-    return m.board(m.board_of_extension(m.devices.at(size_t(n))));
+    return m.machine().board(m.board_of_device(n));
 }
 
 } // namespace ksim

@@ -80,9 +80,9 @@ std::string address_text(korvid_host::System& m, uint32_t address)
     if (!address)
         return "null";
     auto* p = reinterpret_cast<const uint8_t*>(static_cast<uintptr_t>(address));
-    if (m.rom().contains(p))
-        return format("video BIOS +0x%05X", m.rom().offset_of(p));
-    sim::Location loc = m.locate(p, 1);
+    if (m.machine().rom().contains(p))
+        return format("video BIOS +0x%05X", m.machine().rom().offset_of(p));
+    sim::Location loc = m.machine().locate(p, 1);
     if (!loc.board)
         return format("0x%08X", address);
     return format("board %d %s +0x%06X", loc.board->index(), sim::aperture_name(loc.aperture),

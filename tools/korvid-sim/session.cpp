@@ -42,7 +42,7 @@ Session::Session(std::vector<uint32_t> codes, Driver driver, const std::vector<i
     }
     machine_ = std::make_unique<korvid_host::System>(boards);
     // Like the family's display driver: one device, the other boards selected.
-    machine_->opens = korvid_host::DeviceOpens::DisplayOnly;
+    machine_->set_device_opens(korvid_host::DeviceOpens::DisplayOnly);
 }
 
 void Session::after_load(ULONG status)
@@ -51,12 +51,12 @@ void Session::after_load(ULONG status)
     booted_ = true;
     clients_.clear();
     selected_ = 0;
-    if (status != NO_ERROR || machine_->devices.empty())
+    if (status != NO_ERROR || machine_->devices().empty())
         throw Failure("the driver did not load: " +
                       sim::status_name(static_cast<VP_STATUS>(status)));
     if (!machine_->is_open(sim::kDisplayDevice))
         throw Failure("the driver's device could not be opened: its initialisation failed");
-    for (size_t i = 0; i < machine_->devices.size(); ++i)
+    for (size_t i = 0; i < machine_->device_count(); ++i)
         clients_.push_back(std::make_unique<sim::MiniportClient>(*machine_, static_cast<int>(i)));
 }
 
@@ -89,7 +89,7 @@ sim::MiniportClient& Session::client(int device)
 sim::Board& Session::board(int device)
 {
     ensure_booted();
-    return machine_->board(machine_->board_of_extension(machine_->devices.at(size_t(device))));
+    return machine_->machine().board(machine_->board_of_device(device));
 }
 
 void Session::select(int board)

@@ -31,10 +31,10 @@ BoardFacts gather(Session& s, int device)
     f.memory_mb = c.query_word(IOCTL_PRIV_GET_MEMORY_SIZE_MB).value_or(0);
     f.config_code = c.query_word(IOCTL_PRIV_GET_BOARD_CONFIG).value_or(0);
     f.bus_type = c.query_word(IOCTL_PRIV_GET_BUS_TYPE).value_or(0);
-    int board = s.machine().board_of_device(device);
-    f.memory_bytes = s.machine().machine().board(board).memory_size();
-    f.vga_compatible = s.machine().machine().board(board).setup().vga_compatible;
-    f.pci_bus = s.machine().machine().board(board).bus();
+    int board = s.system().board_of_device(device);
+    f.memory_bytes = s.system().machine().board(board).memory_size();
+    f.vga_compatible = s.system().machine().board(board).setup().vga_compatible;
+    f.pci_bus = s.system().machine().board(board).bus();
     return f;
 }
 

@@ -54,7 +54,7 @@ Result cmd_ioctl(Context& ctx, const Args& args)
     auto reply = send_with_args(s.client(), *request, words, &error, in, out);
     if (!reply)
         throw UsageError(error);
-    Result r{reply_json(s.machine(), *request, *reply), reply_text(s.machine(), *request, *reply)};
+    Result r{reply_json(s.system(), *request, *reply), reply_text(s.system(), *request, *reply)};
     if (request->code == IOCTL_PRIV_SELECT_BOARD && reply->status == NO_ERROR) {
         // What follows goes where the miniport now sends it.
         int board = s.follow_selection(words.empty() ? 0 : words[0]);

@@ -20,7 +20,7 @@ std::string narrow(const std::u16string& s)
 int selected_board(Session& s)
 {
     s.ensure_booted();
-    return s.machine().board_of_device(s.selected());
+    return s.system().board_of_device(s.selected());
 }
 
 std::string value_text(const korvid_host::RegistryValue& v)
@@ -53,7 +53,7 @@ Result cmd_reboot(Context& ctx, const Args& args)
     expect_args(args, 0, 0, "reboot");
     Session& s = ctx.session;
     s.reboot();
-    size_t values = s.machine().registry(selected_board(s)).size();
+    size_t values = s.system().registry(selected_board(s)).size();
     Result r{Json::object()
                  .set("boot_status", static_cast<int64_t>(s.boot_status()))
                  .set("registry_values", values),
@@ -85,13 +85,13 @@ Result cmd_registry(Context& ctx, const Args& args)
         auto v = sim::parse_number(args[1]);
         if (!v)
             throw UsageError("bad registry number '" + args[1] + "'");
-        s.machine().set_registry_dword(board, std::u16string(args[0].begin(), args[0].end()), *v);
+        s.system().set_registry_dword(board, std::u16string(args[0].begin(), args[0].end()), *v);
         r.text = format("Board %d: %s = %u; the miniport reads it at its next start (reboot).\n",
                         board, args[0].c_str(), *v);
     }
     Json values = Json::object();
     r.text += format("Registry values under board %d's device key:\n", board);
-    for (auto& [name, value] : s.machine().registry(board)) {
+    for (auto& [name, value] : s.system().registry(board)) {
         values.set(narrow(name), value_text(value));
         r.text += "  " + narrow(name) + " = " + value_text(value) + "\n";
     }

@@ -12,7 +12,7 @@ constexpr const char* kTourMode = "1024x768x16@75";
 
 std::string boot_text(Session& s)
 {
-    korvid_host::System& m = s.machine();
+    korvid_host::System& m = s.system();
     std::string state = sim::decode_display(s.board(0)).native ? "a native mode" : "VGA text";
     return format("1. Boot: DriverEntry, then discovery and initialisation of %zu board%s: %s, "
                   "%zu device accesses,\n   %.2f ms of device time. No mode is set yet: the "
@@ -36,7 +36,7 @@ Result cmd_overview(Context& ctx, const Args&)
              boot_text(s);
     r.json.set("driver", s.driver().name())
         .set("boot_status", static_cast<int64_t>(s.boot_status()))
-        .set("device_accesses", s.machine().machine().trace.accesses().size());
+        .set("device_accesses", s.system().machine().trace.accesses().size());
 
     Result boards = cmd_boards(ctx, {});
     r.text += "2. " + boards.text + "\n";

@@ -34,9 +34,9 @@ Result cmd_set(Context& ctx, const Args& args)
     expect_args(args, 1, 1, "set MODE");
     Session& s = ctx.session;
     s.ensure_booted();
-    uint64_t before = s.machine().machine().time_ns;
+    uint64_t before = s.system().machine().time_ns;
     sim::ModeEntry mode = set_mode_text(ctx, args[0]);
-    double ms = double(s.machine().machine().time_ns - before) / 1e6;
+    double ms = double(s.system().machine().time_ns - before) / 1e6;
     sim::DisplayState state = sim::decode_display(s.board());
 
     Result r{state_json(state, mode.index()), ""};

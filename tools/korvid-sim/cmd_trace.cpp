@@ -56,7 +56,7 @@ Result cmd_trace(Context& ctx, const Args& args)
     if (args.empty())
         throw UsageError("missing arguments; usage: trace COMMAND... | trace boot");
     Session& s = ctx.session;
-    korvid_host::System& m = s.machine();
+    korvid_host::System& m = s.system();
     Result inner;
     if (args[0] == "boot") {
         expect_args(args, 1, 1, "trace boot");

@@ -31,7 +31,7 @@ class Session {
     // named: the bus of its kind).
     Session(std::vector<uint32_t> codes, Driver driver, const std::vector<int>& buses = {});
 
-    korvid_host::System& machine() { return *machine_; }
+    korvid_host::System& system() { return *machine_; }
     const Driver& driver() const { return driver_; }
     const std::vector<uint32_t>& codes() const { return codes_; }
 

@@ -120,6 +120,13 @@ constexpr int kNumBuses = 2;
 constexpr int kBusOfItsKind = -1;
 
 struct BoardSetup {
+    BoardSetup() = default;
+    // A board of this configuration code on `bus`, every other setting as at
+    // power-up of a healthy board.
+    explicit BoardSetup(uint32_t code, int on_bus = kBusOfItsKind) : config_code(code), bus(on_bus)
+    {
+    }
+
     uint32_t config_code = 0x11;        // PCI subsystem id
     int bus = kBusOfItsKind;            // kHostBus, kAgpBus or kBusOfItsKind
     bool vga_compatible = true;         // PCI sub-class 0 (VGA) or 0x80 (other display)

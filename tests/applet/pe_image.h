@@ -4,6 +4,7 @@
 
 #include "platform/freestanding/little_endian.h"
 #include "support/pe_file.h"
+#include "tests/support/build_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -134,23 +135,7 @@ inline Bytes image_with(const Bytes& resource)
     return b;
 }
 
-// A file of this test process alone (the suites run side by side), removed
-// when the process ends.
-inline std::string temp_path(const std::string& name)
-{
-    struct Files {
-        std::vector<std::string> paths;
-        ~Files()
-        {
-            for (auto& p : paths)
-                std::remove(p.c_str());
-        }
-    };
-    static Files files;
-    std::string path = ::testing::TempDir() + "qv_cpl-" + std::to_string(getpid()) + "-" + name;
-    files.paths.push_back(path);
-    return path;
-}
+using testing_support::temp_path;
 
 inline std::string write(const std::string& name, const Bytes& bytes)
 {

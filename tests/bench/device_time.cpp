@@ -36,18 +36,18 @@ struct Result {
 
 uint64_t floor_ns(korvid_host::System& m, bool wram, bool fixed_clock)
 {
-    uint64_t clear = uint64_t(m.board(0).memory_size()) * 1'000'000'000 / m.clear_rate_bytes_per_s;
+    uint64_t clear = uint64_t(m.machine().board(0).memory_size()) * 1'000'000'000 /
+                     m.machine().clear_rate_bytes_per_s;
     return kConfigPulseNs + (wram ? kWramResetNs : 0) + (fixed_clock ? 2 : 1) * kClockChangeNs +
            clear;
 }
 
 Result measure(uint32_t code, bool fixed_clock)
 {
-    sim::BoardSetup setup;
-    setup.config_code = code;
+    sim::BoardSetup setup(code);
     setup.memory_clock_strap = fixed_clock ? kStrapFixedClock : kStrapTableClock;
     korvid_host::System m({setup});
-    m.trace.set_enabled(false);
+    m.machine().trace.set_enabled(false);
     m.boot(sim::host_miniport());
     Result r;
     r.floor_ns = floor_ns(m, !(code & kSgramBit), fixed_clock);
@@ -55,11 +55,11 @@ Result measure(uint32_t code, bool fixed_clock)
         if (!display_mode[row].fValid)
             continue;
         VIDEO_MODE mode{row};
-        uint64_t start = m.time_ns;
+        uint64_t start = m.machine().time_ns;
         if (sim::start_request(m, 0, IOCTL_VIDEO_SET_CURRENT_MODE, &mode, sizeof mode, nullptr, 0)
                 .status != NO_ERROR)
             continue;
-        uint64_t spent = m.time_ns - start;
+        uint64_t spent = m.machine().time_ns - start;
         r.min_ns = std::min(r.min_ns, spent);
         r.max_ns = std::max(r.max_ns, spent);
         ++r.rows;

@@ -24,10 +24,9 @@ constexpr ULONG kGammaEntries = 256;
 struct Booted {
     Booted()
     {
-        sim::BoardSetup setup;
-        setup.config_code = kSgram24;
-        machine = std::make_unique<korvid_host::System>(std::vector<sim::BoardSetup>{setup});
-        machine->trace.set_enabled(false);
+        machine = std::make_unique<korvid_host::System>(
+            std::vector<sim::BoardSetup>{sim::BoardSetup(kSgram24)});
+        machine->machine().trace.set_enabled(false);
         machine->boot(sim::host_miniport());
     }
 

@@ -170,7 +170,7 @@ MachineChoice plain_machine(std::initializer_list<uint32_t> codes)
     MachineChoice m;
     for (uint32_t code : codes) {
         BoardChoice b;
-        b.setup.config_code = code;
+        b.setup = sim::BoardSetup(code);
         m.boards.push_back(b);
     }
     return m;

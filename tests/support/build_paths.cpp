@@ -1,5 +1,11 @@
 #include "tests/support/build_paths.h"
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
 namespace testing_support {
 
 std::string source_dir()
@@ -30,6 +36,24 @@ std::string korvid_sim_exe()
 std::string windres()
 {
     return KORVID_WINDRES;
+}
+
+std::string temp_path(const std::string& name)
+{
+    struct Files {
+        std::vector<std::string> paths;
+        ~Files()
+        {
+            for (auto& p : paths)
+                std::remove(p.c_str());
+        }
+    };
+    static Files files;
+    const char* dir = std::getenv("TMPDIR");
+    std::string path =
+        std::string(dir ? dir : "/tmp") + "/korvid-test-" + std::to_string(getpid()) + "-" + name;
+    files.paths.push_back(path);
+    return path;
 }
 
 } // namespace testing_support

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iostream>
 #include <set>
+#include <span>
 #include <sstream>
 
 using namespace image_file;
@@ -40,6 +41,26 @@ using KorvidSys = KorvidSysFile;
 
 #define EXPECT_MENTIONS(text, part) EXPECT_NE((text).find(part), std::string::npos) << (text)
 
+// One field of the file changed, and what the loader must say of it.
+struct Patch {
+    uint64_t at;
+    uint32_t value;
+    int width; // 2 or 4 bytes
+    const char* refusal;
+};
+
+void expect_refusals(const std::vector<uint8_t>& file, std::span<const Patch> patches)
+{
+    for (const Patch& p : patches) {
+        auto changed = file;
+        if (p.width == 2)
+            store_le16(&changed[p.at], static_cast<uint16_t>(p.value));
+        else
+            store_le32(&changed[p.at], p.value);
+        EXPECT_MENTIONS(refusal(changed), p.refusal);
+    }
+}
+
 TEST(PeLoader, RefusesFilesThatAreNoImageAtAll)
 {
     EXPECT_MENTIONS(refusal({}), "no MZ signature");
@@ -59,18 +80,13 @@ TEST(PeLoader, RefusesFilesThatAreNoImageAtAll)
 
 TEST_F(KorvidSys, RefusesImagesForAnotherMachineFormatOrSubsystem)
 {
-    const PeFile headers(file);
-    auto amd64 = file;
-    store_le16(&amd64[headers.file_header() + file_header::kMachine], 0x8664);
-    EXPECT_MENTIONS(refusal(amd64), "machine type 0x8664 is not i386");
-
-    auto pe32plus = file;
-    store_le16(&pe32plus[headers.optional_header() + optional_header::kMagic], kMagicPe32Plus);
-    EXPECT_MENTIONS(refusal(pe32plus), "PE32+");
-
-    auto gui = file;
-    store_le16(&gui[headers.optional_header() + optional_header::kSubsystem], 2);
-    EXPECT_MENTIONS(refusal(gui), "subsystem 2 is not native");
+    const PeFile h(file);
+    const Patch foreign[] = {
+        {h.file_header() + file_header::kMachine, 0x8664, 2, "machine type 0x8664 is not i386"},
+        {h.optional_header() + optional_header::kMagic, kMagicPe32Plus, 2, "PE32+"},
+        {h.optional_header() + optional_header::kSubsystem, 2, 2, "subsystem 2 is not native"},
+    };
+    expect_refusals(file, foreign);
 }
 
 TEST_F(KorvidSys, RefusesImportsItCannotBind)
@@ -124,19 +140,16 @@ TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem)
     EXPECT_MENTIONS(refusal(std::vector<uint8_t>(file.begin(), file.begin() + last + 1)),
                     "beyond the end of the file");
 
-    auto huge = file;
-    store_le32(&huge[oh + optional_header::kSizeOfImage], 0xFFFFF000);
-    EXPECT_MENTIONS(refusal(huge), "image size 0xfffff000 is out of range");
-
-    auto entry = file;
-    store_le32(&entry[oh + optional_header::kAddressOfEntryPoint], 0x10);
-    EXPECT_MENTIONS(refusal(entry), "entry point at RVA 0x10 lies outside the image's code");
-
-    auto imports = file;
-    store_le32(
-        &imports[oh + optional_header::kDataDirectory + kDirectoryEntrySize * kImportDirectory],
-        0x7FFF0000);
-    EXPECT_MENTIONS(refusal(imports), "import directory");
+    const uint64_t imports =
+        oh + optional_header::kDataDirectory + kDirectoryEntrySize * kImportDirectory;
+    const Patch damaged[] = {
+        {oh + optional_header::kSizeOfImage, 0xFFFFF000, 4,
+         "image size 0xfffff000 is out of range"},
+        {oh + optional_header::kAddressOfEntryPoint, 0x10, 4,
+         "entry point at RVA 0x10 lies outside the image's code"},
+        {imports, 0x7FFF0000, 4, "import directory"},
+    };
+    expect_refusals(file, damaged);
 
     // The first relocation of the first block, made a 64-bit one.
     auto reloc = file;
@@ -147,17 +160,15 @@ TEST_F(KorvidSys, RefusesDamagedHeadersInsteadOfFollowingThem)
     store_le16(&reloc[block + 8], 0xA000 | (first & 0xFFF));
     EXPECT_MENTIONS(refusal(reloc), "relocation type 10");
 
-    auto block_size = file;
-    store_le32(&block_size[block + 4], 0x7FFFFFF0);
-    EXPECT_MENTIONS(refusal(block_size), "relocation block");
-
     // The second section moved onto the first: the loader would copy one
     // over the other and could not give each its own protection.
-    auto overlap = file;
-    store_le32(
-        &overlap[headers.section_table() + section_header::kSize + section_header::kVirtualAddress],
-        headers.sections().at(0).rva);
-    EXPECT_MENTIONS(refusal(overlap), "overlaps the one at RVA");
+    const uint64_t second = headers.section_table() + section_header::kSize;
+    const Patch misplaced[] = {
+        {block + 4, 0x7FFFFFF0, 4, "relocation block"},
+        {second + section_header::kVirtualAddress, headers.sections().at(0).rva, 4,
+         "overlaps the one at RVA"},
+    };
+    expect_refusals(file, misplaced);
 }
 
 // The header reader answers every cut of the headers from inside the cut

@@ -30,8 +30,8 @@ class AppletFaults : public AppletTest {
         driver.family = 3;
         driver.board_index = 1;
         auto image =
-            pe_image::image_with(pe_image::version_resource({{"ProductVersion", kVersion}}));
-        win32_host::map_file(kKorvid, pe_image::write("korvid.sys", image));
+            applet_tests::image_with(applet_tests::version_resource({{"ProductVersion", kVersion}}));
+        win32_host::map_file(kKorvid, applet_tests::write("korvid.sys", image));
     }
 
     struct Opened {

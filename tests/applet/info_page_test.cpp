@@ -12,10 +12,10 @@ class InfoPage : public AppletTest {
     void install(const std::string& windows_path, const std::string& version,
                  const std::string& translation = "040904B0")
     {
-        auto bytes = pe_image::image_with(pe_image::version_resource(
+        auto bytes = applet_tests::image_with(applet_tests::version_resource(
             {{"CompanyName", "Quorvane"}, {"ProductVersion", version}}, translation));
         std::string name = windows_path.substr(windows_path.rfind('\\') + 1);
-        win32_host::map_file(windows_path, pe_image::write(name, bytes));
+        win32_host::map_file(windows_path, applet_tests::write(name, bytes));
     }
 };
 
@@ -39,7 +39,7 @@ TEST_F(InfoPage, DriverVersionIsUndefinedWhenItCannotBeRead)
     install(kKorvid, "4.00.106", "040704B0");
     EXPECT_EQ(open_info_page().version, "Undefined") << "no 040904B0 block";
 
-    win32_host::map_file(kKorvid, pe_image::write("plain.sys", {'M', 'Z', 0, 0}));
+    win32_host::map_file(kKorvid, applet_tests::write("plain.sys", {'M', 'Z', 0, 0}));
     EXPECT_EQ(open_info_page().version, "Undefined") << "no version resource";
 
     install(kKorvid, "4.00.106");

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace pe_image {
+namespace applet_tests {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -146,4 +146,4 @@ inline std::string write(const std::string& name, const Bytes& bytes)
     return path;
 }
 
-} // namespace pe_image
+} // namespace applet_tests

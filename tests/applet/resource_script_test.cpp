@@ -100,7 +100,7 @@ TEST(ResourceScript, PagesAreLaidOutWithinTheirTemplates)
 
 TEST(ResourceScript, ReadsExtendedTemplatesAndReportsWhereItCannotGoOn)
 {
-    std::string path = pe_image::temp_path("extended.rc");
+    std::string path = applet_tests::temp_path("extended.rc");
     std::ofstream(path) << "#define IDD_X 7\n#define IDC_A (1000 + 2)\n"
                            "IDD_X DIALOGEX 0, 0, 100, 50, 0\n"
                            "STYLE DS_SETFONT | WS_CHILD\nEXSTYLE WS_EX_CLIENTEDGE\n"
@@ -272,7 +272,7 @@ TEST(ResourceScript, ReadsAsTheResourceCompilerBuildsIt)
         GTEST_SKIP() << "no resource compiler on this machine";
     std::string script = testing_support::applet_resources();
     std::string dir = script.substr(0, script.rfind('/'));
-    std::string res = pe_image::temp_path("QV_CPL.res");
+    std::string res = applet_tests::temp_path("QV_CPL.res");
     std::string command =
         "cd '" + dir + "' && '" + windres + "' -I . -O res -i '" + script + "' -o '" + res + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;

@@ -152,8 +152,8 @@ TEST_F(StandIn, ReadsTheVersionOfTheRealMiniport)
 
 TEST_F(StandIn, DamagedImagesGiveNoVersionAndAreNotReadPastTheirEnd)
 {
-    auto image = pe_image::image_with(pe_image::version_resource({{"ProductVersion", "1.2"}}));
-    std::string path = pe_image::write("whole.sys", image);
+    auto image = applet_tests::image_with(applet_tests::version_resource({{"ProductVersion", "1.2"}}));
+    std::string path = applet_tests::write("whole.sys", image);
     win32_host::map_file("C:\\v.sys", path);
     ASSERT_EQ(product_version("C:\\v.sys"), "1.2");
 
@@ -161,7 +161,7 @@ TEST_F(StandIn, DamagedImagesGiveNoVersionAndAreNotReadPastTheirEnd)
     // gives no version; the sanitizers watch the reading.
     for (size_t length = 0; length < image.size(); length += 7) {
         std::vector<uint8_t> cut(image.begin(), image.begin() + static_cast<long>(length));
-        win32_host::map_file("C:\\v.sys", pe_image::write("cut.sys", cut));
+        win32_host::map_file("C:\\v.sys", applet_tests::write("cut.sys", cut));
         std::string v = product_version("C:\\v.sys");
         EXPECT_TRUE(v == "1.2" || v == "(none)") << length << ": " << v;
     }
@@ -169,7 +169,7 @@ TEST_F(StandIn, DamagedImagesGiveNoVersionAndAreNotReadPastTheirEnd)
     auto bad = image;
     bad[0x258] = 0xFF;
     bad[0x259] = 0x7F;
-    win32_host::map_file("C:\\v.sys", pe_image::write("bad.sys", bad));
+    win32_host::map_file("C:\\v.sys", applet_tests::write("bad.sys", bad));
     std::string v = product_version("C:\\v.sys");
     EXPECT_TRUE(v == "(none)" || v == "(no entry)") << v;
 }
@@ -178,12 +178,12 @@ TEST_F(StandIn, DamagedImagesGiveNoVersionAndAreNotReadPastTheirEnd)
 // follow in the file: a resource there gives no version.
 TEST_F(StandIn, VersionDataPastItsSectionsRawDataIsNotRead)
 {
-    auto image = pe_image::image_with(pe_image::version_resource({{"ProductVersion", "1.2"}}));
+    auto image = applet_tests::image_with(applet_tests::version_resource({{"ProductVersion", "1.2"}}));
     // The section's raw data cut to its resource directory; the version
     // data still follows it in the file.
     store_le32(&image[pe::PeFile(image).section_table() + pe::section_header::kSizeOfRawData],
                0x58);
-    win32_host::map_file("C:\\v.sys", pe_image::write("short.sys", image));
+    win32_host::map_file("C:\\v.sys", applet_tests::write("short.sys", image));
     EXPECT_EQ(product_version("C:\\v.sys"), "(none)");
 }
 

@@ -74,7 +74,7 @@ void report_device_time()
     korvid_host::System probe(std::vector<sim::BoardSetup>{});
     std::printf("Simulated device time of every mode set against its floor\n"
                 "(fixed delays plus one clear of video memory at %.0f MB/s)\n\n",
-                probe.clear_rate_bytes_per_s / 1e6);
+                probe.machine().clear_rate_bytes_per_s / 1e6);
     std::printf("%-6s %6s  %-12s %5s  %10s  %10s  %10s  %s\n", "memory", "size", "memory clock",
                 "modes", "floor ms", "min ms", "max ms", "time / floor");
     for (bool sgram : {true, false})

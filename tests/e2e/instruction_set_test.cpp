@@ -239,7 +239,7 @@ TEST_F(KorvidSysFile, InstructionCheckNamesACmovAndAnFpuInstruction)
     const pe::PeFile headers(file);
     const uint32_t entry =
         headers.u32(headers.optional_header() + pe::optional_header::kAddressOfEntryPoint);
-    const pe::Section text = image_file::section_of_rva(headers, entry);
+    const pe::Section text = testing_support::section_of_rva(headers, entry);
     const uint8_t patch[] = {0x0F, 0x44, 0xC2, 0xD9, 0xE8}; // cmove eax,edx; fld1
     std::copy(std::begin(patch), std::end(patch),
               file.begin() + text.raw_offset + (entry - text.rva));

@@ -10,7 +10,7 @@ namespace e2e {
 
 namespace {
 
-using namespace image_file;
+using namespace testing_support;
 
 class ChangedImage : public KorvidSysFile {
   protected:

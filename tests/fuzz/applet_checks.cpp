@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <sstream>
 
-namespace applet_fuzz {
+namespace fuzz_tests {
 
 namespace {
 
@@ -134,4 +134,4 @@ void restart_checks()
     g_boxes_checked = 0;
 }
 
-} // namespace applet_fuzz
+} // namespace fuzz_tests

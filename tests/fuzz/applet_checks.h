@@ -12,7 +12,7 @@
 #include "platform/win32/host.h"
 #include "platform/win32/inspect.h"
 
-namespace applet_fuzz {
+namespace fuzz_tests {
 
 [[noreturn]] void broken(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -27,4 +27,4 @@ void check_closed();
 // A new input: the platform's records start empty again.
 void restart_checks();
 
-} // namespace applet_fuzz
+} // namespace fuzz_tests

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace applet_fuzz {
+namespace fuzz_tests {
 
 namespace {
 
@@ -107,4 +107,4 @@ void FuzzedDriver::remember(int escape, int32_t result, int in_size, const void*
     }
 }
 
-} // namespace applet_fuzz
+} // namespace fuzz_tests

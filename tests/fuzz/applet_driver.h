@@ -13,7 +13,7 @@
 
 #include <string>
 
-namespace applet_fuzz {
+namespace fuzz_tests {
 
 // What the last answer to an escape told the applet.
 struct Told {
@@ -54,4 +54,4 @@ class FuzzedDriver {
     Told family_, bios_;
 };
 
-} // namespace applet_fuzz
+} // namespace fuzz_tests

@@ -19,7 +19,7 @@
 #include <cstdlib>
 #include <set>
 
-using namespace applet_fuzz;
+using namespace fuzz_tests;
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace applet_fuzz {
+namespace fuzz_tests {
 
 namespace {
 
@@ -307,4 +307,4 @@ std::vector<uint8_t> write_input(const AppletInput& r)
     return out.take();
 }
 
-} // namespace applet_fuzz
+} // namespace fuzz_tests

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-namespace applet_fuzz {
+namespace fuzz_tests {
 
 // A byte below kWordFollows is the value itself; otherwise a word follows.
 constexpr uint8_t kWordFollows = 0xF0;
@@ -134,4 +134,4 @@ constexpr uint8_t kNoDirectory = 0xFF;
 AppletInput read_input(const uint8_t* data, size_t size);
 std::vector<uint8_t> write_input(const AppletInput& input);
 
-} // namespace applet_fuzz
+} // namespace fuzz_tests

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-using namespace applet_fuzz;
+using namespace fuzz_tests;
 
 namespace {
 

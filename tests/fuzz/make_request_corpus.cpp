@@ -15,7 +15,7 @@
 #include <iterator>
 #include <string>
 
-using namespace korvid_fuzz;
+using namespace fuzz_tests;
 
 namespace {
 

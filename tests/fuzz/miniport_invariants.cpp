@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace korvid_fuzz {
+namespace fuzz_tests {
 
 namespace {
 
@@ -365,4 +365,4 @@ void BoardAnswers::check_request(korvid_host::System& m, ULONG code, size_t targ
     }
 }
 
-} // namespace korvid_fuzz
+} // namespace fuzz_tests

@@ -12,7 +12,7 @@
 
 #include <vector>
 
-namespace korvid_fuzz {
+namespace fuzz_tests {
 
 [[noreturn]] void broken(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -96,4 +96,4 @@ class BoardAnswers {
     std::vector<ULONG> rows_; // per row: validity, rate, PLL word, pixel clock
 };
 
-} // namespace korvid_fuzz
+} // namespace fuzz_tests

@@ -18,7 +18,7 @@
 #include <cstring>
 #include <memory>
 
-using namespace korvid_fuzz;
+using namespace fuzz_tests;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace korvid_fuzz {
+namespace fuzz_tests {
 
 namespace {
 
@@ -176,4 +176,4 @@ MachineChoice plain_machine(std::initializer_list<uint32_t> codes)
     return m;
 }
 
-} // namespace korvid_fuzz
+} // namespace fuzz_tests

@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace korvid_fuzz {
+namespace fuzz_tests {
 
 constexpr int kMaxBoards = 3;
 constexpr size_t kMaxRequests = 64;
@@ -127,4 +127,4 @@ class ScriptWriter {
 // A machine of plain boards with the given configuration codes.
 MachineChoice plain_machine(std::initializer_list<uint32_t> codes);
 
-} // namespace korvid_fuzz
+} // namespace fuzz_tests

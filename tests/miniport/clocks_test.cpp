@@ -2,7 +2,7 @@
 // by configuration, VGA clock.
 #include "tests/miniport/hw_board.h"
 
-using namespace hwtest;
+using namespace miniport_tests;
 
 namespace {
 

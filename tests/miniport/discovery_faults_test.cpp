@@ -8,7 +8,7 @@
 
 using namespace sim;
 using namespace korvid_host;
-using namespace korvid_faults;
+using namespace miniport_tests;
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "hardware/decode.h"
 
-namespace korvid_faults {
+namespace miniport_tests {
 
 using testing_support::Buffers;
 using testing_support::Reply;
@@ -56,4 +56,4 @@ Reply call(korvid_host::System& m, ULONG code, const std::vector<uint8_t>& in, s
     return ::testing::AssertionSuccess();
 }
 
-} // namespace korvid_faults
+} // namespace miniport_tests

@@ -14,7 +14,7 @@
 #include <initializer_list>
 #include <vector>
 
-namespace korvid_faults {
+namespace miniport_tests {
 
 using testing_support::boards;
 using testing_support::device;
@@ -28,4 +28,4 @@ testing_support::Reply call(korvid_host::System& m, ULONG code, const std::vecto
 // loads a palette entry, and goes back to VGA.
 ::testing::AssertionResult serves_requests(korvid_host::System& m, int device = 0);
 
-} // namespace korvid_faults
+} // namespace miniport_tests

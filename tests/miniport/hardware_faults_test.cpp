@@ -12,7 +12,7 @@
 
 using namespace sim;
 using namespace korvid_host;
-using namespace korvid_faults;
+using namespace miniport_tests;
 namespace {
 
 using testing_support::Reply;

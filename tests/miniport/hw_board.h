@@ -10,7 +10,7 @@
 
 #include <vector>
 
-namespace hwtest {
+namespace miniport_tests {
 
 using sim::Aperture;
 using sim::Event;
@@ -94,7 +94,7 @@ inline ::testing::AssertionResult same_trace(const Events& got, const Events& wa
            << "event " << i << ": got " << (i < got.size() ? sim::describe(got[i]) : "-")
            << ", want " << (i < want.size() ? sim::describe(want[i]) : "-");
 }
-#define EXPECT_TRACE(got, want) EXPECT_TRUE(::hwtest::same_trace((got), (want)))
+#define EXPECT_TRACE(got, want) EXPECT_TRUE(::miniport_tests::same_trace((got), (want)))
 
 struct HwBoard {
     korvid_host::System system;
@@ -129,4 +129,4 @@ struct HwBoard {
     }
 };
 
-} // namespace hwtest
+} // namespace miniport_tests

@@ -2,7 +2,7 @@
 #include "tests/miniport/hw_board.h"
 #include "miniport/korvid.h"
 
-using namespace hwtest;
+using namespace miniport_tests;
 
 namespace {
 

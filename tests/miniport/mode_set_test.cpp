@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstring>
 
-using namespace hwtest;
+using namespace miniport_tests;
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-using namespace hwtest;
+using namespace miniport_tests;
 
 namespace {
 

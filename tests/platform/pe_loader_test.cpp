@@ -14,7 +14,7 @@
 #include <span>
 #include <sstream>
 
-using namespace image_file;
+using namespace testing_support;
 using namespace pe;
 using sim::PeImage;
 

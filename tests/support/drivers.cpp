@@ -68,7 +68,7 @@ std::vector<DriverFactory> all_drivers()
     return {host_driver_factory(), sys_driver_factory()};
 }
 
-namespace image_file {
+namespace testing_support {
 
 pe::Section section_of_rva(const pe::PeFile& f, uint32_t rva)
 {
@@ -92,4 +92,4 @@ int replace(std::vector<uint8_t>& f, const pe::Section& s, const std::string& fr
     return n;
 }
 
-} // namespace image_file
+} // namespace testing_support

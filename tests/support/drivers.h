@@ -50,7 +50,7 @@ class KorvidSysFile : public ::testing::Test {
 
 // Patching copies of an image file, to show what the loader and the suite
 // catch.
-namespace image_file {
+namespace testing_support {
 
 // The section whose data in the file holds an RVA.
 pe::Section section_of_rva(const pe::PeFile& f, uint32_t rva);
@@ -59,4 +59,4 @@ pe::Section section_of_rva(const pe::PeFile& f, uint32_t rva);
 int replace(std::vector<uint8_t>& f, const pe::Section& s, const std::string& from,
             const std::string& to);
 
-} // namespace image_file
+} // namespace testing_support

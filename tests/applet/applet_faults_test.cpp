@@ -29,8 +29,8 @@ class AppletFaults : public AppletTest {
         AppletTest::SetUp();
         driver.family = 3;
         driver.board_index = 1;
-        auto image =
-            applet_tests::image_with(applet_tests::version_resource({{"ProductVersion", kVersion}}));
+        auto image = applet_tests::image_with(
+            applet_tests::version_resource({{"ProductVersion", kVersion}}));
         win32_host::map_file(kKorvid, applet_tests::write("korvid.sys", image));
     }
 

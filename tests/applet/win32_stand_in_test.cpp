@@ -152,7 +152,8 @@ TEST_F(StandIn, ReadsTheVersionOfTheRealMiniport)
 
 TEST_F(StandIn, DamagedImagesGiveNoVersionAndAreNotReadPastTheirEnd)
 {
-    auto image = applet_tests::image_with(applet_tests::version_resource({{"ProductVersion", "1.2"}}));
+    auto image =
+        applet_tests::image_with(applet_tests::version_resource({{"ProductVersion", "1.2"}}));
     std::string path = applet_tests::write("whole.sys", image);
     win32_host::map_file("C:\\v.sys", path);
     ASSERT_EQ(product_version("C:\\v.sys"), "1.2");
@@ -178,7 +179,8 @@ TEST_F(StandIn, DamagedImagesGiveNoVersionAndAreNotReadPastTheirEnd)
 // follow in the file: a resource there gives no version.
 TEST_F(StandIn, VersionDataPastItsSectionsRawDataIsNotRead)
 {
-    auto image = applet_tests::image_with(applet_tests::version_resource({{"ProductVersion", "1.2"}}));
+    auto image =
+        applet_tests::image_with(applet_tests::version_resource({{"ProductVersion", "1.2"}}));
     // The section's raw data cut to its resource directory; the version
     // data still follows it in the file.
     store_le32(&image[pe::PeFile(image).section_table() + pe::section_header::kSizeOfRawData],

@@ -112,14 +112,6 @@ TEST_F(StandIn, FailedCallsLeaveUndefinedOutputPoisoned)
     RegCloseKey(key);
 }
 
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 std::string product_version(const std::string& windows_path)
 {
     DWORD handle;
@@ -140,7 +132,7 @@ std::string product_version(const std::string& windows_path)
 TEST_F(StandIn, ReadsTheVersionOfTheRealMiniport)
 {
     std::string korvid = testing_support::cross_korvid_sys();
-    if (korvid.empty() || read_file(korvid).empty())
+    if (korvid.empty() || testing_support::file_text(korvid).empty())
         GTEST_SKIP() << "no cross-built korvid.sys";
     win32_host::map_file("C:\\WINNT\\system32\\drivers\\korvid.sys", korvid);
     EXPECT_EQ(product_version("C:\\WINNT\\system32\\drivers\\korvid.sys"), "4.00.106");

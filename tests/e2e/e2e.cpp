@@ -50,15 +50,6 @@ QuietRun play_quietly(Scenario scenario, const korvid_host::DriverImage& driver)
     return run;
 }
 
-void EndToEnd::SetUp()
-{
-    std::string why;
-    auto made = GetParam().make(&why);
-    if (!made)
-        GTEST_SKIP() << why;
-    driver = *made;
-}
-
 void EndToEnd::play(Scenario scenario)
 {
     Session s(driver);
@@ -81,14 +72,6 @@ sim::BoardSetup board(uint32_t code, bool vga_compatible)
     sim::BoardSetup b(code);
     b.vga_compatible = vga_compatible;
     return b;
-}
-
-std::vector<sim::BoardSetup> boards(std::initializer_list<uint32_t> codes)
-{
-    std::vector<sim::BoardSetup> list;
-    for (uint32_t code : codes)
-        list.push_back(board(code));
-    return list;
 }
 
 VIDEO_MODE_INFORMATION mode_record(const Bytes& bytes, size_t index)

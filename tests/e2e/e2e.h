@@ -6,6 +6,7 @@
 #pragma once
 
 #include "tests/support/drivers.h"
+#include "tests/support/machines.h"
 #include "tests/e2e/session.h"
 
 #include "miniport/private_ioctl.h"
@@ -27,20 +28,17 @@ struct QuietRun {
 };
 QuietRun play_quietly(Scenario scenario, const korvid_host::DriverImage& driver);
 
-class EndToEnd : public ::testing::TestWithParam<DriverFactory> {
+class EndToEnd : public OnEachDriver {
   protected:
-    void SetUp() override;
     // Plays the scenario on this test's driver; for korvid.sys, compares its
     // transcript with the host build's.
     void play(Scenario scenario);
-
-    korvid_host::DriverImage driver;
 };
 
 // Board configuration codes: SGRAM when bit 4 is set, memory size from the
 // low three bits.
 sim::BoardSetup board(uint32_t code, bool vga_compatible = true);
-std::vector<sim::BoardSetup> boards(std::initializer_list<uint32_t> codes);
+using testing_support::boards;
 
 // The mode list as the display driver fetches it: count, then records.
 std::vector<VIDEO_MODE_INFORMATION> list_modes(Session& s, int device = 0);

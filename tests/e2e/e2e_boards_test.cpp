@@ -3,6 +3,7 @@
 // both drivers. Each board answers as it would with its own device opened,
 // and only the system's VGA gets the BIOS.
 #include "tests/support/drivers.h"
+#include "tests/support/machines.h"
 
 #include "hardware/decode.h"
 #include "display/display_boards.h"
@@ -19,25 +20,13 @@ namespace {
 using korvid_host::System;
 using sim::MiniportClient;
 
-class SelectedBoards : public ::testing::TestWithParam<DriverFactory> {
+class SelectedBoards : public OnEachDriver {
   protected:
-    void SetUp() override
-    {
-        std::string why;
-        auto made = GetParam().make(&why);
-        if (!made)
-            GTEST_SKIP() << why;
-        driver = *made;
-    }
-
     std::vector<sim::BoardSetup> setups(std::vector<uint32_t> codes, bool first_vga = true)
     {
-        std::vector<sim::BoardSetup> s;
-        for (uint32_t code : codes) {
-            sim::BoardSetup b(code);
-            b.vga_compatible = s.empty() ? first_vga : true;
-            s.push_back(b);
-        }
+        std::vector<sim::BoardSetup> s = testing_support::boards(codes);
+        if (!s.empty())
+            s[0].vga_compatible = first_vga;
         return s;
     }
 
@@ -49,8 +38,6 @@ class SelectedBoards : public ::testing::TestWithParam<DriverFactory> {
         EXPECT_EQ(m->boot(driver), NO_ERROR);
         return m;
     }
-
-    korvid_host::DriverImage driver;
 };
 
 std::vector<uint32_t> mode_indices(MiniportClient& c)

@@ -1,5 +1,7 @@
 #include "tests/fuzz/applet_script.h"
 
+#include "tests/fuzz/byte_reader.h"
+
 #include <algorithm>
 
 namespace fuzz_tests {
@@ -12,31 +14,14 @@ constexpr size_t kChangeResultCount = sizeof kChangeResults / sizeof kChangeResu
 constexpr uint8_t kBiosLengthMask = 0x3F;
 constexpr size_t kValueCounts[] = {1, 2}; // values of the MCD key, of the layout key
 
-class Reader {
-  public:
-    Reader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool empty() const { return pos_ >= size_; }
-    uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    uint16_t half() { return static_cast<uint16_t>(byte() | byte() << 8); }
-    uint32_t word() { return half() | uint32_t{half()} << 16; }
-    uint32_t value() // a small value in one byte, any other in a word
-    {
-        uint8_t b = byte();
-        return b < kWordFollows ? b : word();
-    }
-    std::vector<uint8_t> bytes(size_t n)
-    {
-        std::vector<uint8_t> v(n);
-        for (uint8_t& b : v)
-            b = byte();
-        return v;
-    }
+using Reader = ByteReader;
 
-  private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
+// A small value in one byte, any other in a word.
+uint32_t read_small(Reader& in)
+{
+    uint8_t b = in.byte();
+    return b < kWordFollows ? b : in.word();
+}
 
 class Writer {
   public:
@@ -198,14 +183,14 @@ Action read_action(Reader& in)
         break;
     case Op::ControlPanel:
         a.a = in.byte();
-        a.b = in.value();
+        a.b = read_small(in);
         break;
     case Op::Display:
         a.display = read_display(in);
         break;
     case Op::Driver:
-        a.a = in.value();
-        a.b = in.value();
+        a.a = read_small(in);
+        a.b = read_small(in);
         break;
     default:
         break;
@@ -248,10 +233,10 @@ AppletInput read_input(const uint8_t* data, size_t size)
 {
     Reader in(data, size);
     AppletInput r;
-    r.family = in.value();
+    r.family = read_small(in);
     r.board_index = in.word();
     r.board_count = in.word();
-    r.layout = in.value();
+    r.layout = read_small(in);
     for (std::string& text : r.bios) {
         std::vector<uint8_t> b = in.bytes(in.byte() & kBiosLengthMask);
         text.assign(b.begin(), b.end());

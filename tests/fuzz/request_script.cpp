@@ -30,30 +30,11 @@ bool is_known_code(ULONG code)
     return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
 
-uint32_t ByteReader::word()
+// A buffer length: one byte below the escape, else two more bytes, capped.
+ULONG read_length(ByteReader& in)
 {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= uint32_t(byte()) << (8 * i);
-    return v;
-}
-
-ULONG ByteReader::length()
-{
-    uint8_t b = byte();
-    if (b < kLengthEscape)
-        return b;
-    ULONG n = byte();
-    n |= ULONG(byte()) << 8;
-    return std::min(n, kMaxBufferLength);
-}
-
-void ByteReader::fill(uint8_t* out, size_t n)
-{
-    size_t take = std::min(n, size_ - std::min(pos_, size_));
-    std::copy(data_ + pos_, data_ + pos_ + take, out);
-    std::fill(out + take, out + n, 0);
-    pos_ += take;
+    uint8_t b = in.byte();
+    return b < kLengthEscape ? b : std::min<ULONG>(in.half(), kMaxBufferLength);
 }
 
 namespace {
@@ -104,8 +85,8 @@ bool read_request(ByteReader& in, RequestChoice* out)
     uint8_t device = in.byte();
     out->device = device & kDeviceMask;
     out->flags = device & ~kDeviceMask;
-    out->input.resize(in.length());
-    out->output_length = in.length();
+    out->input.resize(read_length(in));
+    out->output_length = read_length(in);
     in.fill(out->input.data(), out->input.size());
     return true;
 }

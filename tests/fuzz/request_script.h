@@ -17,6 +17,7 @@
 
 #include "hardware/board.h"
 #include "platform/videoport/video.h"
+#include "tests/fuzz/byte_reader.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -90,22 +91,6 @@ struct RequestChoice {
 // Every control code the miniport answers.
 const std::vector<ULONG>& known_codes();
 bool is_known_code(ULONG code);
-
-class ByteReader {
-  public:
-    ByteReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
-    bool empty() const { return pos_ >= size_; }
-    uint8_t byte() { return pos_ < size_ ? data_[pos_++] : 0; }
-    uint32_t word();
-    ULONG length();
-    // Up to n bytes; missing ones read as zero.
-    void fill(uint8_t* out, size_t n);
-
-  private:
-    const uint8_t* data_;
-    size_t size_;
-    size_t pos_ = 0;
-};
 
 MachineChoice read_machine(ByteReader& in);
 // False when the input is used up.

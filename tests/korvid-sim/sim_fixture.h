@@ -6,6 +6,7 @@
 #include "display/miniport_client.h"
 #include "loader/pe_loader.h"
 #include "tests/support/build_paths.h"
+#include "tests/support/drivers.h"
 #include "tests/support/machines.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,6 @@
 #include <vector>
 
 using testing_support::Booted;
-using testing_support::korvid_sys_path;
 using testing_support::temp_path;
 
 // korvid-sim as a user runs it.
@@ -29,14 +29,6 @@ struct Outcome {
     int status = -1;
     std::string out, err;
 };
-
-inline std::string slurp(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 inline std::string quote(const std::string& s)
 {
@@ -52,8 +44,8 @@ inline Outcome run(const std::string& args, const std::string& pipe = "")
     int raw = std::system(cmd.c_str());
     Outcome r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    r.out = slurp(out);
-    r.err = slurp(err);
+    r.out = testing_support::file_text(out);
+    r.err = testing_support::file_text(err);
     std::remove(out.c_str());
     std::remove(err.c_str());
     return r;

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 namespace testing_support {
@@ -36,6 +38,14 @@ std::string korvid_sim_exe()
 std::string windres()
 {
     return KORVID_WINDRES;
+}
+
+std::string file_text(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 std::string temp_path(const std::string& name)

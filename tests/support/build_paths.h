@@ -20,6 +20,8 @@ std::string applet_resources();
 std::string korvid_sim_exe();
 // The resource compiler of the real build (empty when this machine has none).
 std::string windres();
+// What a file holds (empty when it cannot be read).
+std::string file_text(const std::string& path);
 // A file of this test process alone (the suites run side by side), removed
 // when the process ends.
 std::string temp_path(const std::string& name);

@@ -10,18 +10,16 @@
 
 std::optional<std::string> korvid_sys_path(std::string* why)
 {
-    const std::string dir = testing_support::cross_dir();
-    if (dir.empty()) {
-        *why = "KORVID_CROSS_DIR is not set: configure with -DKORVID_CROSS_DIR=<cross build "
-               "folder> to run korvid.sys";
-        return std::nullopt;
-    }
-    const std::string path = dir + "/miniport/korvid.sys";
-    if (!std::ifstream(path)) {
-        *why = path + " is missing: build the cross configuration first";
-        return std::nullopt;
-    }
-    return path;
+    std::string reason;
+    const std::string path = testing_support::cross_korvid_sys();
+    if (path.empty())
+        reason = "KORVID_CROSS_DIR is not set: configure with -DKORVID_CROSS_DIR=<cross build "
+                 "folder> to run korvid.sys";
+    else if (!std::ifstream(path))
+        reason = path + " is missing: build the cross configuration first";
+    if (why)
+        *why = reason;
+    return reason.empty() ? std::optional(path) : std::nullopt;
 }
 
 std::optional<std::vector<uint8_t>> korvid_sys_bytes(std::string* why)

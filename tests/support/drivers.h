@@ -29,8 +29,24 @@ DriverFactory host_driver_factory();
 DriverFactory sys_driver_factory();
 std::vector<DriverFactory> all_drivers();
 
+// A test run once on each driver: the host build and korvid.sys; skipped
+// when this build has no korvid.sys.
+class OnEachDriver : public ::testing::TestWithParam<DriverFactory> {
+  protected:
+    void SetUp() override
+    {
+        std::string why;
+        auto made = GetParam().make(&why);
+        if (!made)
+            GTEST_SKIP() << why;
+        driver = *made;
+    }
+
+    korvid_host::DriverImage driver;
+};
+
 // Where the cross build left korvid.sys, or nothing with the reason in *why.
-std::optional<std::string> korvid_sys_path(std::string* why);
+std::optional<std::string> korvid_sys_path(std::string* why = nullptr);
 // korvid.sys as bytes, for tests that load patched copies.
 std::optional<std::vector<uint8_t>> korvid_sys_bytes(std::string* why);
 

@@ -21,14 +21,6 @@ std::vector<sim::BoardSetup> boards(const std::vector<uint32_t>& codes)
     return setups;
 }
 
-std::optional<std::string> korvid_sys_path()
-{
-    std::string path = cross_korvid_sys();
-    if (path.empty() || !std::ifstream(path))
-        return std::nullopt;
-    return path;
-}
-
 Booted::Booted(uint32_t code, const korvid_host::DriverImage& driver)
     : system(boards({code})), client(system, 0)
 {

@@ -26,9 +26,6 @@ inline PBOARD_EXTENSION device(korvid_host::System& system, int i = 0)
     return static_cast<PBOARD_EXTENSION>(system.device_extension(i));
 }
 
-// korvid.sys from the cross build, or nothing when this build has none.
-std::optional<std::string> korvid_sys_path();
-
 // A machine of one board booted with a driver (the host-built miniport by
 // default), and the display driver's request sender for that board.
 struct Booted {

@@ -2,7 +2,7 @@
 // module's template, controls keep their text, check, enabled and visible
 // state, and messages go to the dialog procedure as the dialog manager
 // sends them. Message boxes run a modal loop of their own. What tests look
-// at, and the user's click, are in inspect.cpp.
+// at, and the user's click, are in observe.cpp.
 #include "platform/win32/state.h"
 
 #include <algorithm>

@@ -8,7 +8,7 @@
 #include "applet/resource.h"
 #include "display/display_driver.h"
 #include "platform/win32/host.h"
-#include "platform/win32/inspect.h"
+#include "platform/win32/observe.h"
 #include "tests/support/build_paths.h"
 
 #include <gtest/gtest.h>

@@ -10,7 +10,7 @@
 #include "tests/fuzz/applet_driver.h"
 
 #include "platform/win32/host.h"
-#include "platform/win32/inspect.h"
+#include "platform/win32/observe.h"
 
 namespace fuzz_tests {
 

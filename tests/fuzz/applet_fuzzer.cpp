@@ -12,7 +12,7 @@
 #include "applet/applet.h"
 #include "applet/desktop.h"
 #include "platform/win32/host.h"
-#include "platform/win32/inspect.h"
+#include "platform/win32/observe.h"
 #include "tests/support/build_paths.h"
 
 #include <cstdio>

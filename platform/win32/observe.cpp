@@ -1,6 +1,6 @@
 // The tests' side of the windows: what they look at, and the user's click
 // that a property sheet's script plays.
-#include "platform/win32/inspect.h"
+#include "platform/win32/observe.h"
 
 #include "platform/win32/state.h"
 
